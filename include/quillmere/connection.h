@@ -1,0 +1,111 @@
+// The connection to a project database, as a host hands it to ClsOrvane.
+//
+// A Connection wraps one SQLite handle. It executes one statement per call with
+// bound parameters, brackets work in transactions that nest inside a host's own
+// (they are savepoints), and registers the SQL functions the calculation
+// statements use (format, isnull, ...) the moment it is opened.
+
+#ifndef QUILLMERE_CONNECTION_H_
+#define QUILLMERE_CONNECTION_H_
+
+#include <cstdint>
+#include <initializer_list>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+struct sqlite3;
+
+namespace quillmere {
+
+// A field or parameter value: null, integer, real or text.
+using Value = std::variant<std::monostate, std::int64_t, double, std::string>;
+
+inline bool IsNull(const Value& v) { return std::holds_alternative<std::monostate>(v); }
+
+// An error of the engine or of the calculation. what() is the text a member
+// returns to the host unchanged (for a database error, SQLite's own message);
+// statement() is the statement that failed, when there was one.
+class Error : public std::runtime_error {
+ public:
+  explicit Error(const std::string& message, std::string statement = {})
+      : std::runtime_error(message), statement_(std::move(statement)) {}
+  const std::string& statement() const { return statement_; }
+
+ private:
+  std::string statement_;
+};
+
+// Parameters of one statement: positional values for "?" and named values for
+// ":name". Unused named values are ignored, so a statement shared by the
+// whole-project and the single-row form can take the same parameters.
+class Params {
+ public:
+  Params() = default;
+  Params(std::initializer_list<Value> positional) : positional_(positional) {}
+
+  Params& Add(const Value& value) {
+    positional_.push_back(value);
+    return *this;
+  }
+  Params& Set(std::string name, Value value) {
+    named_.emplace_back(std::move(name), std::move(value));
+    return *this;
+  }
+
+  const std::vector<Value>& positional() const { return positional_; }
+  // Looks up ":name" (given without the colon); nullptr when not set.
+  const Value* Find(std::string_view name) const;
+
+ private:
+  std::vector<Value> positional_;
+  std::vector<std::pair<std::string, Value>> named_;
+};
+
+class Connection {
+ public:
+  // Opens (creating if needed) the database file at `path`; the Connection
+  // owns the handle and closes it when destroyed. Throws Error on failure.
+  static Connection Open(const std::string& path);
+  // A fresh private in-memory database.
+  static Connection OpenInMemory();
+  // Wraps a handle the host opened itself; the host keeps ownership.
+  static Connection Wrap(sqlite3* handle);
+
+  Connection(Connection&& other) noexcept;
+  Connection& operator=(Connection&& other) noexcept;
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+  ~Connection();
+
+  // Runs exactly one SQL statement. Text after the statement, and comments
+  // anywhere in it, are an error: a stored fee formula that becomes part of a
+  // statement can never add a second one. Throws Error with SQLite's message.
+  void Execute(std::string_view sql, const Params& params = {});
+
+  // Transactions as savepoints: each BeginTrans opens one level, which
+  // CommitTrans releases and RollbackTrans undoes. They nest inside a
+  // transaction the host opened itself.
+  void BeginTrans();
+  void CommitTrans();
+  void RollbackTrans();
+  int TransactionDepth() const { return depth_; }
+
+  // Rows changed by the last statement.
+  std::int64_t Changes() const;
+
+  sqlite3* handle() const { return db_; }
+
+ private:
+  Connection(sqlite3* db, bool owned);
+  sqlite3* db_ = nullptr;
+  bool owned_ = false;
+  int depth_ = 0;
+};
+
+}  // namespace quillmere
+
+#endif  // QUILLMERE_CONNECTION_H_

@@ -1,0 +1,140 @@
+// Decimal rounding and number text: see decimal.h.
+
+#include "base/decimal.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace quillmere {
+namespace {
+
+constexpr int kSignificantDigits = 15;
+
+// The 15 significant digits of |x| and the decimal exponent of the first one:
+// |x| = d0.d1d2...d14 * 10^exponent.
+struct Digits {
+  std::string digits;
+  int exponent = 0;
+};
+
+Digits SignificantDigits(double magnitude) {
+  char buffer[48];
+  std::snprintf(buffer, sizeof buffer, "%.*e", kSignificantDigits - 1, magnitude);
+  Digits result;
+  const char* p = buffer;
+  for (; *p != 'e'; ++p) {
+    if (*p != '.') result.digits.push_back(*p);
+  }
+  result.exponent = std::atoi(p + 1);
+  return result;
+}
+
+}  // namespace
+
+double RoundDecimal(double x, int decimals, Rounding rounding) {
+  if (!std::isfinite(x) || x == 0) return x == 0 ? 0.0 : x;
+  const bool negative = x < 0;
+  Digits d = SignificantDigits(std::fabs(x));
+  // Number of leading digits whose place value is at least 10^-decimals.
+  const int keep = d.exponent + decimals + 1;
+  if (keep >= kSignificantDigits) {
+    // Nothing beyond the requested decimals: the value is its own 15-digit text.
+    double value = std::strtod((d.digits + "e" + std::to_string(d.exponent - kSignificantDigits + 1)).c_str(),
+                               nullptr);
+    return negative ? -value : value;
+  }
+  if (keep < 0) return 0.0;
+  std::string kept = d.digits.substr(0, static_cast<size_t>(keep));
+  const char first_dropped = d.digits[static_cast<size_t>(keep)];
+  bool round_up = first_dropped >= '5';
+  if (rounding == Rounding::kHalfEven && first_dropped == '5' &&
+      d.digits.find_first_not_of('0', static_cast<size_t>(keep) + 1) == std::string::npos) {
+    // An exact half goes to the even neighbour.
+    const char last_kept = keep > 0 ? kept.back() : '0';
+    round_up = (last_kept - '0') % 2 == 1;
+  }
+  if (round_up) {
+    int i = keep - 1;
+    for (; i >= 0 && kept[static_cast<size_t>(i)] == '9'; --i) kept[static_cast<size_t>(i)] = '0';
+    if (i >= 0) {
+      ++kept[static_cast<size_t>(i)];
+    } else {
+      kept.insert(kept.begin(), '1');
+    }
+  }
+  if (kept.empty()) return 0.0;
+  double value = std::strtod((kept + "e" + std::to_string(-decimals)).c_str(), nullptr);
+  if (value == 0) return 0.0;
+  return negative ? -value : value;
+}
+
+std::string NumberText(double x) {
+  if (std::isnan(x)) return "0";
+  if (std::isinf(x)) return x > 0 ? "1E+308" : "-1E+308";
+  if (x == 0) return "0";
+  Digits d = SignificantDigits(std::fabs(x));
+  std::string text = x < 0 ? "-" : "";
+  if (d.exponent < -15 || d.exponent >= 15) {
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "%.15g", x);
+    return buffer;
+  }
+  while (d.digits.size() > 1 && d.digits.back() == '0') d.digits.pop_back();
+  const int digit_count = static_cast<int>(d.digits.size());
+  if (d.exponent < 0) {
+    text += "0.";
+    text.append(static_cast<size_t>(-d.exponent - 1), '0');
+    text += d.digits;
+  } else if (d.exponent + 1 >= digit_count) {
+    text += d.digits;
+    text.append(static_cast<size_t>(d.exponent + 1 - digit_count), '0');
+  } else {
+    text += d.digits.substr(0, static_cast<size_t>(d.exponent + 1));
+    text += '.';
+    text += d.digits.substr(static_cast<size_t>(d.exponent + 1));
+  }
+  return text;
+}
+
+bool ParseNumber(std::string_view text, double& value) {
+  auto is_blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
+  size_t i = 0;
+  const size_t n = text.size();
+  bool negative = false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  const size_t start = i;
+  size_t digits = 0;
+  while (i < n && text[i] >= '0' && text[i] <= '9') ++i, ++digits;
+  if (i < n && text[i] == '.') {
+    ++i;
+    while (i < n && text[i] >= '0' && text[i] <= '9') ++i, ++digits;
+  }
+  if (digits == 0) return false;
+  if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+    size_t j = i + 1;
+    if (j < n && (text[j] == '+' || text[j] == '-')) ++j;
+    size_t exponent_digits = 0;
+    while (j < n && text[j] >= '0' && text[j] <= '9') ++j, ++exponent_digits;
+    if (exponent_digits == 0) return false;
+    i = j;
+  }
+  if (i != n) return false;
+  std::string body(text.substr(start));
+  if (!body.empty() && body.front() == '.') body.insert(body.begin(), '0');
+  double parsed = 0;
+  auto [end, error] = std::from_chars(body.data(), body.data() + body.size(), parsed);
+  if (error == std::errc::result_out_of_range) {
+    parsed = std::strtod(body.c_str(), nullptr);
+  } else if (error != std::errc() || end != body.data() + body.size()) {
+    return false;
+  }
+  value = negative ? -parsed : parsed;
+  return true;
+}
+
+}  // namespace quillmere

@@ -1,0 +1,199 @@
+// ClsOrvane: the member table, the result convention and the message boxes.
+// Each member hands its work to the stage that implements it; this file only
+// decides transactions, results and messages, so every member keeps the same
+// contract with the host.
+
+#include "quillmere/cls_orvane.h"
+
+#include <exception>
+#include <functional>
+#include <string>
+#include <type_traits>
+#include <utility>
+
+#include "calc/prepare/organise.h"
+#include "calc/resources/aggregation.h"
+#include "calc/resources/base_prices.h"
+#include "calc/resources/bill_materials.h"
+#include "calc/resources/current_amounts.h"
+#include "calc/resources/current_prices.h"
+#include "calc/scope.h"
+#include "calc/totals/fee_variables.h"
+#include "calc/totals/measure_sections.h"
+#include "calc/totals/measures.h"
+#include "calc/totals/other_items.h"
+#include "calc/totals/provisional_sums.h"
+#include "calc/totals/service_fee.h"
+#include "calc/totals/summary_table.h"
+#include "calc/unitprice/bill_item_price.h"
+#include "calc/unitprice/unit_prices.h"
+#include "db/transaction.h"
+#include "quillmere/connection.h"
+
+namespace quillmere {
+namespace {
+
+// The result convention: the body runs in one transaction, committed when it
+// finishes. A text it returns (a data check that stops the member) or any
+// error it raises rolls everything back, and the text, or the error's own
+// message, is the member's result.
+template <typename Body>
+std::string InTransaction(Connection* connection, Body&& body) {
+  if (connection == nullptr) return "no connection: assign CnnData before calling a member";
+  try {
+    Transaction transaction(*connection);
+    if constexpr (std::is_void_v<std::invoke_result_t<Body, Connection&>>) {
+      body(*connection);
+    } else {
+      std::string outcome = body(*connection);
+      if (!outcome.empty()) return outcome;
+    }
+    transaction.Commit();
+    return {};
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+}
+
+// The message of a failed step of the single-row recalculation or of the
+// bill item price: the reason between quotation marks, then what failed.
+std::string FailureMessage(const std::string& reason, const char* closing) {
+  return "由于“" + reason + "”的原因，导致" + closing;
+}
+
+}  // namespace
+
+void ClsOrvane::Raise(const std::string& prompt, int style) {
+  if (handler_) {
+    handler_(prompt, style, kMessageTitle);
+  } else {
+    messages_.push_back(Message{prompt, style, kMessageTitle});
+  }
+}
+
+MessageHandler ClsOrvane::Notifier() {
+  return [this](const std::string& prompt, int style, const std::string&) { Raise(prompt, style); };
+}
+
+std::string ClsOrvane::ZhengLiGCShuJu(bool BolQDJJ) {
+  return InTransaction(connection_, [&](Connection& c) { return OrganiseProjectData(c, BolQDJJ); });
+}
+
+std::string ClsOrvane::JiSuanDEJJ_QB() {
+  return InTransaction(connection_, [](Connection& c) { PriceAtBasePrices(c, Scope::WholeProject()); });
+}
+
+std::string ClsOrvane::ChongXinJSXXJ_QB(bool BolQingKongXXJ) {
+  return InTransaction(connection_,
+                       [&](Connection& c) { FillCurrentPrices(c, Scope::WholeProject(), BolQingKongXXJ); });
+}
+
+std::string ClsOrvane::HuiZongRCJ() {
+  return InTransaction(connection_, [](Connection& c) { AggregateResources(c, Scope::WholeProject()); });
+}
+
+std::string ClsOrvane::JiSuanXXJ(bool BolJSAZ) {
+  return InTransaction(connection_,
+                       [&](Connection& c) { ComputeCurrentAmounts(c, Scope::WholeProject(), BolJSAZ); });
+}
+
+std::string ClsOrvane::QingDanCLHZ() {
+  return InTransaction(connection_, [](Connection& c) { SummariseBillMaterials(c); });
+}
+
+std::string ClsOrvane::JiSuanZHDJ_QB(const std::string& StrJJFS, bool boljjcx) {
+  return InTransaction(connection_,
+                       [&](Connection& c) { ComputeUnitPrices(c, Scope::WholeProject(), StrJJFS, boljjcx); });
+}
+
+std::string ClsOrvane::JiSuanGCRCJ(bool BolQDJJ, double& zgr) {
+  return InTransaction(connection_, [&](Connection& c) { ComputeFeeVariables(c, BolQDJJ, zgr); });
+}
+
+std::string ClsOrvane::JiSuanZDYCS() {
+  return InTransaction(connection_, [this](Connection& c) { PriceMeasures(c, Notifier()); });
+}
+
+std::string ClsOrvane::JiSuanCSFB() {
+  return InTransaction(connection_, [](Connection& c) { RollUpMeasureSections(c); });
+}
+
+std::string ClsOrvane::JiSuanZLJE() {
+  return InTransaction(connection_, [](Connection& c) { PriceProvisionalSums(c); });
+}
+
+std::string ClsOrvane::JiSuanZCBFWF() {
+  return InTransaction(connection_, [](Connection& c) { PriceServiceFees(c); });
+}
+
+std::string ClsOrvane::JiSuanQTXM() {
+  return InTransaction(connection_, [this](Connection& c) { EvaluateOtherItems(c, Notifier()); });
+}
+
+std::string ClsOrvane::JiSuanHZB(double DblJZMJ, double& DblGCZJ, double& DblJJZB) {
+  return InTransaction(connection_,
+                       [&](Connection& c) { EvaluateSummaryTable(c, DblJZMJ, DblGCZJ, DblJJZB); });
+}
+
+std::string ClsOrvane::JiSuanDEJJ_DX(std::int32_t ysid) {
+  return InTransaction(connection_, [&](Connection& c) { PriceAtBasePrices(c, Scope::Row(ysid)); });
+}
+
+std::string ClsOrvane::ChongXinJSXXJ_DX(std::int32_t ysid) {
+  return InTransaction(connection_, [&](Connection& c) { FillCurrentPrices(c, Scope::Row(ysid), false); });
+}
+
+std::string ClsOrvane::HuiZongRCJ_DX(std::int32_t ysid) {
+  return InTransaction(connection_, [&](Connection& c) { AggregateResources(c, Scope::Row(ysid)); });
+}
+
+std::string ClsOrvane::JiSuanXXJ_DX(std::int32_t ysid) {
+  return InTransaction(connection_, [&](Connection& c) { ComputeCurrentAmounts(c, Scope::Row(ysid), false); });
+}
+
+std::string ClsOrvane::JiSuanZHDJ_DX(std::int32_t ysid, bool boljjcx) {
+  return InTransaction(connection_,
+                       [&](Connection& c) { ComputeUnitPrices(c, Scope::Row(ysid), std::string(), boljjcx); });
+}
+
+bool ClsOrvane::JiSuanZHDJ(std::int32_t LngYSID, bool boljjcx) {
+  // The five single-row stages in pipeline order; each commits its own work,
+  // so the stages before a failing one stay committed.
+  const std::pair<std::function<std::string()>, const char*> steps[] = {
+      {[&] { return JiSuanDEJJ_DX(LngYSID); }, "计算基价失败！"},
+      {[&] { return ChongXinJSXXJ_DX(LngYSID); }, "填写现行价失败！"},
+      {[&] { return HuiZongRCJ_DX(LngYSID); }, "人材机汇总失败！"},
+      {[&] { return JiSuanXXJ_DX(LngYSID); }, "计算现行价失败！"},
+      {[&] { return JiSuanZHDJ_DX(LngYSID, boljjcx); }, "计算综合单价失败！"},
+  };
+  for (const auto& [run, closing] : steps) {
+    const std::string reason = run();
+    if (!reason.empty()) {
+      Raise(FailureMessage(reason, closing), kInformationStyle);
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string ClsOrvane::JiSuanQDDJ_DX(std::int32_t LngQDID, const std::string& StrDYZM, bool BolBZJ, double& dblDJ,
+                                     double& dblZgj, bool boljjcx) {
+  return InTransaction(connection_, [&](Connection& c) {
+    PriceBillItem(c, LngQDID, StrDYZM, BolBZJ, boljjcx, dblDJ, dblZgj);
+  });
+}
+
+double ClsOrvane::JiSuanQDDJ(std::int32_t LngQDID, const std::string& StrDYZM, bool BolBZJ, double& dblZgj,
+                             bool boljjcx) {
+  dblZgj = 0;
+  double unit_price = 0;
+  if (StrDYZM.empty() || LngQDID == 0) return 0;
+  const std::string reason = JiSuanQDDJ_DX(LngQDID, StrDYZM, BolBZJ, unit_price, dblZgj, boljjcx);
+  if (!reason.empty()) {
+    Raise(FailureMessage(reason, "计算清单综合单价失败！"), kInformationStyle);
+    return 0;
+  }
+  return unit_price;
+}
+
+}  // namespace quillmere

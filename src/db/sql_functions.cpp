@@ -1,0 +1,110 @@
+// Application SQL functions: the rounding and the few built-ins of the
+// desktop database dialect that SQLite lacks or defines differently.
+
+#include "db/sql_functions.h"
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <string>
+
+#include "base/decimal.h"
+
+namespace quillmere {
+namespace {
+
+// Reads a numeric argument; a numeric text counts as its number. Returns false
+// (after setting the error) for a null or for a value that is no number.
+bool NumberArgument(sqlite3_context* context, sqlite3_value* argument, const char* function, double& value) {
+  switch (sqlite3_value_type(argument)) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+      value = sqlite3_value_double(argument);
+      return true;
+    case SQLITE_TEXT: {
+      const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argument));
+      if (ParseNumber(text ? text : "", value)) return true;
+      break;
+    }
+    default:
+      break;
+  }
+  const std::string message = std::string(function) + "(): the value is not a number";
+  sqlite3_result_error(context, message.c_str(), -1);
+  return false;
+}
+
+// Decimals of a pattern such as '0.##' or '0.0000'; -1 when unsupported.
+int PatternDecimals(const char* pattern) {
+  if (pattern == nullptr || pattern[0] != '0') return -1;
+  if (pattern[1] == '\0') return 0;
+  if (pattern[1] != '.') return -1;
+  int decimals = 0;
+  for (const char* p = pattern + 2; *p; ++p, ++decimals) {
+    if (*p != '#' && *p != '0') return -1;
+  }
+  return decimals;
+}
+
+void Format(sqlite3_context* context, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(context);
+  const int decimals = PatternDecimals(reinterpret_cast<const char*>(sqlite3_value_text(argv[1])));
+  if (decimals < 0) return sqlite3_result_error(context, "format(): unsupported pattern", -1);
+  double x = 0;
+  if (!NumberArgument(context, argv[0], "format", x)) return;
+  sqlite3_result_double(context, RoundDecimal(x, decimals));
+}
+
+void IsNullFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+  sqlite3_result_int(context, sqlite3_value_type(argv[0]) == SQLITE_NULL ? 1 : 0);
+}
+
+// The one-argument numeric functions: a null gives null.
+template <double (*F)(double)>
+void Unary(sqlite3_context* context, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(context);
+  double x = 0;
+  if (!NumberArgument(context, argv[0], "function", x)) return;
+  const double result = F(x);
+  if (std::isnan(result)) return sqlite3_result_error(context, "Invalid procedure call or argument", -1);
+  sqlite3_result_double(context, result);
+}
+
+double Int(double x) { return std::floor(x); }
+double Fix(double x) { return std::trunc(x); }
+double Sgn(double x) { return x > 0 ? 1.0 : (x < 0 ? -1.0 : 0.0); }
+double Sqr(double x) { return x < 0 ? std::nan("") : std::sqrt(x); }
+
+void Round(sqlite3_context* context, int argc, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(context);
+  double x = 0;
+  if (!NumberArgument(context, argv[0], "round", x)) return;
+  double decimals = 0;
+  if (argc == 2) {
+    if (sqlite3_value_type(argv[1]) == SQLITE_NULL) return sqlite3_result_null(context);
+    if (!NumberArgument(context, argv[1], "round", decimals)) return;
+  }
+  sqlite3_result_double(context, RoundDecimal(x, static_cast<int>(decimals), Rounding::kHalfEven));
+}
+
+void Register(sqlite3* db, const char* name, int argc, void (*function)(sqlite3_context*, int, sqlite3_value**)) {
+  sqlite3_create_function_v2(db, name, argc, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, function, nullptr,
+                             nullptr, nullptr);
+}
+
+}  // namespace
+
+void RegisterSqlFunctions(sqlite3* db) {
+  // Registered with exactly two arguments, format takes precedence over
+  // SQLite's own printf-style format for the calls the statements make.
+  Register(db, "format", 2, Format);
+  Register(db, "isnull", 1, IsNullFunction);
+  Register(db, "int", 1, Unary<Int>);
+  Register(db, "fix", 1, Unary<Fix>);
+  Register(db, "sgn", 1, Unary<Sgn>);
+  Register(db, "sqr", 1, Unary<Sqr>);
+  Register(db, "round", 1, Round);
+  Register(db, "round", 2, Round);
+}
+
+}  // namespace quillmere

@@ -1,0 +1,52 @@
+// One prepared SQLite statement with its parameters bound: the single place
+// where SQL text meets the engine, so the one-statement rule and the error
+// texts are the same for statements and for recordset queries.
+
+#ifndef QUILLMERE_DB_STATEMENT_H_
+#define QUILLMERE_DB_STATEMENT_H_
+
+#include <sqlite3.h>
+
+#include <string>
+#include <string_view>
+
+#include "quillmere/connection.h"
+
+namespace quillmere {
+
+class Statement {
+ public:
+  // Prepares `sql` on `db` and binds `params`. Throws Error when the text is
+  // more than one statement (blanks and semicolons may follow it), holds a
+  // comment, or does not prepare.
+  Statement(sqlite3* db, std::string_view sql, const Params& params = {});
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  ~Statement();
+
+  // Advances to the next result row; false when done. Throws Error.
+  bool Step();
+  // Runs the statement to completion, discarding any rows.
+  void Run();
+
+  int ColumnCount() const;
+  std::string ColumnName(int i) const;
+  Value ColumnValue(int i) const;
+
+  sqlite3_stmt* get() const { return stmt_; }
+
+ private:
+  [[noreturn]] void Fail() const;
+  sqlite3* db_;
+  sqlite3_stmt* stmt_ = nullptr;
+  std::string sql_;
+};
+
+// Throws Error when `sql` holds a comment outside its quoted texts and names:
+// a stored formula placed into a statement could otherwise hide the rest of
+// the statement behind one.
+void CheckNoComments(std::string_view sql);
+
+}  // namespace quillmere
+
+#endif  // QUILLMERE_DB_STATEMENT_H_

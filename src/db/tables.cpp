@@ -1,0 +1,26 @@
+// Table-level helpers the stages share.
+
+#include "db/tables.h"
+
+#include <string>
+
+#include "quillmere/project.h"
+
+namespace quillmere {
+
+void InsertAllColumns(Connection& connection, std::string_view target, std::string_view source,
+                      std::string_view where, const Params& params) {
+  const auto columns = TableColumns(connection, source);
+  if (columns.empty()) throw Error("no such table: " + std::string(source));
+  std::string list;
+  for (const auto& column : columns) {
+    if (!list.empty()) list += ",";
+    list += "\"" + column + "\"";
+  }
+  std::string sql = "insert into " + std::string(target) + " (" + list + ") select " + list + " from " +
+                    std::string(source);
+  if (!where.empty()) sql += " " + std::string(where);
+  connection.Execute(sql, params);
+}
+
+}  // namespace quillmere

@@ -1,0 +1,38 @@
+// Conversions of field values: see value.h.
+
+#include "db/value.h"
+
+#include "base/decimal.h"
+
+namespace quillmere {
+
+double ToNumber(const Value& value) {
+  if (IsNull(value)) throw Error("Invalid use of Null");
+  if (auto* i = std::get_if<std::int64_t>(&value)) return static_cast<double>(*i);
+  if (auto* d = std::get_if<double>(&value)) return *d;
+  double number = 0;
+  if (!ParseNumber(std::get<std::string>(value), number)) throw Error("Type mismatch");
+  return number;
+}
+
+std::string ToText(const Value& value) {
+  if (IsNull(value)) throw Error("Invalid use of Null");
+  return TextOrEmpty(value);
+}
+
+std::string TextOrEmpty(const Value& value) {
+  if (IsNull(value)) return {};
+  if (auto* i = std::get_if<std::int64_t>(&value)) return std::to_string(*i);
+  if (auto* d = std::get_if<double>(&value)) return NumberText(*d);
+  return std::get<std::string>(value);
+}
+
+bool IsTrue(const Value& value) {
+  if (IsNull(value)) return false;
+  if (auto* i = std::get_if<std::int64_t>(&value)) return *i != 0;
+  if (auto* d = std::get_if<double>(&value)) return *d != 0;
+  double number = 0;
+  return ParseNumber(std::get<std::string>(value), number) && number != 0;
+}
+
+}  // namespace quillmere

@@ -1,0 +1,100 @@
+// Recordsets: fetched whole on open, edited locally, written back in one
+// all-or-nothing batch; a failed open leaves them closed with the reason.
+
+#include "db/recordset.h"
+
+#include <gtest/gtest.h>
+
+#include "db/value.h"
+#include "support/project_fixture.h"
+
+namespace quillmere {
+namespace {
+
+using testing::Project;
+
+class Recordsets : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    p.Insert("zhys", {{"ysid", 1}, {"sjxh", 2.0}, {"zhmc", "b"}, {"yssl", 5.0}})
+        .Insert("zhys", {{"ysid", 2}, {"sjxh", 1.0}, {"zhmc", "a"}, {"yssl", 7.0}});
+  }
+  Project p;
+  Recordset rs;
+};
+
+TEST_F(Recordsets, AQueryWithoutRowsCountsZeroAndWritesNothing) {
+  ASSERT_TRUE(DaKaiJLJ("select ysid,yssl from zhys where ysid=99", p.db(), rs));
+  EXPECT_EQ(rs.RecordCount(), 0);
+  EXPECT_TRUE(rs.Eof());
+  const std::string before = p.Snapshot();
+  rs.UpdateBatch();
+  EXPECT_EQ(p.Snapshot(), before);
+}
+
+TEST_F(Recordsets, WalksInQueryOrderAndReadsFieldsByAnyCase) {
+  ASSERT_TRUE(DaKaiJLJ("select ysid,ZHMC,sum(yssl) as total from zhys group by ysid order by sjxh", p.db(), rs));
+  ASSERT_EQ(rs.RecordCount(), 2);
+  EXPECT_EQ(ToNumber(rs.Field("YSID")), 2);
+  EXPECT_EQ(ToText(rs.Field("zhmc")), "a");
+  rs.MoveNext();
+  EXPECT_EQ(ToNumber(rs.Field("total")), 5);
+  rs.MoveNext();
+  EXPECT_TRUE(rs.Eof());
+  EXPECT_THROW(rs.Field("ysid"), Error);
+  rs.MoveFirst();
+  EXPECT_EQ(ToNumber(rs.Field("ysid")), 2);
+  EXPECT_THROW(rs.Field("nosuchfield"), Error);
+}
+
+TEST_F(Recordsets, OpeningASecondQueryClosesTheFirst) {
+  ASSERT_TRUE(DaKaiJLJ("select ysid from zhys", p.db(), rs));
+  ASSERT_TRUE(DaKaiJLJ("select zhmc from zhys where ysid=1", p.db(), rs));
+  EXPECT_EQ(rs.RecordCount(), 1);
+  EXPECT_EQ(ToText(rs.Field("zhmc")), "b");
+  EXPECT_THROW(rs.Field("ysid"), Error);
+}
+
+TEST_F(Recordsets, AMisspeltQueryReturnsFalseAndTheNextReadRaisesTheEnginesMessage) {
+  ASSERT_TRUE(DaKaiJLJ("select ysid from zhys", p.db(), rs));
+  EXPECT_FALSE(DaKaiJLJ("select ysid from zhyss", p.db(), rs));
+  EXPECT_FALSE(rs.IsOpen());
+  try {
+    rs.RecordCount();
+    FAIL() << "a closed recordset must not be read";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "no such table: zhyss");
+  }
+}
+
+TEST_F(Recordsets, UpdateBatchWritesEveryEditTogether) {
+  ASSERT_TRUE(DaKaiJLJ("select ysid,yssl,zhmc from zhys order by sjxh", p.db(), rs));
+  rs.SetField("yssl", 70.0);
+  EXPECT_EQ(ToNumber(rs.Field("yssl")), 70);  // the edit is read back at once
+  rs.MoveNext();
+  rs.SetField("zhmc", Value{});
+  EXPECT_EQ(p.Rows("select yssl from zhys where ysid=2"), "7\n");  // nothing written yet
+  rs.UpdateBatch();
+  EXPECT_EQ(p.Rows("select ysid,yssl,zhmc from zhys order by ysid"), "1 | 5 | NULL\n2 | 70 | a\n");
+}
+
+TEST_F(Recordsets, UpdateBatchWritesNoneWhenOneEditFails) {
+  p.Execute("create trigger refuse before update of zhmc on zhys when new.zhmc='bad' begin "
+            "select raise(abort, 'refused'); end");
+  ASSERT_TRUE(DaKaiJLJ("select ysid,yssl,zhmc from zhys order by sjxh", p.db(), rs));
+  rs.SetField("yssl", 70.0);
+  rs.MoveNext();
+  rs.SetField("zhmc", std::string("bad"));
+  const std::string before = p.Snapshot();
+  EXPECT_THROW(rs.UpdateBatch(), Error);
+  EXPECT_EQ(p.Snapshot(), before);
+}
+
+TEST_F(Recordsets, FieldsOfAJoinOrAnExpressionCannotBeWrittenBack) {
+  ASSERT_TRUE(DaKaiJLJ("select a.ysid, a.yssl*2 as twice from zhys a join zhys b on a.ysid=b.ysid", p.db(), rs));
+  rs.SetField("twice", 1.0);
+  EXPECT_THROW(rs.UpdateBatch(), Error);
+}
+
+}  // namespace
+}  // namespace quillmere

@@ -1,0 +1,65 @@
+// Transactions: a failure rolls back everything since BeginTrans, tables
+// created inside included; nested inside a host's transaction, the inner
+// rollback keeps the outer work.
+
+#include "db/transaction.h"
+
+#include <gtest/gtest.h>
+
+#include "support/project_fixture.h"
+
+namespace quillmere {
+namespace {
+
+using testing::Project;
+
+TEST(Transactions, AFailingStatementRollsBackEverythingSinceBegin) {
+  Project p;
+  p.Insert("zhys", {{"ysid", 1}, {"yssl", 1.0}});
+  const std::string before = p.Snapshot();
+  try {
+    Transaction transaction(p.db());
+    p.Execute("update zhys set yssl=2");
+    p.Execute("create table desjb as select ysid from zhys");
+    p.Execute("insert into no_such_table values (1)");
+    transaction.Commit();
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "no such table: no_such_table");
+  }
+  EXPECT_EQ(p.Snapshot(), before);
+  EXPECT_EQ(p.db().TransactionDepth(), 0);
+}
+
+TEST(Transactions, CommittedWorkStays) {
+  Project p;
+  p.Insert("zhys", {{"ysid", 1}, {"yssl", 1.0}});
+  {
+    Transaction transaction(p.db());
+    p.Execute("update zhys set yssl=2");
+    transaction.Commit();
+  }
+  EXPECT_EQ(p.Rows("select yssl from zhys"), "2\n");
+}
+
+TEST(Transactions, AnInnerRollbackKeepsTheOuterWork) {
+  Project p;
+  p.Insert("zhys", {{"ysid", 1}, {"yssl", 1.0}});
+  p.db().BeginTrans();  // the host's own transaction
+  p.Execute("update zhys set yssl=2");
+  {
+    Transaction inner(p.db());
+    p.Execute("update zhys set yssl=3");
+  }  // not committed: rolled back
+  EXPECT_EQ(p.Rows("select yssl from zhys"), "2\n");
+  p.db().RollbackTrans();
+  EXPECT_EQ(p.Rows("select yssl from zhys"), "1\n");
+}
+
+TEST(Transactions, CommitWithoutBeginIsAnError) {
+  Project p;
+  EXPECT_THROW(p.db().CommitTrans(), Error);
+  EXPECT_THROW(p.db().RollbackTrans(), Error);
+}
+
+}  // namespace
+}  // namespace quillmere

@@ -1,0 +1,61 @@
+// A small project database for tests: a fresh in-memory database with every
+// permanent table, rows added a line each, and renderings of query results
+// and of the whole database that a test compares in one expectation.
+
+#ifndef QUILLMERE_TESTS_SUPPORT_PROJECT_FIXTURE_H_
+#define QUILLMERE_TESTS_SUPPORT_PROJECT_FIXTURE_H_
+
+#include <cstddef>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "quillmere/cls_orvane.h"
+#include "quillmere/connection.h"
+
+namespace quillmere::testing {
+
+// One field value as a test writes it: 1, 2.5, "主材", nullptr.
+struct Cell {
+  Cell(int v) : value(std::int64_t{v}) {}
+  Cell(std::int64_t v) : value(v) {}
+  Cell(double v) : value(v) {}
+  Cell(const char* v) : value(std::string(v)) {}
+  Cell(std::string v) : value(std::move(v)) {}
+  Cell(std::nullptr_t) {}
+  Value value;
+};
+
+using Fields = std::initializer_list<std::pair<std::string_view, Cell>>;
+
+class Project {
+ public:
+  Project();
+
+  Connection& db() { return connection_; }
+  // A ClsOrvane holding this project's connection.
+  ClsOrvane& orvane() { return orvane_; }
+
+  // Inserts one row with the given fields (the others take their defaults).
+  Project& Insert(std::string_view table, Fields fields);
+  // Runs one statement.
+  Project& Execute(std::string_view sql);
+
+  // Every row of `sql`, one line each, fields joined by " | ": numbers in
+  // plain decimal form, texts as they are, null as NULL.
+  std::string Rows(std::string_view sql);
+  // The first field of the first row as a number (NaN when null or absent).
+  double Number(std::string_view sql);
+  // Every table with its columns and all its rows in a fixed order: equal
+  // snapshots mean an unchanged database.
+  std::string Snapshot();
+
+ private:
+  Connection connection_;
+  ClsOrvane orvane_;
+};
+
+}  // namespace quillmere::testing
+
+#endif  // QUILLMERE_TESTS_SUPPORT_PROJECT_FIXTURE_H_

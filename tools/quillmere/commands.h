@@ -1,0 +1,32 @@
+// The subcommands of the quillmere program. Each adds itself to the
+// application; its callback throws CLI::RuntimeError with the exit status
+// when it does not succeed (1: the calculation reported a failure, 2: a usage
+// error or a database that cannot be opened).
+
+#ifndef QUILLMERE_TOOLS_COMMANDS_H_
+#define QUILLMERE_TOOLS_COMMANDS_H_
+
+#include <CLI/CLI.hpp>
+#include <memory>
+#include <string>
+
+#include "quillmere/connection.h"
+
+namespace quillmere::cli {
+
+inline constexpr int kFailure = 1;
+inline constexpr int kUsage = 2;
+
+void AddInitCommand(CLI::App& app);
+void AddCallCommand(CLI::App& app);
+void AddEvalCommand(CLI::App& app);
+
+// Opens an existing project database, or reports why not (exit status 2).
+Connection OpenProject(const std::string& path);
+
+// Prints `message` on standard error and ends with `status`.
+[[noreturn]] void Fail(const std::string& message, int status);
+
+}  // namespace quillmere::cli
+
+#endif  // QUILLMERE_TOOLS_COMMANDS_H_

@@ -1,0 +1,47 @@
+// quillmere: the command-line host of the calculation engine. It opens a
+// project database file and drives ClsOrvane through the public headers only.
+
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <iostream>
+#include <string>
+
+#include "commands.h"
+#include "quillmere/version.h"
+
+namespace quillmere::cli {
+
+Connection OpenProject(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) Fail("no project database at " + path, kUsage);
+  try {
+    return Connection::Open(path);
+  } catch (const Error& e) {
+    Fail(std::string("cannot open the project database: ") + e.what(), kUsage);
+  }
+}
+
+void Fail(const std::string& message, int status) {
+  std::cerr << "quillmere: " << message << "\n";
+  throw CLI::RuntimeError(status);
+}
+
+}  // namespace quillmere::cli
+
+int main(int argc, char** argv) {
+  CLI::App app{"quillmere: bill-of-quantities cost calculation on a project database", "quillmere"};
+  app.set_version_flag("--version", "quillmere " QUILLMERE_VERSION);
+  app.require_subcommand(1);
+  quillmere::cli::AddInitCommand(app);
+  quillmere::cli::AddCallCommand(app);
+  quillmere::cli::AddEvalCommand(app);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::RuntimeError& e) {
+    return e.get_exit_code();
+  } catch (const CLI::ParseError& e) {
+    const int status = app.exit(e);
+    return status == 0 ? 0 : quillmere::cli::kUsage;
+  }
+  return 0;
+}
