@@ -29,6 +29,9 @@ double EvaluateExpression(std::string_view expression, std::string* reason = nul
 // JiSuanGS: every "%" becomes "/100", then the text is evaluated.
 double JiSuanGS(std::string_view expression);
 
+// `expression` with every "%" written as "/100" (a percentage of what precedes it).
+std::string ReplacePercentSigns(std::string_view expression);
+
 // TiQuXH: element 0 is always 0, then the bracketed numbers in order of
 // appearance. Throws FormulaError for a bracketed text that is no number or a
 // number outside the 16-bit range.
