@@ -48,6 +48,10 @@ struct FeeVariable {
 // name never corrupts it; a negative value is put in parentheses.
 std::string TiHuanBL(std::string_view formula, const std::vector<FeeVariable>& variables);
 
+// The text a value takes when it is put into a formula: NumberText(value), in
+// parentheses when negative so that it stays one operand ((-3)^2, not -3^2).
+std::string OperandText(double value);
+
 // Replaces each bracketed line reference [n] by results[n] (parenthesised
 // when negative). Throws FormulaError "Subscript out of range" for an n
 // outside results.
