@@ -146,6 +146,16 @@ bool SameName(std::string_view a, std::string_view b) {
   return true;
 }
 
+struct Symbol {
+  char c;
+  Token token;
+};
+constexpr Symbol kSymbols[] = {
+    {'+', Token::kPlus},  {'-', Token::kMinus},  {'*', Token::kTimes}, {'/', Token::kDivide}, {'\\', Token::kIntDivide},
+    {'^', Token::kPower}, {'&', Token::kConcat}, {'=', Token::kEqual}, {'<', Token::kLess},   {'>', Token::kGreater},
+    {'(', Token::kOpen},  {')', Token::kClose},  {',', Token::kComma},
+};
+
 struct Keyword {
   std::string_view name;
   Token token;
@@ -375,51 +385,23 @@ void Evaluator::Next() {
   }
   ++pos_;
   const char after = pos_ < n ? text_[pos_] : '\0';
-  switch (c) {
-    case '+':
-      token_ = Token::kPlus;
-      return;
-    case '-':
-      token_ = Token::kMinus;
-      return;
-    case '*':
-      token_ = Token::kTimes;
-      return;
-    case '/':
-      token_ = Token::kDivide;
-      return;
-    case '\\':
-      token_ = Token::kIntDivide;
-      return;
-    case '^':
-      token_ = Token::kPower;
-      return;
-    case '&':
-      token_ = Token::kConcat;
-      return;
-    case '=':
-      token_ = Token::kEqual;
-      return;
-    case '(':
-      token_ = Token::kOpen;
-      return;
-    case ')':
-      token_ = Token::kClose;
-      return;
-    case ',':
-      token_ = Token::kComma;
-      return;
-    case '<':
-      token_ = after == '>' ? Token::kNotEqual : after == '=' ? Token::kLessEqual : Token::kLess;
-      if (token_ != Token::kLess) ++pos_;
-      return;
-    case '>':
-      token_ = after == '=' ? Token::kGreaterEqual : Token::kGreater;
-      if (token_ != Token::kGreater) ++pos_;
-      return;
-    default:
-      throw SyntaxError{"Invalid character"};
+  if (c == '<' && (after == '>' || after == '=')) {
+    token_ = after == '>' ? Token::kNotEqual : Token::kLessEqual;
+    ++pos_;
+    return;
   }
+  if (c == '>' && after == '=') {
+    token_ = Token::kGreaterEqual;
+    ++pos_;
+    return;
+  }
+  for (const Symbol& symbol : kSymbols) {
+    if (symbol.c == c) {
+      token_ = symbol.token;
+      return;
+    }
+  }
+  throw SyntaxError{"Invalid character"};
 }
 
 // Precedence climbing: every binary operator associates to the left, so its
