@@ -161,7 +161,8 @@ const std::vector<Column> kFeeRowColumns = {
 // Every index answers a join or filter of the calculation: per-row tables are
 // joined on ysid, split components on their material (clid, clid_src),
 // machine consumption on the machine (jxid), the lists on bh, mc, dw, the
-// bill mapping also on the bill item (fb5).
+// bill mapping also on the bill item (fb5), and the resources on the row they
+// are charged on (ysid_gl) when the rows charged on a charged row are marked.
 const std::vector<std::pair<const char*, const char*>> kIndexes = {
     {"zhys", "ysid"},          {"qfsjb", "ysid"},          {"temp_qfsjb", "ysid"},
     {"temp_zhys", "ysid"},     {"qddyb", "ysid"},          {"qddyb", "fb5"},
@@ -175,6 +176,7 @@ const std::vector<std::pair<const char*, const char*>> kIndexes = {
     {"fxjxb1", "ysid"},        {"fxjxfb1", "ysid"},        {"qdclb", "ysid"},
     {"clzxj", "bh,mc,dw"},     {"jxzxj", "bh,mc,dw"},      {"zgjclb", "bh,mc,dw"},
     {"clxzb", "bh,mc,dw"},     {"gcclb", "bh,mc,dw"},      {"qfblb", "fymc"},
+    {"gjrg", "ysid_gl"},       {"gjcl", "ysid_gl"},        {"gjjx", "ysid_gl"},
 };
 
 std::string Declaration(const Column& column) {

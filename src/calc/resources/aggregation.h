@@ -9,7 +9,13 @@
 
 namespace quillmere {
 
-// HuiZongRCJ (whole project) and HuiZongRCJ_DX (one row). Throws Error.
+// HuiZongRCJ (whole project) and HuiZongRCJ_DX (one row). Rebuilds the
+// analysis tables fx* from the resources gj*/ft* as their prices stand; the
+// whole project also rebuilds the project tables gc* and jxtcb, the list marks
+// (gcclb, gjcl.tzbz), the quantities of zgjclb and the selection flags of
+// qdclb, and empties the staging tables fx*1. One row leaves all of those
+// alone and keeps its staging lines. Requires: base and current prices filled.
+// Throws Error; the caller's transaction undoes everything.
 void AggregateResources(Connection& connection, const Scope& scope);
 
 }  // namespace quillmere

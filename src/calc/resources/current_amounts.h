@@ -10,7 +10,12 @@
 namespace quillmere {
 
 // JiSuanXXJ (whole project; net_of_base is BolJSAZ) and JiSuanXXJ_DX (one
-// row; net_of_base unused). Throws Error.
+// row; net_of_base unused). Writes the current amounts, labour days and price
+// differences of the fee rows (qfsjb), prices the percentage resources of
+// gjrg, gjcl, gjjx and appends them to fxrgb, fxclb, fxjxb. Requires: the
+// analysis tables were just rebuilt (a second run on them counts the
+// percentage rows twice). Throws Error; the caller's transaction undoes
+// everything.
 void ComputeCurrentAmounts(Connection& connection, const Scope& scope, bool net_of_base);
 
 }  // namespace quillmere
