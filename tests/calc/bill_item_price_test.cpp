@@ -1,1 +1,256 @@
-// Tests to come with the stage they cover.
+// Bill item unit price on demand: the mapping, the fee parts per bill unit,
+// the material list with its provisional prices, and the fee programme of
+// the bill item; the failure box and the command line.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "quillmere/project.h"
+#include "support/project_fixture.h"
+
+namespace quillmere {
+namespace {
+
+using testing::Project;
+
+// Bill item 10 (quantity 4) with sub-items 11 (quantity 2, ratio 0.5) and 12
+// (quantity 6, ratio 1.5). Sub-item 11 uses cement and the main material
+// "钢筋 φ12", which the list prices provisionally; 12 uses cement only.
+class BillItemPrice : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    p.Execute(R"(insert into zhys (ysid,sjxh,qdlb,fbcch,yssl,jsjs,glffl,lrfl,fxfl) values
+        (10, 5, 0, 5, 4, '人工+机械', 0.1, 0.05, 0.01), (11, 0, 0, 0, 2, null, 0, 0, 0), (12, 0, 0, 0, 6, null, 0, 0, 0))");
+    p.Execute(
+        R"(insert into qfsjb (ysid,fbcch,zhdj,dergdj,rgf,fcf,jxf,glf,lr,zrg,rgjj,rgjc,fcjj,fcjc,zcjj,zcjc,jxjj,jxjc)
+        values (10, 5, 999, 55, 0,  0,    0, 0,   0,   0,      0,  0, 0, 0,    0, 0, 0,   0),
+               (11, 0, 0,   0,  10, 3.33, 2, 1.2, 0.6, 0.3333, 9,  1, 3, 0.33, 6, 1, 2,   0),
+               (12, 0, 0,   0,  20, 1.01, 4, 2.4, 1.2, 0.1,    20, 0, 1, 0.01, 2, 0, 3.5, 0.5))");
+    // A stale mapping row of this bill item, and one of another bill item.
+    p.Execute("insert into qddyb (ysid,fb5,sjgcl_qd) values (13,10,0),(21,20,1)");
+    // Per sub-item: a percentage row and a row without quantity stay out.
+    p.Execute(R"(insert into fxclb (ysid,bh,mc,dw,dj,xxj,sl,cllb) values
+        (11, 'C1', '水泥',       't', 300,  320, 0.25, ''),
+        (11, 'M1', '钢筋 φ12',   't', 4000, 0,   0.1,  '主材'),
+        (11, 'P1', '其他材料费', '%', 100,  0,   2,    ''),
+        (11, 'Z1', '砂',         't', 50,   0,   0,    ''),
+        (12, 'C1', '水泥',       't', 300,  320, 0.1,  ''))");
+    p.Execute("insert into zgjclb (bh,mc,ggxh,dw,dj,iszb) values ('M1','钢筋','φ12','t',4000,0)");
+  }
+  double Price(const char* subitems, bool own_quantities, bool fee_programme, int bill_item = 10) {
+    zgj = 7;
+    return p.orvane().JiSuanQDDJ(bill_item, subitems, own_quantities, zgj, fee_programme);
+  }
+  Project p;
+  double zgj = 7;
+};
+
+TEST_F(BillItemPrice, PlainModeSumsThePartsPerBillUnit) {
+  // 35 + 3.19 + 7 + 4.2 + 2.1 + main material 200 (see below)
+  EXPECT_DOUBLE_EQ(Price("11,12", false, false), 251.49);
+  EXPECT_DOUBLE_EQ(zgj, 200);
+  EXPECT_TRUE(p.orvane().Messages().empty());
+  EXPECT_EQ(p.Rows("select ysid,fb5,sjgcl,sjgcl_qd from qddyb order by fb5,ysid"),
+            // ratios 2/4 and 6/4; the stale row is gone
+            "11 | 10 | 2 | 0.5\n12 | 10 | 6 | 1.5\n21 | 20 | 0 | 1\n");
+  EXPECT_EQ(p.Rows("select ysid,sjgcl,sjgcl_qd from qfsjb where fbcch=0 order by ysid"),
+            "11 | 2 | 0.5\n12 | 6 | 1.5\n");
+  EXPECT_EQ(p.Rows("select sjxh,jsjs,glffl,lrfl,fxfl,sjgcl,dergdj,rgf,fcf,jxf,glf,lr from qfsjb where ysid=10"),
+            // a fresh row from the estimate row: rgf 10*0.5+20*1.5=35;
+            // fcf 1.665->1.67 + 1.515->1.52 = 3.19; jxf 1+6=7; glf 0.6+3.6=4.2; lr 0.3+1.8=2.1
+            "5 | 人工+机械 | 0.1 | 0.05 | 0.01 | 4 | 0 | 35 | 3.19 | 7 | 4.2 | 2.1\n");
+  EXPECT_EQ(p.Rows("select bh,mc,dj,sl,hj,xxj,xhj,cllb from qdclb order by bh"),
+            // cement 0.25*0.5=0.125 + 0.1*1.5=0.15 = 0.275 t: 300*0.275=82.5, at 320: 88
+            // main material 0.1*0.5=0.05 t: 200, listed at its price -> category 3;
+            // the percentage row and the row without quantity stay out
+            "C1 | 水泥 | 300 | 0.275 | 82.5 | 320 | 88 | 0\n"
+            "M1 | 钢筋 φ12 | 4000 | 0.05 | 200 | 0 | 200 | 3\n");
+  EXPECT_EQ(p.Rows("select fcf_qd,zcf_qd,zgj_qd,zgjhj_qd,zhdj,zhbj from qfsjb where ysid=10"),
+            // zgjhj 200*4; zhbj 251.49*4 = 1005.96
+            "88 | 200 | 200 | 800 | 251.49 | 1005.96\n");
+
+  // Calling again with the same arguments changes nothing.
+  const std::string first = p.Snapshot();
+  EXPECT_DOUBLE_EQ(Price("11,12", false, false), 251.49);
+  EXPECT_EQ(p.Snapshot(), first);
+}
+
+TEST_F(BillItemPrice, OwnQuantitiesAreTheRatiosAndABillItemWithoutQuantityGetsZero) {
+  // Ratios 2 and 6: rgf 20+120=140, fcf 6.66+6.06=12.72, jxf 4+24=28, glf 2.4+14.4=16.8,
+  // lr 1.2+7.2=8.4; main material 0.2 t = 800 -> 1005.92
+  EXPECT_DOUBLE_EQ(Price("11,12", true, false), 1005.92);
+  EXPECT_DOUBLE_EQ(zgj, 800);
+  EXPECT_EQ(p.Rows("select ysid,sjgcl_qd from qddyb where fb5=10 order by ysid"), "11 | 2\n12 | 6\n");
+
+  p.Execute("update zhys set yssl=0 where ysid=10");
+  for (bool own : {true, false}) {
+    EXPECT_DOUBLE_EQ(Price("11,12", own, false), 0) << own;
+    EXPECT_DOUBLE_EQ(zgj, 0) << own;
+    EXPECT_EQ(p.Rows("select ysid,sjgcl_qd from qddyb where fb5=10 order by ysid"), "11 | 0\n12 | 0\n") << own;
+    EXPECT_EQ(p.Rows("select rgf,fcf,jxf,glf,lr,fcf_qd,zcf_qd,zgjhj_qd from qfsjb where ysid=10"),
+              "0 | 0 | 0 | 0 | 0 | 0 | 0 | 0\n")
+        << own;
+  }
+  EXPECT_TRUE(p.orvane().Messages().empty());
+}
+
+TEST_F(BillItemPrice, PlainListPiecesAreReadAsTheNumberTheyBeginWith) {
+  // " 1 2abc" reads 12 (blanks ignored); "" and "x12" read 0, a row that
+  // is no estimate row; 11 counts twice.
+  EXPECT_DOUBLE_EQ(Price("11, 11,,x12, 1 2abc", false, false), 460.06);
+  EXPECT_DOUBLE_EQ(zgj, 400);
+  EXPECT_EQ(p.Rows("select ysid,sjgcl,sjgcl_qd from qddyb where fb5=10 order by rowid"),
+            "11 | 2 | 0.5\n11 | 2 | 0.5\n0 | 0 | 0\n0 | 0 | 0\n12 | 6 | 1.5\n");
+  // rgf 5+5+30=40; fcf 1.67*2+1.52=4.86; jxf 1+1+6=8; glf 0.6*2+3.6=4.8; lr 0.3*2+1.8=2.4;
+  // main material 0.05 t twice: 400; 40+4.86+8+4.8+2.4+400 = 460.06
+  EXPECT_EQ(p.Rows("select rgf,fcf,jxf,glf,lr,zcf_qd from qfsjb where ysid=10"), "40 | 4.86 | 8 | 4.8 | 2.4 | 400\n");
+}
+
+TEST_F(BillItemPrice, FeeProgrammeModeAcceptsOnlyWholeNumbersSeparatedByCommas) {
+  const std::string before = p.Snapshot();
+  for (const char* list :
+       {"11;delete from zhys", "11,,12", "11 12", "1.5", "11,", "0x11", "+-11", " ", "11) or (1=1"}) {
+    p.orvane().ClearMessages();
+    EXPECT_DOUBLE_EQ(Price(list, false, true), 0) << list;
+    EXPECT_DOUBLE_EQ(zgj, 0) << list;
+    ASSERT_EQ(p.orvane().Messages().size(), 1u) << list;
+    EXPECT_EQ(p.orvane().Messages()[0].prompt, std::string("由于“the sub-item list \"") + list +
+                                                   "\" is not a list of estimate row ids separated by commas”的原因，"
+                                                   "导致计算清单综合单价失败！");
+    EXPECT_EQ(p.orvane().Messages()[0].style, 64);
+    EXPECT_EQ(p.Snapshot(), before) << list;
+  }
+  // Blanks around the ids are fine; only existing rows are mapped, each once.
+  p.orvane().ClearMessages();
+  p.Execute("update qfsjb set sjgcl_qd=0");
+  Price(" 11 , 11,12,999 ", false, true);
+  EXPECT_TRUE(p.orvane().Messages().empty());
+  EXPECT_EQ(p.Rows("select ysid from qddyb where fb5=10 order by ysid"), "11\n12\n");
+}
+
+TEST_F(BillItemPrice, FeeProgrammeModeRunsTheBillItemLinesOnItsSums) {
+  AddFeeCodeColumns(p.db(), {"GLF", "LR", "AQWM", "ZHDJ"});
+  const char* lines[][2] = {{"GLF", "[jsjs]*[glffl]"},
+                            {"LR", "[jsjs]*[lrfl]"},
+                            {"AQWM", "([GLFFL]+LRFL)*[JSJS]+jsjs*0.5"},
+                            {"ZHDJ", "rgf+fcf+zcf+jxf+glf+lr+aqwm"}};
+  for (int i = 0; i < 4; ++i) {
+    p.Insert("qfjjcxb", {{"fycode", lines[i][0]}, {"sjgs", lines[i][1]}, {"leixing", 1}, {"jsxh", i + 1}});
+  }
+  // The sub-items' working rows, as the whole-project run leaves them.
+  p.Insert("temp_qfsjb", {{"ysid", 11}, {"fbcch", 0}}).Insert("temp_qfsjb", {{"ysid", 12}, {"fbcch", 0}});
+  // AQWM = (4.2+2.1)*1 + 1*0.5 = 6.8; the GLF and LR lines keep the sums;
+  // zhdj = 35 + fcf 3.19 + zcf 6.5 + 7 + 4.2 + 2.1 + 6.8 = 64.79
+  EXPECT_DOUBLE_EQ(Price("11,12", false, true), 64.79);
+  EXPECT_DOUBLE_EQ(zgj, 200);
+  EXPECT_EQ(p.Rows("select zrg,rgjj,rgjc,fcjj,fcjc,zcjj,zcjc,jxjj,jxjc from qfsjb where ysid=10"),
+            // zrg 0.16665->0.1667 + 0.15; rgjj 4.5+30; rgjc 0.5; fcjj 1.5+1.5; fcjc 0.165->0.17 +
+            // 0.015->0.02; zcjj 3+3; zcjc 0.5; jxjj 1+5.25; jxjc 0.75
+            "0.3167 | 34.5 | 0.5 | 3 | 0.19 | 6 | 0.5 | 6.25 | 0.75\n");
+  EXPECT_EQ(p.Rows("select rgf,fcf,zcf,zcf_qd,jxf,glf,lr,zhdj,zhbj from qfsjb where ysid=10"),
+            // fcf = fcjj+fcjc, zcf and zcf_qd = zcjj+zcjc; the total 64.79*4 rounded (regression:
+            // it used to come back as the working row's 0)
+            "35 | 3.19 | 6.5 | 6.5 | 7 | 4.2 | 2.1 | 64.79 | 259.16\n");
+  EXPECT_EQ(p.Rows("select ysid,sjgcl,sjgcl_qd,AQWM from temp_qfsjb order by ysid"),
+            "10 | 4 | 0 | 6.8\n11 | 2 | 0.5 | 0\n12 | 6 | 1.5 | 0\n");
+
+  // A bill-item line whose code is no column fails the call, database unchanged.
+  p.Insert("qfjjcxb", {{"fycode", "NOPE"}, {"sjgs", "1"}, {"leixing", 1}, {"jsxh", 9}});
+  const std::string before = p.Snapshot();
+  EXPECT_DOUBLE_EQ(Price("11,12", false, true), 0);
+  EXPECT_EQ(p.orvane().Messages().back().prompt, "由于“no such column: NOPE”的原因，导致计算清单综合单价失败！");
+  EXPECT_EQ(p.Snapshot(), before);
+}
+
+TEST_F(BillItemPrice, ProvisionalPriceClassesFollowTheList) {
+  p.Execute("delete from fxclb");
+  p.Execute("delete from zgjclb");
+  // Each material 2 units per sub-item 11, ratio 0.5: quantity 1.
+  p.Execute(R"(insert into fxclb (ysid,bh,mc,dw,dj,xxj,sl,cllb) values
+      (11, 'A1', '砂',        't', 50,  0,    2, ''),
+      (11, 'A2', '石子 5-20', 't', 60,  70,   2, '主材'),
+      (11, 'A3', '水泥',      't', 300, 0,    2, '主材'),
+      (11, 'A4', '砖',        't', 0.5, 0.52, 2, ''),
+      (11, 'A5', '钢',        't', 10,  0,    2, ''))");
+  p.Execute(R"(insert into zgjclb (bh,mc,ggxh,dw,dj,iszb) values
+      ('A1', '砂',   '',     't', 50,    null),
+      ('A2', '石子', '5-20', 't', 70,    0),
+      ('A3', '水泥', '',     't', 300,   1),
+      ('A4', '砖',   '',     't', 0.521, 0),
+      ('A5', '钢',   'Q235', 't', 10,    0))");
+  Price("11", false, false);
+  EXPECT_EQ(p.Rows("select bh,xhj,cllb from qdclb order by bh"),
+            // an entry without specification matches the bare name (regression: the
+            // name was always built with a blank, so it never matched here)
+            "A1 | 50 | 2\n"
+            // main material at the listed current price
+            "A2 | 70 | 3\n"
+            // owner-supplied entries do not count
+            "A3 | 300 | 1\n"
+            // a price that differs in any digit does not match
+            "A4 | 0.52 | 0\n"
+            // the entry's specification is part of the name
+            "A5 | 10 | 0\n");
+  // ordinary 50+0.52+10, main 70+300, provisional 50+70 (times 4 for the whole bill item)
+  EXPECT_DOUBLE_EQ(zgj, 120);
+  EXPECT_EQ(p.Rows("select fcf_qd,zcf_qd,zgj_qd,zgjhj_qd from qfsjb where ysid=10"), "60.52 | 370 | 120 | 480\n");
+}
+
+TEST_F(BillItemPrice, WithoutMaterialsOrWithoutEstimateRowNothingIsProvisional) {
+  p.Execute("delete from fxclb");
+  // 35+3.19+7+4.2+2.1
+  EXPECT_DOUBLE_EQ(Price("11,12", false, false), 51.49);
+  EXPECT_DOUBLE_EQ(zgj, 0);
+  EXPECT_EQ(p.Rows("select fcf_qd,zcf_qd,zgj_qd,zgjhj_qd from qfsjb where ysid=10"), "0 | 0 | 0 | 0\n");
+  // No estimate row 77: no fee row to read back, no message.
+  EXPECT_DOUBLE_EQ(Price("11,12", false, false, 77), 0);
+  EXPECT_DOUBLE_EQ(zgj, 0);
+  EXPECT_TRUE(p.orvane().Messages().empty());
+}
+
+// The command line prices the same bill item on a copy of the project.
+TEST_F(BillItemPrice, CommandLineGivesTheSameResultsWithTheMessagesInItsJson) {
+  namespace fs = std::filesystem;
+  const fs::path db = fs::temp_directory_path() / ("quillmere_bill_item_" + std::to_string(getpid()) + ".db");
+  fs::remove(db);
+  p.Execute("vacuum into '" + db.string() + "'");
+  const auto call = [&](const std::string& arguments, int& status) {
+    FILE* pipe = popen((std::string(QUILLMERE_CLI) + " call " + db.string() + " JiSuanQDDJ " + arguments).c_str(), "r");
+    std::string out;
+    char buffer[4096];
+    for (size_t n; pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    status = pipe ? WEXITSTATUS(pclose(pipe)) : -1;
+    return nlohmann::json::parse(out);
+  };
+  int status = -1;
+  const auto priced = call("10 11,12 false 3 false", status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(priced["result"], Price("11,12", false, false));
+  EXPECT_EQ(priced["out"]["dblZgj"], 200);
+  EXPECT_TRUE(priced["messages"].empty());
+  p.Execute("attach database '" + db.string() + "' as f");
+  EXPECT_EQ(p.Rows("select * from f.qfsjb order by ysid"), p.Rows("select * from main.qfsjb order by ysid"));
+  EXPECT_EQ(p.Rows("select * from f.qdclb order by bh"), p.Rows("select * from main.qdclb order by bh"));
+  p.Execute("detach database f");
+
+  const auto refused = call("10 '11;drop table zhys' false 3 true", status);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(refused["result"], 0);
+  EXPECT_EQ(refused["out"]["dblZgj"], 0);
+  ASSERT_EQ(refused["messages"].size(), 1u);
+  EXPECT_EQ(refused["messages"][0]["prompt"],
+            "由于“the sub-item list \"11;drop table zhys\" is not a list of estimate row ids separated by "
+            "commas”的原因，导致计算清单综合单价失败！");
+  EXPECT_EQ(refused["messages"][0]["style"], 64);
+  EXPECT_EQ(refused["messages"][0]["title"], "提示");
+  fs::remove(db);
+}
+
+}  // namespace
+}  // namespace quillmere

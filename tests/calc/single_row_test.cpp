@@ -1,1 +1,144 @@
-// Tests to come with the stage they cover.
+// Single-row recalculation: the unit price of one estimate row, and the five
+// stages JiSuanZHDJ runs for it with their message boxes.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "calc/resources/base_prices.h"
+#include "calc/scope.h"
+#include "calc/unitprice/unit_prices.h"
+#include "db/transaction.h"
+#include "quillmere/project.h"
+#include "support/project_fixture.h"
+
+namespace quillmere {
+namespace {
+
+using testing::Project;
+
+// Sub-items 1 (labour plus machine) and 2 (labour only), both with labour
+// 100, machine 20, material 50 and rates 0.1 / 0.05, quantity 2; row 1 has a
+// main material priced 30.
+class SingleRow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    p.Execute(R"(insert into qfsjb (ysid,fbcch,jsjs,rgf,jxf,fcf,zcf,glffl,lrfl,glf,lr,zhdj,zhbj,sjgcl) values
+        (1, 0, '人工+机械', 100, 20, 50, 4, 0.1, 0.05, 99, 99, 1, 1, 2),
+        (2, 0, '人工',      100, 20, 50, 4, 0.1, 0.05, 99, 99, 1, 1, 2))");
+    p.Execute("insert into zhys (ysid,fbcch,sjdj,sjbj,zcfdj,zcfhj) values (1,0,7,14,9,9),(2,0,7,14,9,9)");
+    p.Execute("insert into gjcl (ysid,cllb,dj) values (1,'主材',30)");
+  }
+  Project p;
+};
+
+TEST_F(SingleRow, FixedRatesPriceTheRowAlone) {
+  ComputeUnitPrices(p.db(), Scope::Row(2), "", false);
+  EXPECT_EQ(p.Rows("select ysid,glf,lr,zhdj,zhbj from qfsjb order by ysid"),
+            // row 1 is not recalculated
+            "1 | 99 | 99 | 1 | 1\n"
+            // labour only: 100*0.1=10, *0.05=5; 100+50+4+20+10+5=189; *2=378
+            "2 | 10 | 5 | 189 | 378\n");
+  ComputeUnitPrices(p.db(), Scope::Row(1), "", false);
+  EXPECT_EQ(p.Rows("select ysid,glf,lr,zhdj,zhbj from qfsjb where ysid=1"),
+            // (100+20)*0.1=12, *0.05=6; 100+50+4+20+12+6=192; *2=384
+            "1 | 12 | 6 | 192 | 384\n");
+  // The estimate rows keep their prices; only the main-material columns of
+  // every sub-item are refreshed (price 30 of row 1's main material, amount zcf).
+  EXPECT_EQ(p.Rows("select ysid,sjdj,sjbj,zcfdj,zcfhj from zhys order by ysid"),
+            "1 | 7 | 14 | 30 | 4\n2 | 7 | 14 | 0 | 4\n");
+}
+
+TEST_F(SingleRow, FeeProgrammeStoresTheTotalUnrounded) {
+  AddFeeCodeColumns(p.db(), {"GLF", "ZHDJ"});
+  p.Insert("qfjjcxb", {{"fycode", "GLF"}, {"sjgs", "[jsjs]"}, {"leixing", 1}, {"jsxh", 1}});
+  p.Insert("qfjjcxb", {{"fycode", "ZHDJ"}, {"sjgs", "rgf+clf+jxf+glf+lr"}, {"leixing", 1}, {"jsxh", 2}});
+  p.Execute("update qfsjb set rgf=33.33,jxf=0,clf=0,lr=0,sjgcl=3.333 where ysid=2");
+  p.Insert("temp_zhys", {{"ysid", 2}, {"GLF_FL", 10.0}, {"ZHDJ_FL", 100.0}});
+  // The working copy of another row is left as it is.
+  p.Insert("temp_qfsjb", {{"ysid", 1}, {"zhdj", 5.0}});
+  p.Insert("temp_qfsjb", {{"ysid", 2}, {"zhdj", 6.0}});
+  ComputeUnitPrices(p.db(), Scope::Row(2), "", true);
+  EXPECT_EQ(p.Rows("select ysid,glf,zhdj,zhbj from qfsjb where ysid=2"),
+            // 33.33*10/100=3.333->3.33; 33.33+3.33=36.66; 36.66*3.333=122.18778, not rounded
+            "2 | 3.33 | 36.66 | 122.18778\n");
+  EXPECT_EQ(p.Rows("select ysid,zhdj from temp_qfsjb order by ysid"), "1 | 5\n2 | 36.66\n");
+  EXPECT_EQ(p.Rows("select glf,zhdj from qfsjb where ysid=1"), "99 | 1\n");
+}
+
+TEST_F(SingleRow, FeeProgrammeFailuresNameTheirCause) {
+  AddFeeCodeColumns(p.db(), {"GLF"});
+  p.Insert("qfjjcxb", {{"fycode", "GL F"}, {"sjgs", "[jsjs]"}, {"leixing", 1}, {"jsxh", 1}});
+  try {
+    ComputeUnitPrices(p.db(), Scope::Row(2), "", true);
+    FAIL() << "a fee code with a blank cannot name a column";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "the fee code \"GL F\" cannot name a column: use letters, digits and underscores");
+  }
+}
+
+// Needs the four pricing stages before the unit price: fails until they are
+// in place.
+TEST(SingleRowRecalculation, AllFiveStepsSucceedAndALaterFailureKeepsTheEarlierSteps) {
+  Project p;
+  p.Execute(R"(insert into zhys (ysid,sjxh,qdlb,fbcch,yssl,sjgcl,jsjs,glffl,lrfl,sjdj) values
+      (1, 1, 0, 0, 2, 2, '人工+机械', 0.1, 0.05, 7))");
+  p.Execute("insert into gjrg (ysid,bh,mc,dw,dj,sl) values (1,'R1','综合工日','工日',50,2)");
+  p.Execute("insert into gjjx (ysid,jxid,bh,mc,dw,dj,sl) values (1,1,'J1','搅拌机','台班',20,1)");
+  p.Execute(R"(insert into gjcl (ysid,clid,bh,mc,dw,dj,sl,cllb,chaifen) values
+      (1, 1, 'C1', '水泥', 't', 25, 2, '',     0),
+      (1, 2, 'M1', '钢筋', 't', 30, 1, '主材', 0))");
+  EXPECT_TRUE(p.orvane().JiSuanZHDJ(1, false));
+  EXPECT_TRUE(p.orvane().Messages().empty());
+  EXPECT_EQ(p.Rows("select rgf,fcf,zcf,jxf,glf,lr,zhdj,zhbj from qfsjb where ysid=1"),
+            // labour 50*2, material 25*2, main material 30, machine 20; fees on 120: 12 and 6
+            // 100+50+30+20+12+6 = 218; quantity 2: 436
+            "100 | 50 | 30 | 20 | 12 | 6 | 218 | 436\n");
+  EXPECT_EQ(p.Rows("select sjdj,zcfdj,zcfhj from zhys"), "7 | 30 | 30\n");
+
+  // The unit price fails on a fee code that names no column; the labour
+  // repriced at 60 by the earlier stages stays committed, the fees do not move.
+  AddFeeCodeColumns(p.db(), {"GLF"});
+  p.Insert("qfjjcxb", {{"fycode", "GL F"}, {"sjgs", "[jsjs]"}, {"leixing", 1}, {"jsxh", 1}});
+  p.Execute("update gjrg set dj=60");
+  p.orvane().ClearMessages();
+  EXPECT_FALSE(p.orvane().JiSuanZHDJ(1, true));
+  ASSERT_EQ(p.orvane().Messages().size(), 1u);
+  EXPECT_EQ(p.orvane().Messages()[0].prompt,
+            "由于“the fee code \"GL F\" cannot name a column: use letters, digits and underscores”的原因，"
+            "导致计算综合单价失败！");
+  EXPECT_EQ(p.orvane().Messages()[0].style, 64);
+  EXPECT_EQ(p.Rows("select rgf,glf,zhdj from qfsjb where ysid=1"), "120 | 12 | 218\n");
+}
+
+TEST(SingleRowRecalculation, AFailingStepShowsOneBoxAndTheLaterStepsDoNotRun) {
+  Project p;
+  p.Insert("zhys", {{"ysid", 1}, {"fbcch", 0}, {"yssl", 2.0}, {"zcfdj", 9.0}});
+  p.Insert("qfsjb", {{"ysid", 1}, {"fbcch", 0}, {"rgf", 100.0}, {"glffl", 0.1}});
+  // A scratch table left over by an interrupted run stops the base prices.
+  p.Execute("create table gjrgtemp (ysid integer, rgjj real)");
+  std::string reason;
+  {
+    Transaction trial(p.db());
+    try {
+      PriceAtBasePrices(p.db(), Scope::Row(1));
+    } catch (const Error& e) {
+      reason = e.what();
+    }
+  }
+  ASSERT_FALSE(reason.empty());
+  const std::string before = p.Snapshot();
+
+  EXPECT_FALSE(p.orvane().JiSuanZHDJ(1, false));
+  ASSERT_EQ(p.orvane().Messages().size(), 1u);
+  const Message& box = p.orvane().Messages()[0];
+  EXPECT_EQ(box.prompt, "由于“" + reason + "”的原因，导致计算基价失败！");
+  EXPECT_EQ(box.style, 64);
+  EXPECT_EQ(box.title, "提示");
+  // Neither the unit price (glf, zhdj) nor the main-material price (zcfdj)
+  // of the last step was touched.
+  EXPECT_EQ(p.Snapshot(), before);
+}
+
+}  // namespace
+}  // namespace quillmere

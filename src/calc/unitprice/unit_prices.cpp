@@ -1,12 +1,223 @@
 // Comprehensive unit prices: management fee, profit and unit price of
 // sub-items and bill items, by fixed rates or the fee programme.
+//
+// The stage runs in this order, for the whole project:
+//  (1) Sub-items: management fee and profit on their fee basis, then unit
+//      price and total; by fixed rates, or line by line through the fee
+//      programme on the working copy temp_qfsjb, whose results go back to
+//      the fee rows.
+//  (2) Bill items: each figure is the sum over its sub-items of the
+//      sub-item's per-unit figure times its quantity per bill unit, so (1)
+//      must be complete first. The fee programme then evaluates its lines
+//      once more on every bill item's sums.
+//  (3) Labour unit price of each bill item, weighted by quantity. This one is
+//      best effort: a statement that fails is skipped and the bill item keeps
+//      its previous labour price.
+//  (4) Section totals, level 1 to 4, summed from the sub-items under quota
+//      pricing and from the distinct bill items otherwise; they read the
+//      totals of (1) and (2).
+//  (5) Prices written onto the estimate rows, then the main-material price
+//      of every sub-item; sections whose quantity does not multiply their
+//      rows take their total as unit price.
+// Recalculating one row runs (1) for that row alone and the main-material
+// prices of (5), which cover every sub-item; everything else keeps the
+// values of the last whole-project run.
 
 #include "calc/unitprice/unit_prices.h"
 
-namespace quillmere {
+#include <sqlite3.h>
 
-void ComputeUnitPrices(Connection&, const Scope& scope, const std::string&, bool) {
-  throw Error(std::string("not implemented yet: ") + (scope.whole() ? "JiSuanZHDJ_QB" : "JiSuanZHDJ_DX"));
+#include <vector>
+
+#include "calc/unitprice/bill_item_sums.h"
+#include "calc/unitprice/fee_programme.h"
+#include "db/recordset.h"
+#include "db/tables.h"
+
+namespace quillmere {
+namespace {
+
+// The two fee bases: the rows that use each, and the amount the fees are
+// charged on. A sub-item with any other basis keeps its fees as they were.
+struct FeeBasis {
+  const char* rows;
+  const char* amount;
+};
+constexpr FeeBasis kFeeBases[] = {{"(jsjs='人工+机械' or jsjs is null)", "(rgf+jxf)"}, {"jsjs='人工'", "rgf"}};
+
+// The fee rows a sub-item pass prices: every sub-item of the project, or the
+// one row being recalculated, whatever its level.
+std::string SubItemRows(const Scope& scope, std::string_view alias = "") {
+  return std::string(alias) + (scope.whole() ? "fbcch=0" : "ysid=:ysid");
+}
+
+void PriceSubItemsAtFixedRates(Connection& c, const Scope& scope) {
+  const Params params = scope.params();
+  for (const auto& [rows, amount] : kFeeBases) {
+    const std::string base(amount);
+    c.Execute("update qfsjb set glf=format(" + base + "*glffl,'0.##'),lr=format(" + base + "*lrfl,'0.##') where " +
+                  rows + " and " + SubItemRows(scope),
+              params);
+  }
+  c.Execute("update qfsjb set zhdj=rgf+fcf+zcf+jxf+glf+lr,zhbj=format((rgf+fcf+zcf+jxf+glf+lr)*sjgcl,'0.##') where " +
+                SubItemRows(scope),
+            params);
+}
+
+void RollUpBillItemsAtFixedRates(Connection& c) {
+  c.Execute(SumSubItemsIntoDesjb(kFeePartsAndLabourDays, ""));
+  c.Execute(SetBillItemsFromDesjb("qfsjb", kFeePartsAndLabourDays, ""));
+  c.Execute("drop table desjb");
+  // The main material of a bill item is its own material list's (zcf_qd),
+  // not the sum of its sub-items'.
+  c.Execute(
+      "update qfsjb set zhdj=rgf+fcf+jxf+glf+lr+zcf_qd,zhbj=format((rgf+fcf+jxf+glf+lr+zcf_qd)*sjgcl,'0.##') "
+      "where fbcch=5");
+}
+
+// Prices the sub-items through the fee programme and returns the programme,
+// which the bill items run again.
+std::vector<FeeLine> PriceSubItemsByProgramme(Connection& c, const Scope& scope) {
+  const Params params = scope.params();
+  c.Execute("delete from temp_qfsjb" + scope.Where("ysid"), params);
+  InsertAllColumns(c, "temp_qfsjb", "qfsjb", scope.Where("ysid"), params);
+  std::vector<FeeLine> programme = ReadFeeProgramme(c);
+  for (const FeeLine& line : programme) {
+    const std::string fee = FeeColumn(line.code);
+    const std::string rate = FeeColumn(line.code, "_FL");
+    // The sub-item's rate of this fee comes from the host's rate table; should
+    // it hold several rows for one estimate row, the first stored counts.
+    c.Execute("update temp_qfsjb as aaa set " + rate + "=bbb." + rate +
+                  " from temp_zhys as bbb where aaa.ysid=bbb.ysid"
+                  " and bbb.rowid=(select min(rowid) from temp_zhys where ysid=aaa.ysid) and " +
+                  SubItemRows(scope, "aaa."),
+              params);
+    // Rates are in percent. Each line sees the fees of the lines before it,
+    // since each statement stores its fee before the next one runs.
+    for (const auto& [rows, amount] : kFeeBases) {
+      c.Execute("update temp_qfsjb set " + fee + "=format((" + SubItemFormula(line, amount) + ")*" + rate +
+                    "/100.0,'0.##') where " + rows + " and " + SubItemRows(scope),
+                params);
+    }
+  }
+  if (scope.whole()) {
+    c.Execute(CopyBackWorkingRows("format(bbb.zhdj*bbb.sjgcl,'0.00')", "aaa.fbcch=0"));
+  } else {
+    // The recalculated row has always kept its total unrounded, as hosts
+    // read it; the whole-project run rounds it.
+    c.Execute(CopyBackWorkingRows("bbb.zhdj*aaa.sjgcl", "aaa.ysid=:ysid"), params);
+  }
+  return programme;
+}
+
+void RollUpBillItemsByProgramme(Connection& c, const std::vector<FeeLine>& programme) {
+  c.Execute(SumSubItemsIntoDesjb(kEveryComponent, ""));
+  c.Execute(SetBillItemsFromDesjb("qfsjb", kEveryComponent, ""));
+  c.Execute(SetBillItemsFromDesjb("temp_qfsjb as qfsjb", kEveryComponent, ""));
+  // Material amounts of a bill item at current prices are its base amounts
+  // plus differences, as summed; the main material also stands as the bill
+  // item's own main material.
+  c.Execute("update qfsjb set fcf=fcjj+fcjc,zcf=zcjj+zcjc,zcf_qd=zcjj+zcjc where fbcch=5");
+  c.Execute("update temp_qfsjb set fcf=fcjj+fcjc,zcf=zcjj+zcjc where fbcch=5");
+  c.Execute("drop table desjb");
+
+  // Every bill item with at least one sub-item in the working rows evaluates
+  // each line on its own sums, in programme order. The rows are independent,
+  // so one statement per line serves all bill items at once.
+  const char* kBillItems = "select qddyb.fb5 from qddyb inner join temp_qfsjb bbb on qddyb.ysid=bbb.ysid";
+  if (!programme.empty()) {
+    Recordset bill_items;
+    bill_items.Open(c, std::string(kBillItems) + " group by qddyb.fb5");
+    if (bill_items.RecordCount() > 0) {
+      for (const FeeLine& line : programme) {
+        c.Execute("update temp_qfsjb set " + FeeColumn(line.code) + "=(" + BillItemFormula(line) +
+                  ") where fbcch=5 and ysid in (" + kBillItems + ")");
+      }
+    }
+  }
+  c.Execute(CopyBackWorkingRows("format(bbb.zhdj*aaa.sjgcl,'0.00')", "aaa.fbcch=5"));
+}
+
+void PriceBillItemLabour(Connection& c) {
+  const char* statements[] = {
+      "create table desjb as select qddyb.fb5 as ysid_qd,"
+      "sum(abs(zhys.sjgcl*iif(gjrg.xxj=0,gjrg.dj,gjrg.xxj)*gjrg.sl))/sum(abs(zhys.sjgcl*gjrg.sl)) as rgdj "
+      "from zhys inner join qddyb on zhys.ysid=qddyb.ysid inner join gjrg on zhys.ysid=gjrg.ysid "
+      "where gjrg.dw<>'%' and gjrg.dw<>'元' and gjrg.sl<>0 and zhys.sjgcl<>0 group by qddyb.fb5",
+      "update qfsjb set dergdj=format(desjb.rgdj,'0.00') from desjb where qfsjb.ysid=desjb.ysid_qd",
+      "drop table desjb",
+  };
+  for (const char* sql : statements) {
+    try {
+      c.Execute(sql);
+    } catch (const Error&) {
+      // Skipped, unless the engine gave up the whole transaction with it:
+      // going on would then write outside any transaction.
+      if (c.TransactionDepth() > 0 && sqlite3_get_autocommit(c.handle())) throw;
+    }
+  }
+}
+
+void RollUpSections(Connection& c, const std::string& pricing_method) {
+  c.Execute("delete from fbdyb");
+  if (pricing_method == "定额计价法") {
+    c.Execute("insert into fbdyb (ysid,fb1,fb2,fb3,fb4) select ysid,fb1,fb2,fb3,fb4 from qddyb");
+  } else {
+    c.Execute("insert into fbdyb (ysid,fb1,fb2,fb3,fb4) select distinct fb5,fb1,fb2,fb3,fb4 from qddyb");
+  }
+  // Every level sums the rows of fbdyb, never the sections below it, so the
+  // levels do not depend on one another's order.
+  for (const std::string level : {"fb1", "fb2", "fb3", "fb4"}) {
+    c.Execute("create table qdsjb as select fbdyb." + level +
+              " as ysid_fb,sum(qfsjb.zhbj) as zhbj_fb,sum(qfsjb.zgjhj_qd) as zgjhj_fb "
+              "from qfsjb inner join fbdyb on qfsjb.ysid=fbdyb.ysid group by fbdyb." +
+              level);
+    c.Execute("update qfsjb set zhbj=qdsjb.zhbj_fb,zgjhj_qd=qdsjb.zgjhj_fb from qdsjb where qfsjb.ysid=qdsjb.ysid_fb");
+    c.Execute("drop table qdsjb");
+  }
+}
+
+void WritePricesOntoEstimateRows(Connection& c) {
+  c.Execute(
+      "update zhys set sjdj=qfsjb.zhdj,sjbj=format(qfsjb.zhdj*zhys.yssl,'0.##'),zgjdj=qfsjb.zgj_qd,"
+      "zgjhj=qfsjb.zgjhj_qd,rgdj=qfsjb.rgf,cldj=qfsjb.fcf,jxdj=qfsjb.jxf "
+      "from qfsjb where zhys.ysid=qfsjb.ysid and (zhys.fbcch=0 or zhys.fbcch=5)");
+  c.Execute(
+      "update zhys set dejj=qfsjb.rgjj+qfsjb.fcjj+qfsjb.jxjj from qfsjb where zhys.ysid=qfsjb.ysid and zhys.fbcch=0");
+  c.Execute(
+      "update zhys set sjbj=qfsjb.zhbj,zgjhj=qfsjb.zgjhj_qd from qfsjb "
+      "where zhys.ysid=qfsjb.ysid and zhys.fbcch>0 and zhys.fbcch<5");
+  c.Execute("update zhys set sjdj=0 where sjbj=0 and fbcch<5 and fbcch>0");
+}
+
+void RefreshMainMaterialPrices(Connection& c) {
+  c.Execute("update zhys set zcfdj=0,zcfhj=0 where fbcch=0");
+  c.Execute("update zhys set zcfhj=qfsjb.zcf from qfsjb where zhys.ysid=qfsjb.ysid and zhys.fbcch=0");
+  // A row with several priced main materials shows the first one entered.
+  c.Execute(
+      "update zhys set zcfdj=iif(gjcl.xxj=0,gjcl.dj,gjcl.xxj) from gjcl "
+      "where zhys.ysid=gjcl.ysid and gjcl.cllb='主材' and gjcl.dj<>0 and gjcl.rowid=("
+      "select min(m.rowid) from gjcl as m where m.ysid=zhys.ysid and m.cllb='主材' and m.dj<>0)");
+}
+
+}  // namespace
+
+void ComputeUnitPrices(Connection& connection, const Scope& scope, const std::string& pricing_method,
+                       bool fee_programme) {
+  if (fee_programme) {
+    const std::vector<FeeLine> programme = PriceSubItemsByProgramme(connection, scope);
+    if (scope.whole()) RollUpBillItemsByProgramme(connection, programme);
+  } else {
+    PriceSubItemsAtFixedRates(connection, scope);
+    if (scope.whole()) RollUpBillItemsAtFixedRates(connection);
+  }
+  if (scope.whole()) {
+    PriceBillItemLabour(connection);
+    RollUpSections(connection, pricing_method);
+    WritePricesOntoEstimateRows(connection);
+  }
+  RefreshMainMaterialPrices(connection);
+  if (scope.whole()) connection.Execute("update zhys set sjdj=sjbj where fbcch in (1,2,3,4) and bzj=false");
 }
 
 }  // namespace quillmere
