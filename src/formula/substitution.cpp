@@ -1,17 +1,147 @@
-// Fee variables and line references substituted into formula texts.
+// Fee variables and bracketed line references substituted into formula texts
+// before they are evaluated: the text the project totals hand to JiSuanGS.
 
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <numeric>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/decimal.h"
 #include "formula/formula.h"
 
 namespace quillmere {
+namespace {
 
-std::vector<std::int16_t> TiQuXH(std::string_view) { throw FormulaError("not implemented yet: TiQuXH"); }
+// A formula that substitution blows up beyond this (variables whose names
+// occur in other variables' values, over and over) is refused instead of
+// exhausting memory.
+constexpr size_t kMaxFormulaText = size_t{16} << 20;
 
-std::string TiHuanBL(std::string_view, const std::vector<FeeVariable>&) {
-  throw FormulaError("not implemented yet: TiHuanBL");
+// The text a value takes in a formula. A negative value goes in parentheses so
+// that it stays one operand: x^2 with x = -3 is (-3)^2, not -3^2.
+std::string OperandText(double value) {
+  std::string text = NumberText(value);
+  if (value < 0) return "(" + text + ")";
+  return text;
 }
 
-std::string ReplaceLineReferences(std::string_view, const std::vector<double>&) {
-  throw FormulaError("not implemented yet: ReplaceLineReferences");
+// Replaces every occurrence of `what` (non-empty) in `text`, scanning from the
+// first character; a replacement is never searched again.
+void ReplaceAll(std::string& text, std::string_view what, std::string_view with) {
+  size_t at = text.find(what);
+  if (at == std::string::npos) return;
+  std::string out;
+  out.reserve(text.size() + (with.size() > what.size() ? with.size() - what.size() : 0) * 4);
+  size_t from = 0;
+  while (at != std::string::npos) {
+    out.append(text, from, at - from);
+    out.append(with);
+    if (out.size() > kMaxFormulaText) throw FormulaError("Out of string space");
+    from = at + what.size();
+    at = text.find(what, from);
+  }
+  out.append(text, from, std::string::npos);
+  text.swap(out);
+}
+
+// The line number a bracketed text spells exactly as the caller writes it
+// ("[" + decimal text + "]"), or false.
+bool CanonicalLineNumber(std::string_view inside, int& number) {
+  const bool negative = !inside.empty() && inside.front() == '-';
+  std::string_view digits = negative ? inside.substr(1) : inside;
+  if (digits.empty() || digits.size() > 5) return false;
+  if (digits.size() > 1 && digits.front() == '0') return false;
+  int n = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return false;
+    n = n * 10 + (c - '0');
+  }
+  if (negative && n == 0) return false;
+  number = negative ? -n : n;
+  return true;
+}
+
+}  // namespace
+
+std::vector<std::int16_t> TiQuXH(std::string_view formula) {
+  std::vector<std::int16_t> numbers{0};
+  std::string_view rest = formula;
+  for (;;) {
+    const size_t open = rest.find('[');
+    const size_t close = rest.find(']');
+    // A "]" before the first "[" ends the scan, whatever brackets follow.
+    if (open == std::string_view::npos || close == std::string_view::npos || close < open) return numbers;
+    double value = 0;
+    if (!ParseNumber(rest.substr(open + 1, close - open - 1), value) || !std::isfinite(value)) {
+      throw FormulaError("Type mismatch");
+    }
+    // The whole part towards minus infinity, kept as a 16-bit line number.
+    const double line = std::floor(value);
+    if (!(line >= -32768 && line <= 32767)) throw FormulaError("Overflow");
+    numbers.push_back(static_cast<std::int16_t>(line));
+    rest.remove_prefix(close + 1);
+  }
+}
+
+std::string TiHuanBL(std::string_view formula, const std::vector<FeeVariable>& variables) {
+  for (const FeeVariable& v : variables) {
+    if (!v.name || !v.value) throw FormulaError("Invalid use of Null");
+  }
+  // Longer names first, so that a name standing inside a longer one (A inside
+  // AB) cannot eat part of it; equal lengths keep the table's order.
+  std::vector<size_t> order(variables.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return variables[a].name->size() > variables[b].name->size(); });
+  std::string text(formula);
+  for (size_t i : order) {
+    const std::string& name = *variables[i].name;
+    // An empty name matches nothing, as a text replacement of "" leaves the text alone.
+    if (name.empty()) continue;
+    if (text.find(name) == std::string::npos) continue;
+    ReplaceAll(text, name, OperandText(*variables[i].value));
+  }
+  return text;
+}
+
+std::string ReplaceLineReferences(std::string_view formula, const std::vector<double>& results) {
+  const std::vector<std::int16_t> numbers = TiQuXH(formula);
+  if (numbers.size() == 1) return std::string(formula);
+  // Every listed number is looked up, repeated ones included, before anything
+  // is replaced: a reference outside the list of lines ends the caller.
+  std::vector<bool> listed(65536, false);
+  for (size_t k = 1; k < numbers.size(); ++k) {
+    const int n = numbers[k];
+    if (n < 0 || static_cast<size_t>(n) >= results.size()) throw FormulaError("Subscript out of range");
+    listed[static_cast<size_t>(n)] = true;
+  }
+  // One pass over the text: each "[n]" written with a listed n becomes that
+  // line's result. A replacement never contains a bracket, so it cannot form
+  // a reference of its own.
+  std::string text;
+  text.reserve(formula.size() + 16 * (numbers.size() - 1));
+  size_t from = 0;
+  for (;;) {
+    const size_t open = formula.find('[', from);
+    if (open == std::string_view::npos) break;
+    const size_t close = formula.find_first_of("[]", open + 1);
+    if (close == std::string_view::npos) break;
+    int n = 0;
+    if (formula[close] == ']' && CanonicalLineNumber(formula.substr(open + 1, close - open - 1), n) && n >= 0 &&
+        listed[static_cast<size_t>(n)]) {
+      text.append(formula, from, open - from);
+      text += OperandText(results[static_cast<size_t>(n)]);
+      from = close + 1;
+    } else {
+      text.append(formula, from, close - from);
+      from = close;
+    }
+  }
+  text.append(formula, from, std::string_view::npos);
+  return text;
 }
 
 }  // namespace quillmere
