@@ -26,18 +26,14 @@ std::string Variables(Project& p) { return p.Rows("select fymc, blsz from qfblb 
 // Fee rows of both bills, as quota sub-items (level 0) and bill items
 // (level 5), with amounts whose per-row rounding shows in the sums.
 void AddPricedRows(Project& p) {
-  auto row = [&](int ysid, int fbcch, int qdlb, double sjgcl, double zhdj, double zhbj, double rgf, double fcf,
-                 double zcf, double zcf_qd, double zgjhj_qd, double jxf, double glf, double lr, double zrg) {
-    p.Insert("qfsjb", {{"ysid", ysid}, {"fbcch", fbcch}, {"qdlb", qdlb}, {"sjgcl", sjgcl}, {"zhdj", zhdj},
-                       {"zhbj", zhbj}, {"rgf", rgf}, {"fcf", fcf}, {"zcf", zcf}, {"zcf_qd", zcf_qd},
-                       {"zgjhj_qd", zgjhj_qd}, {"jxf", jxf}, {"glf", glf}, {"lr", lr}, {"zrg", zrg}});
-  };
-  //  ysid fbcch qdlb sjgcl zhdj    zhbj  rgf    fcf    zcf  zcf_qd zgj  jxf  glf    lr     zrg
-  row(1, 0, 0, 1, 1.005, 50, 0.125, 0.335, 2, 7, 4, 0.5, 0.105, 0.015, 0.125);
-  row(2, 0, 0, 5, 0.401, 60, 0.201, 1, 0.5, 9, 6, 0.3, 0.021, 0.003, 0.201);
-  row(3, 5, 0, 2, 40, 80.5, 1.005, 2, 5, 3.333, 10, 1, 0.5, 0.25, 100);
-  row(4, 0, 1, 2, 10.125, 1, 1, 2, 3, 4, 2.5, 0.5, 0.25, 0.125, 1.5);
-  row(5, 5, 1, 1, 30, 30.3, 5, 6, 7, 8, 1.5, 2, 1, 0.5, 0);
+  // clang-format off
+  p.Execute("insert into qfsjb(ysid, fbcch, qdlb, sjgcl, zhdj, zhbj, rgf, fcf, zcf, zcf_qd, zgjhj_qd, jxf, glf, lr, zrg) values"
+            "(1, 0, 0, 1, 1.005,  50,   0.125, 0.335, 2,   7,     4,   0.5, 0.105, 0.015, 0.125),"
+            "(2, 0, 0, 5, 0.401,  60,   0.201, 1,     0.5, 9,     6,   0.3, 0.021, 0.003, 0.201),"
+            "(3, 5, 0, 2, 40,     80.5, 1.005, 2,     5,   3.333, 10,  1,   0.5,   0.25,  100),"
+            "(4, 0, 1, 2, 10.125, 1,    1,     2,     3,   4,     2.5, 0.5, 0.25,  0.125, 1.5),"
+            "(5, 5, 1, 1, 30,     30.3, 5,     6,     7,   8,     1.5, 2,   1,     0.5,   0)");
+  // clang-format on
 }
 
 constexpr std::initializer_list<const char*> kBillVariables = {
@@ -103,20 +99,14 @@ TEST(FeeVariables, ProjectWithoutMeasureRowsZeroesTheMeasureVariables) {
   EXPECT_EQ(p.Number("select blsz from qfblb where fymc='材料暂估价'"), 10);
 }
 
+// clang-format off
 constexpr std::initializer_list<const char*> kCategoryVariables = {
     "分部分项人工费(人工大型土石方)",
-    "分部分项(人工大型土石方)",
-    "分部分项(机械大型土石方)",
-    "分部分项(桥梁、水工构筑物)",
-    "分部分项(道路、市政排水工程)",
-    "分部分项(市政给水、燃气、路灯工程)",
-    "分部分项(其他)",
-    "措施项目(人工大型土石方)",
-    "措施项目(机械大型土石方)",
-    "措施项目(桥梁、水工构筑物)",
-    "措施项目(道路、市政排水工程)",
-    "措施项目(市政给水、燃气、路灯工程)",
-    "措施项目(其他)"};
+    "分部分项(人工大型土石方)", "分部分项(机械大型土石方)", "分部分项(桥梁、水工构筑物)",
+    "分部分项(道路、市政排水工程)", "分部分项(市政给水、燃气、路灯工程)", "分部分项(其他)",
+    "措施项目(人工大型土石方)", "措施项目(机械大型土石方)", "措施项目(桥梁、水工构筑物)",
+    "措施项目(道路、市政排水工程)", "措施项目(市政给水、燃气、路灯工程)", "措施项目(其他)"};
+// clang-format on
 
 TEST(FeeVariables, WorksCategoriesResetAndAccumulateByBill) {
   Project p;
@@ -124,8 +114,10 @@ TEST(FeeVariables, WorksCategoriesResetAndAccumulateByBill) {
   auto row = [&](int fbcch, int qdlb, Cell gzlx, double rgf, double sjgcl, double zhdj, double zhbj) {
     ++ysid;
     p.Insert("zhys", {{"ysid", ysid}, {"fbcch", fbcch}, {"qdlb", qdlb}, {"gzlx", gzlx}});
+    // clang-format off
     p.Insert("qfsjb", {{"ysid", ysid}, {"fbcch", fbcch}, {"qdlb", qdlb}, {"rgf", rgf}, {"sjgcl", sjgcl},
                        {"zhdj", zhdj}, {"zhbj", zhbj}});
+    // clang-format on
   };
   row(0, 0, "人工大型土石方", 1.125, 2, 10.005, 0);
   row(0, 0, "人工大型土石方", 1, 1, 5, 0);

@@ -55,9 +55,9 @@ double RatedAmount(double value, double rate);
 struct FormulaPricing {
   std::string_view formula;
   std::string_view rate;
-  bool null_rate_counts_as_zero;        // otherwise a null rate is an error
+  bool null_rate_counts_as_zero;  // otherwise a null rate is an error
   std::vector<std::string_view> amounts;
-  bool zero_without_formula;            // otherwise the entered amounts stay
+  bool zero_without_formula;  // otherwise the entered amounts stay
 };
 
 // Prices every row of `rows` as `pricing` says and writes the edits back in

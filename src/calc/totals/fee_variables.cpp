@@ -19,8 +19,8 @@
 #include "calc/totals/fee_variables.h"
 
 #include <cstdint>
-#include <iterator>
 #include <string>
+#include <string_view>
 
 #include "base/decimal.h"
 #include "calc/totals/fee_lists.h"
@@ -52,8 +52,9 @@ struct BillVariable {
 
 constexpr const char* kProvisionalMaterial = "材料暂估价";
 
+// clang-format off
 constexpr BillVariable kBillVariables[] = {
-    {"qdhj", "工程量清单计价", "施工技术措施"},
+    {"qdhj",  "工程量清单计价",   "施工技术措施"},
     {"rgfhj", "人工费(分部分项)", "人工费(措施项目)"},
     {"fcfhj", "材料费(分部分项)", "材料费(措施项目)"},
     {"zcfhj", "主材费(分部分项)", "主材费(措施项目)"},
@@ -61,8 +62,9 @@ constexpr BillVariable kBillVariables[] = {
     {"zgjhj", kProvisionalMaterial, kProvisionalMaterial},
     {"jxfhj", "机械费(分部分项)", "机械费(措施项目)"},
     {"glfhj", "管理费(分部分项)", "管理费(措施项目)"},
-    {"lrhj", "利润(分部分项)", "利润(措施项目)"},
+    {"lrhj",  "利润(分部分项)",   "利润(措施项目)"},
 };
+// clang-format on
 
 // Works categories with their variables in each bill; the last line takes
 // every other category, an empty or missing one included.
@@ -87,10 +89,9 @@ constexpr const char* kEarthworkLabour = "分部分项人工费(人工大型土�
 
 const WorksCategory& CategoryOf(const Value& gzlx) {
   const std::string name = TextOrEmpty(gzlx);
-  for (const WorksCategory& category : kWorksCategories) {
-    if (category.gzlx == nullptr || name == category.gzlx) return category;
-  }
-  return kWorksCategories[std::size(kWorksCategories) - 1];
+  const WorksCategory* category = kWorksCategories;
+  while (category->gzlx != nullptr && name != category->gzlx) ++category;
+  return *category;
 }
 
 // Consumption of electricity and water: materials under their own names,
@@ -110,20 +111,22 @@ constexpr Consumption kConsumptions[] = {
 };
 
 void SumBill(Connection& connection, const PricingMode& mode, int qdlb) {
-  const std::string query = std::string("select ") + mode.bill_total +
-                            " as qdhj,sum(format(qfsjb.rgf*qfsjb.sjgcl,'0.##')) as rgfhj,"
-                            "sum(format(qfsjb.fcf*qfsjb.sjgcl,'0.##')) as fcfhj,"
-                            "sum(format(" + mode.main_material + "*qfsjb.sjgcl,'0.##')) as zcfhj,"
-                            "sum(qfsjb.zgjhj_qd) as zgjhj,sum(format(qfsjb.jxf*qfsjb.sjgcl,'0.##')) as jxfhj,"
-                            "sum(format(qfsjb.glf*qfsjb.sjgcl,'0.##')) as glfhj,"
-                            "sum(format(qfsjb.lr*qfsjb.sjgcl,'0.##')) as lrhj "
-                            "from qfsjb where fbcch=? and qdlb=?";
+  std::string query = "select ";
+  query += mode.bill_total;
+  query +=
+      " as qdhj,sum(format(qfsjb.rgf*qfsjb.sjgcl,'0.##')) as rgfhj,"
+      "sum(format(qfsjb.fcf*qfsjb.sjgcl,'0.##')) as fcfhj,sum(format(";
+  query += mode.main_material;
+  query +=
+      "*qfsjb.sjgcl,'0.##')) as zcfhj,sum(qfsjb.zgjhj_qd) as zgjhj,"
+      "sum(format(qfsjb.jxf*qfsjb.sjgcl,'0.##')) as jxfhj,sum(format(qfsjb.glf*qfsjb.sjgcl,'0.##')) as glfhj,"
+      "sum(format(qfsjb.lr*qfsjb.sjgcl,'0.##')) as lrhj from qfsjb where fbcch=? and qdlb=?";
   Recordset sums;
   sums.Open(connection, query, {std::int64_t{mode.level}, std::int64_t{qdlb}});
   const bool measure_bill = qdlb == 1;
   for (const BillVariable& line : kBillVariables) {
     const double value = sums.Eof() ? 0 : NumberOrZero(sums.Field(line.column));
-    if (measure_bill && line.measure_bill == kProvisionalMaterial) {
+    if (measure_bill && std::string_view(line.measure_bill) == kProvisionalMaterial) {
       AddToFeeVariable(connection, kProvisionalMaterial, value);
     } else {
       SetFeeVariable(connection, measure_bill ? line.measure_bill : line.sub_item_bill, value);
@@ -148,7 +151,7 @@ void SumWorksCategories(Connection& connection, const PricingMode& mode) {
     const Value& qdlb = groups.Field("qdlb");
     const bool sub_item_bill = !IsNull(qdlb) && ToNumber(qdlb) == 0;
     const WorksCategory& category = CategoryOf(groups.Field("gzlx"));
-    if (sub_item_bill && category.gzlx != nullptr && std::string(category.gzlx) == kEarthworkByHand) {
+    if (sub_item_bill && category.gzlx != nullptr && std::string_view(category.gzlx) == kEarthworkByHand) {
       AddToFeeVariable(connection, kEarthworkLabour, NumberOrZero(groups.Field("rgfhj")));
     }
     AddToFeeVariable(connection, sub_item_bill ? category.sub_item_bill : category.measure_bill,

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "calc/totals/fee_lists.h"
 #include "db/recordset.h"

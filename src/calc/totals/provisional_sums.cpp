@@ -9,6 +9,8 @@
 
 #include "calc/totals/provisional_sums.h"
 
+#include <vector>
+
 #include "calc/totals/fee_lists.h"
 #include "db/recordset.h"
 

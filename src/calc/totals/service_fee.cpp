@@ -11,6 +11,7 @@
 #include "calc/totals/service_fee.h"
 
 #include <string>
+#include <vector>
 
 #include "calc/totals/fee_lists.h"
 #include "db/recordset.h"
