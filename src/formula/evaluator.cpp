@@ -857,8 +857,7 @@ double EvaluateExpression(std::string_view expression, std::string* reason) {
   return evaluator.Run(reason);
 }
 
-double JiSuanGS(std::string_view expression) {
-  if (expression.find('%') == std::string_view::npos) return EvaluateExpression(expression);
+std::string ReplacePercentSigns(std::string_view expression) {
   std::string text;
   text.reserve(expression.size() + 8);
   for (char c : expression) {
@@ -868,7 +867,12 @@ double JiSuanGS(std::string_view expression) {
       text.push_back(c);
     }
   }
-  return EvaluateExpression(text);
+  return text;
+}
+
+double JiSuanGS(std::string_view expression) {
+  if (expression.find('%') == std::string_view::npos) return EvaluateExpression(expression);
+  return EvaluateExpression(ReplacePercentSigns(expression));
 }
 
 }  // namespace quillmere

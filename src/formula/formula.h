@@ -29,6 +29,9 @@ double EvaluateExpression(std::string_view expression, std::string* reason = nul
 // JiSuanGS: every "%" becomes "/100", then the text is evaluated.
 double JiSuanGS(std::string_view expression);
 
+// `expression` with every "%" written as "/100" (a percentage of what precedes it).
+std::string ReplacePercentSigns(std::string_view expression);
+
 // TiQuXH: element 0 is always 0, then the bracketed numbers in order of
 // appearance. Throws FormulaError for a bracketed text that is no number or a
 // number outside the 16-bit range.
@@ -44,6 +47,10 @@ struct FeeVariable {
 // Longer names go first (ties in delivery order), so a name inside another
 // name never corrupts it; a negative value is put in parentheses.
 std::string TiHuanBL(std::string_view formula, const std::vector<FeeVariable>& variables);
+
+// The text a value takes when it is put into a formula: NumberText(value), in
+// parentheses when negative so that it stays one operand ((-3)^2, not -3^2).
+std::string OperandText(double value);
 
 // Replaces each bracketed line reference [n] by results[n] (parenthesised
 // when negative). Throws FormulaError "Subscript out of range" for an n

@@ -2,11 +2,14 @@
 // before they are evaluated: the text the project totals hand to JiSuanGS.
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <numeric>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "base/decimal.h"
@@ -20,12 +23,26 @@ namespace {
 // exhausting memory.
 constexpr size_t kMaxFormulaText = size_t{16} << 20;
 
-// The text a value takes in a formula. A negative value goes in parentheses so
-// that it stays one operand: x^2 with x = -3 is (-3)^2, not -3^2.
-std::string OperandText(double value) {
-  std::string text = NumberText(value);
-  if (value < 0) return "(" + text + ")";
-  return text;
+// NumberText(value), without its printf for the usual fee figures: when the
+// shortest text that reads back as `value` has at most 15 significant digits,
+// the 15-digit rounding NumberText writes is that same text.
+std::string PlainNumberText(double value) {
+  const double magnitude = std::fabs(value);
+  if (magnitude >= 1e-15 && magnitude < 1e15) {
+    char buffer[64];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    if (error == std::errc()) {
+      int significant = 0;
+      bool leading = true;
+      for (const char* p = buffer; p != end; ++p) {
+        if (*p < '0' || *p > '9' || (leading && *p == '0')) continue;
+        leading = false;
+        ++significant;
+      }
+      if (significant <= 15) return std::string(buffer, end);
+    }
+  }
+  return NumberText(value);
 }
 
 // Replaces every occurrence of `what` (non-empty) in `text`, scanning from the
@@ -59,12 +76,18 @@ bool CanonicalLineNumber(std::string_view inside, int& number) {
     if (c < '0' || c > '9') return false;
     n = n * 10 + (c - '0');
   }
-  if (negative && n == 0) return false;
+  if ((negative && n == 0) || n > 32767) return false;
   number = negative ? -n : n;
   return true;
 }
 
 }  // namespace
+
+std::string OperandText(double value) {
+  std::string text = PlainNumberText(value);
+  if (value < 0) return "(" + text + ")";
+  return text;
+}
 
 std::vector<std::int16_t> TiQuXH(std::string_view formula) {
   std::vector<std::int16_t> numbers{0};
@@ -112,12 +135,11 @@ std::string ReplaceLineReferences(std::string_view formula, const std::vector<do
   if (numbers.size() == 1) return std::string(formula);
   // Every listed number is looked up, repeated ones included, before anything
   // is replaced: a reference outside the list of lines ends the caller.
-  std::vector<bool> listed(65536, false);
-  for (size_t k = 1; k < numbers.size(); ++k) {
-    const int n = numbers[k];
+  std::vector<std::int16_t> listed(numbers.begin() + 1, numbers.end());
+  for (std::int16_t n : listed) {
     if (n < 0 || static_cast<size_t>(n) >= results.size()) throw FormulaError("Subscript out of range");
-    listed[static_cast<size_t>(n)] = true;
   }
+  std::sort(listed.begin(), listed.end());
   // One pass over the text: each "[n]" written with a listed n becomes that
   // line's result. A replacement never contains a bracket, so it cannot form
   // a reference of its own.
@@ -130,8 +152,8 @@ std::string ReplaceLineReferences(std::string_view formula, const std::vector<do
     const size_t close = formula.find_first_of("[]", open + 1);
     if (close == std::string_view::npos) break;
     int n = 0;
-    if (formula[close] == ']' && CanonicalLineNumber(formula.substr(open + 1, close - open - 1), n) && n >= 0 &&
-        listed[static_cast<size_t>(n)]) {
+    if (formula[close] == ']' && CanonicalLineNumber(formula.substr(open + 1, close - open - 1), n) &&
+        std::binary_search(listed.begin(), listed.end(), static_cast<std::int16_t>(n))) {
       text.append(formula, from, open - from);
       text += OperandText(results[static_cast<size_t>(n)]);
       from = close + 1;

@@ -4,10 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "base/decimal.h"
 #include "formula/formula.h"
 
 namespace quillmere {
@@ -80,6 +84,27 @@ TEST(TiHuanBL, NegativeValueKeepsItsSignUnderAPower) {
   EXPECT_EQ(TiHuanBL("x", {{"x", -0.0}}), "0");
 }
 
+TEST(OperandText, WritesNumbersAsNumberTextDoes) {
+  // Figures of every size and precision, against the 15-digit text rounding
+  // amounts use everywhere else.
+  std::mt19937_64 random(7);
+  std::vector<double> values{0.1 + 0.2, 1e-15,   9.99999999999999e-16,  999999999999999,
+                             1e15,      2.0 / 3, 1234567.125,           123456789012345.6,
+                             0.000123,  5e-324,  1.7976931348623157e308};
+  for (int i = 0; i < 20000; ++i) {
+    const double unit = std::pow(10.0, static_cast<int>(random() % 40) - 20);
+    values.push_back(static_cast<double>(random() % 100000000) * unit);
+    values.push_back(std::bit_cast<double>(random()));
+  }
+  for (double v : values) {
+    if (!std::isfinite(v)) continue;
+    for (double x : {v, -v}) {
+      const std::string expected = x < 0 ? "(" + NumberText(x) + ")" : NumberText(x);
+      ASSERT_EQ(OperandText(x), expected) << std::hexfloat << x;
+    }
+  }
+}
+
 TEST(TiHuanBL, NullNameOrValueEndsTheCaller) {
   EXPECT_EQ(ErrorOf([] { TiHuanBL("a", {{"a", 1.0}, {std::nullopt, 2.0}}); }), "Invalid use of Null");
   EXPECT_EQ(ErrorOf([] { TiHuanBL("a", {{"a", std::nullopt}}); }), "Invalid use of Null");
@@ -117,6 +142,8 @@ TEST(LineReferences, ReplacedByTheResultsOfTheirLines) {
   // References after the end of the scan are replaced all the same.
   EXPECT_EQ(ReplaceLineReferences("[1]+a]+[1]+[2]", results), "300+a]+300+[2]");
   EXPECT_EQ(ReplaceLineReferences("no references", results), "no references");
+  // 70000 is no line number, and none of its 16-bit shadows (70000 - 65536 = 4464).
+  EXPECT_EQ(ReplaceLineReferences("[1]+a]+[70000]", std::vector<double>(4465, 1.0)), "1+a]+[70000]");
 }
 
 TEST(LineReferences, NegativeResultKeepsItsSignUnderAPower) {
