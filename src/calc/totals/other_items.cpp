@@ -18,23 +18,6 @@
 #include "db/value.h"
 
 namespace quillmere {
-namespace {
-
-// A percent sign reads as a division by 100; it is spelt out before the line
-// references are looked for.
-std::string SpellOutPercent(const std::string& formula) {
-  std::string text;
-  for (char c : formula) {
-    if (c == '%') {
-      text += "/100";
-    } else {
-      text += c;
-    }
-  }
-  return text;
-}
-
-}  // namespace
 
 void EvaluateOtherItems(Connection& connection, const MessageHandler& notify) {
   const std::vector<FeeVariable> variables = OpenFeeVariables(connection);
@@ -46,7 +29,9 @@ void EvaluateOtherItems(Connection& connection, const MessageHandler& notify) {
   // evaluated hold 0.
   std::vector<double> amounts(static_cast<std::size_t>(lines.RecordCount()) + 1, 0.0);
   for (lines.MoveFirst(); !lines.Eof(); lines.MoveNext()) {
-    const std::string formula = SpellOutPercent(TextOrEmpty(lines.Field("jsgs")));
+    // A percent sign reads as a division by 100; it is spelt out before the
+    // line references are looked for.
+    const std::string formula = ReplacePercentSigns(TextOrEmpty(lines.Field("jsgs")));
     if (formula.empty()) {
       lines.SetField("hj", 0.0);
       continue;
