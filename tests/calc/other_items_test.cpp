@@ -1,1 +1,98 @@
-// Tests to come with the stage they cover.
+// Other items: lines evaluated in calculation order over the fee variables
+// and the amounts of earlier lines, the '合计' line published, the box when
+// there is none, and failed runs leaving everything as it was.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/project_fixture.h"
+
+namespace quillmere {
+namespace {
+
+using testing::Cell;
+using testing::Project;
+
+class OtherItems : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    p.Insert("qfblb", {{"fymc", "暂列金额"}, {"blsz", 21599.88}, {"bllx", 2}});
+    p.Insert("qfblb", {{"fymc", "总承包服务费"}, {"blsz", 86.67}, {"bllx", 2}});
+    p.Insert("qfblb", {{"fymc", "其他项目计价"}, {"blsz", -1}, {"bllx", 2}});
+  }
+  void Line(int jsxh, int sjxh, const char* xmmc, Cell jsgs, double hj = 99) {
+    p.Insert("qtxm", {{"jsxh", jsxh}, {"sjxh", sjxh}, {"xmmc", xmmc}, {"jsgs", jsgs}, {"hj", hj}});
+  }
+  double Total() { return p.Number("select blsz from qfblb where fymc='其他项目计价'"); }
+  Project p;
+};
+
+TEST_F(OtherItems, LinesSeeTheAmountsOfEarlierLinesAndTheTotalIsPublished) {
+  Line(1, 1, "暂列金额", "暂列金额");
+  Line(2, 2, "总承包服务费", "总承包服务费*50%");
+  Line(3, 4, "合计", "[1]+[2]+[3]");
+  Line(4, 3, "计日工", "[1]*1%");
+  Line(5, 5, "备注", nullptr);
+  ASSERT_EQ(p.orvane().JiSuanQTXM(), "");
+  // 1: 21599.88; 2: 86.67*50/100 = 43.335 -> 43.34
+  // 合计 (evaluated third): 21599.88 + 43.34 + line 3 not yet evaluated 0
+  //   = 21643.22
+  // 3: 21599.88*1/100 = 215.9988 -> 216; 5: no formula, 0
+  EXPECT_EQ(p.Rows("select sjxh, xmmc, hj from qtxm order by jsxh"),
+            "1 | 暂列金额 | 21599.88\n2 | 总承包服务费 | 43.34\n4 | 合计 | 21643.22\n3 | 计日工 | 216\n5 | 备注 | 0\n");
+  EXPECT_DOUBLE_EQ(Total(), 21643.22);
+  EXPECT_TRUE(p.orvane().Messages().empty());
+}
+
+TEST_F(OtherItems, FirstTotalLineEnteredIsTheTotal) {
+  Line(2, 2, "合计", "200");
+  Line(1, 1, "合计", "100");
+  ASSERT_EQ(p.orvane().JiSuanQTXM(), "");
+  EXPECT_EQ(Total(), 200);
+}
+
+TEST_F(OtherItems, NoTotalLineZeroesTheVariableAndTellsTheUser) {
+  Line(1, 1, "暂列金额", "暂列金额");
+  std::vector<Message> seen;
+  p.orvane().SetMessageHandler([&](const std::string& prompt, int style, const std::string& title) {
+    seen.push_back({prompt, style, title});
+  });
+  EXPECT_EQ(p.orvane().JiSuanQTXM(), "");
+  EXPECT_EQ(Total(), 0);
+  // The lines are still priced.
+  EXPECT_EQ(p.Number("select hj from qtxm"), 21599.88);
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].prompt, "其他项目中没有合计值，软件没有汇总其他项目中的价格，请检查！");
+  EXPECT_EQ(seen[0].style, 64);
+  EXPECT_EQ(seen[0].title, "提示");
+}
+
+TEST_F(OtherItems, ReferenceOrLineNumberBeyondTheListFailsWithNothingChanged) {
+  Line(1, 1, "暂列金额", "暂列金额");
+  Line(2, 2, "计日工", "[1]+[3]");
+  Line(3, 3, "合计", "[1]+[2]");
+  // Line 3 exists but there are only three lines: [3] is within 0..3 and
+  // counts 0 as it comes later. A reference to line 4 is beyond the list.
+  p.Execute("update qtxm set jsgs='[1]+[4]' where sjxh=2");
+  const std::string before = p.Snapshot();
+  EXPECT_EQ(p.orvane().JiSuanQTXM(), "Subscript out of range");
+  EXPECT_EQ(p.Snapshot(), before);
+
+  // A line numbered one beyond the list (lines are numbered 0..3).
+  p.Execute("update qtxm set jsgs='[1]+[3]', sjxh=4 where sjxh=2");
+  const std::string again = p.Snapshot();
+  EXPECT_EQ(p.orvane().JiSuanQTXM(), "Subscript out of range");
+  EXPECT_EQ(p.Snapshot(), again);
+
+  // A line with a formula but no line number.
+  p.Execute("update qtxm set sjxh=NULL where sjxh=4");
+  const std::string unnumbered = p.Snapshot();
+  EXPECT_EQ(p.orvane().JiSuanQTXM(), "Invalid use of Null");
+  EXPECT_EQ(p.Snapshot(), unnumbered);
+  EXPECT_TRUE(p.orvane().Messages().empty());
+}
+
+}  // namespace
+}  // namespace quillmere

@@ -1,1 +1,145 @@
-// Tests to come with the stage they cover.
+// Summary table: the summary programme evaluated in calculation order, the
+// project cost from the line numbered N, the cost per floor area, and calls
+// that change nothing (nothing to calculate, a reference beyond the lines).
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/project_fixture.h"
+
+namespace quillmere {
+namespace {
+
+using testing::Cell;
+using testing::Project;
+
+class SummaryTable : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    p.Insert("qfblb", {{"fymc", "工程量清单计价"}, {"blsz", 100000}, {"bllx", 2}});
+    p.Insert("qfblb", {{"fymc", "措施项目计价"}, {"blsz", 20000.5}, {"bllx", 2}});
+    p.Insert("qfblb", {{"fymc", "其他项目计价"}, {"blsz", 3000}, {"bllx", 2}});
+  }
+  void Line(double jsxh, int sjxh, Cell jsjs, Cell fl) {
+    p.Insert(
+        "qfjjcxb",
+        {{"leixing", 2}, {"jsxh", jsxh}, {"sjxh", sjxh}, {"jsjs", jsjs}, {"fl", fl}, {"jsjsje", 55}, {"jsjg", 66}});
+  }
+  std::string Results() { return p.Rows("select sjxh, jsjsje, jsjg from qfjjcxb where leixing=2 order by jsxh"); }
+  std::string ProjectInformation() {
+    return p.Rows("select mingc, shuzhi from gcxxb where mingc in ('工程造价','经济指标') order by mingc");
+  }
+  Project p;
+};
+
+TEST_F(SummaryTable, EvaluatesLinesInCalculationOrderOverStoredResults) {
+  Line(1, 11, "5", 100);
+  Line(2, 1, "工程量清单计价", 100);
+  Line(3, 2, "措施项目计价", 100);
+  Line(4, 3, "其他项目计价+[12]", 100);
+  Line(5, 4, "([1]+[2]+[3])*3.41%", 100);
+  Line(6, 5, "[11]*2+[1]", 100);
+  Line(7, 6, nullptr, 100);
+  Line(8, 7, "[6]+1", 100);
+  Line(9, 8, "[1]", 0);
+  Line(10, 9, "1/0", 100);
+  Line(11, 10, "[1]+[2]+[3]+[4]", 9);
+  Line(12, 12, "[1]+[2]+[3]+[4]+[7]+[10]", 100);
+  // A line of the unit-price programme is not part of the summary.
+  p.Insert("qfjjcxb", {{"leixing", 1}, {"jsxh", 1}, {"sjxh", 1}, {"jsjs", "1"}, {"fl", 100}, {"jsjg", 66}});
+  double cost = -1;
+  double per_area = -1;
+  ASSERT_EQ(p.orvane().JiSuanHZB(1000, cost, per_area), "");
+  // 11: 5.  1: 100000.  2: 20000.5.  3: 3000 + line 12 not yet evaluated 0.
+  // 4: 123000.5*3.41/100 = 4194.31705 -> 4194.32.
+  // 5: line 11 (not line 1 twice) 5*2 + 100000 = 100010.
+  // 6: no formula: jsjg 0, its old jsjsje 55 stays.  7: 0 + 1 = 1.
+  // 8: rate 0: jsjsje 100000, jsjg 0.  9: 1/0 cannot be evaluated: 0.
+  // 10: 100000 + 20000.5 + 3000 + 4194.32 = 127194.82, *9/100 = 11447.5338
+  //     -> 11447.53.
+  // 12: 100000 + 20000.5 + 3000 + 4194.32 + 1 + 11447.53 = 138643.35.
+  EXPECT_EQ(Results(),
+            "11 | 5 | 5\n1 | 100000 | 100000\n2 | 20000.5 | 20000.5\n3 | 3000 | 3000\n4 | 4194.32 | 4194.32\n"
+            "5 | 100010 | 100010\n6 | 55 | 0\n7 | 1 | 1\n8 | 100000 | 0\n9 | 0 | 0\n10 | 127194.82 | 11447.53\n"
+            "12 | 138643.35 | 138643.35\n");
+  EXPECT_EQ(p.Number("select jsjg from qfjjcxb where leixing=1"), 66);
+  // The project cost is line 12's result; per floor area
+  // 138643.35/1000 = 138.64335 -> 138.64.
+  EXPECT_DOUBLE_EQ(cost, 138643.35);
+  EXPECT_DOUBLE_EQ(per_area, 138.64);
+  EXPECT_EQ(ProjectInformation(), "工程造价 | 138643.35\n经济指标 | 138.64\n");
+}
+
+TEST_F(SummaryTable, ProjectCostIsTheLineNumberedNNotTheLastEvaluated) {
+  Line(1, 3, "工程量清单计价", 100);
+  Line(2, 1, "措施项目计价", 100);
+  Line(3, 2, "[3]+[1]", 100);
+  double cost = -1;
+  double per_area = -1;
+  ASSERT_EQ(p.orvane().JiSuanHZB(3, cost, per_area), "");
+  // Line 3 (evaluated first) is the cost: 100000; line 2, evaluated last,
+  // is 100000 + 20000.5 = 120000.5. Per floor area 100000/3 = 33333.33.
+  EXPECT_EQ(cost, 100000);
+  EXPECT_EQ(per_area, 33333.33);
+  EXPECT_EQ(ProjectInformation(), "工程造价 | 100000\n经济指标 | 33333.33\n");
+}
+
+TEST_F(SummaryTable, FloorAreaOfZeroStoresZeroPerArea) {
+  Line(1, 1, "其他项目计价*1.5", 100);
+  double cost = -1;
+  double per_area = -1;
+  ASSERT_EQ(p.orvane().JiSuanHZB(0, cost, per_area), "");
+  // 3000*1.5 = 4500; the cost per area is '0' for a floor area of 0.
+  EXPECT_EQ(cost, 4500);
+  EXPECT_EQ(per_area, 0);
+  EXPECT_EQ(ProjectInformation(), "工程造价 | 4500\n经济指标 | 0\n");
+}
+
+TEST_F(SummaryTable, NothingToCalculateChangesNothing) {
+  double cost = -1;
+  double per_area = -2;
+  // No summary lines (only a unit-price line).
+  p.Insert("qfjjcxb", {{"leixing", 1}, {"jsxh", 1}, {"sjxh", 1}, {"jsjs", "1"}, {"fl", 100}});
+  const std::string before = p.Snapshot();
+  EXPECT_EQ(p.orvane().JiSuanHZB(100, cost, per_area), "");
+  EXPECT_EQ(p.Snapshot(), before);
+  // Summary lines but no fee variables of kind 2.
+  Line(1, 1, "5", 100);
+  p.Execute("update qfblb set bllx=1");
+  const std::string again = p.Snapshot();
+  EXPECT_EQ(p.orvane().JiSuanHZB(100, cost, per_area), "");
+  EXPECT_EQ(p.Snapshot(), again);
+  EXPECT_EQ(cost, -1);
+  EXPECT_EQ(per_area, -2);
+}
+
+TEST_F(SummaryTable, FailureChangesNothingAndKeepsTheCallersValues) {
+  Line(1, 1, "工程量清单计价", 100);
+  Line(2, 2, "[1]+[3]", 100);
+  double cost = -1;
+  double per_area = -2;
+  // Only two lines: [3] is beyond them.
+  const std::string before = p.Snapshot();
+  EXPECT_EQ(p.orvane().JiSuanHZB(100, cost, per_area), "Subscript out of range");
+  EXPECT_EQ(p.Snapshot(), before);
+  // A line without a rate.
+  p.Execute("update qfjjcxb set jsjs='[1]', fl=NULL where sjxh=2");
+  const std::string again = p.Snapshot();
+  EXPECT_EQ(p.orvane().JiSuanHZB(100, cost, per_area), "Invalid use of Null");
+  EXPECT_EQ(p.Snapshot(), again);
+  EXPECT_EQ(cost, -1);
+  EXPECT_EQ(per_area, -2);
+
+  // The project information table gone: the lines were written in their
+  // batch, the cost fails to be stored, and the batch rolls back too.
+  p.Execute("update qfjjcxb set fl=100 where sjxh=2");
+  p.Execute("drop table gcxxb");
+  const std::string without = p.Snapshot();
+  EXPECT_EQ(p.orvane().JiSuanHZB(100, cost, per_area), "no such table: gcxxb");
+  EXPECT_EQ(p.Snapshot(), without);
+  EXPECT_EQ(cost, -1);
+}
+
+}  // namespace
+}  // namespace quillmere

@@ -1,0 +1,84 @@
+// Fee variables and formula-priced list rows: see fee_lists.h.
+
+#include "calc/totals/fee_lists.h"
+
+#include <cmath>
+#include <optional>
+#include <string>
+
+#include "base/decimal.h"
+#include "db/value.h"
+
+namespace quillmere {
+
+std::vector<FeeVariable> OpenFeeVariables(Connection& connection) {
+  Recordset rows;
+  rows.Open(connection, "select * from qfblb where bllx=2");
+  std::vector<FeeVariable> variables;
+  for (rows.MoveFirst(); !rows.Eof(); rows.MoveNext()) {
+    FeeVariable variable;
+    const Value& name = rows.Field("fymc");
+    if (!IsNull(name)) variable.name = TextOrEmpty(name);
+    const Value& value = rows.Field("blsz");
+    if (!IsNull(value)) variable.value = ToNumber(value);
+    variables.push_back(std::move(variable));
+  }
+  return variables;
+}
+
+void SetFeeVariable(Connection& connection, std::string_view name, double value) {
+  connection.Execute("update qfblb set blsz=? where fymc=?", {value, std::string(name)});
+}
+
+void AddToFeeVariable(Connection& connection, std::string_view name, double amount) {
+  connection.Execute("update qfblb set blsz=blsz+? where fymc=?", {amount, std::string(name)});
+}
+
+double PublishFeeVariable(Connection& connection, std::string_view query, std::string_view column,
+                          std::string_view name) {
+  Recordset rows;
+  rows.Open(connection, query);
+  const double value = rows.Eof() ? 0 : NumberOrZero(rows.Field(column));
+  SetFeeVariable(connection, name, value);
+  return value;
+}
+
+double NumberOrZero(const Value& value) { return IsNull(value) ? 0 : ToNumber(value); }
+
+double FormulaValue(std::string_view formula, const std::vector<FeeVariable>& variables) {
+  return JiSuanGS(TiHuanBL(formula, variables));
+}
+
+double LineFormulaValue(std::string_view formula, const std::vector<double>& results,
+                        const std::vector<FeeVariable>& variables) {
+  return FormulaValue(ReplaceLineReferences(formula, results), variables);
+}
+
+double RatedAmount(double value, double rate) { return RoundDecimal(value * rate / 100, 2); }
+
+void PriceByFormula(Recordset& rows, const std::vector<FeeVariable>& variables, const FormulaPricing& pricing) {
+  for (rows.MoveFirst(); !rows.Eof(); rows.MoveNext()) {
+    const std::string formula = TextOrEmpty(rows.Field(pricing.formula));
+    double amount = 0;
+    if (!formula.empty()) {
+      const double value = FormulaValue(formula, variables);
+      const Value& rate = rows.Field(pricing.rate);
+      amount = RatedAmount(value, pricing.null_rate_counts_as_zero ? NumberOrZero(rate) : ToNumber(rate));
+    } else if (!pricing.zero_without_formula) {
+      continue;
+    }
+    for (std::string_view column : pricing.amounts) rows.SetField(column, amount);
+  }
+  rows.UpdateBatch();
+}
+
+std::size_t LineIndex(const Value& sjxh, std::size_t results_size) {
+  // A line number is read as a long integer: rounded half to even, and a
+  // value beyond the long range overflows rather than wrapping into range.
+  const double number = std::nearbyint(ToNumber(sjxh));
+  if (!(number >= -2147483648.0 && number <= 2147483647.0)) throw Error("Overflow");
+  if (number < 0 || number >= static_cast<double>(results_size)) throw Error("Subscript out of range");
+  return static_cast<std::size_t>(number);
+}
+
+}  // namespace quillmere

@@ -1,0 +1,74 @@
+// What the project-total stages share: the named fee variables of qfblb, read
+// for the formulas and written by name, and the pricing of list rows whose
+// amount is a formula over those variables times a rate in percent.
+
+#ifndef QUILLMERE_CALC_TOTALS_FEE_LISTS_H_
+#define QUILLMERE_CALC_TOTALS_FEE_LISTS_H_
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+#include "db/recordset.h"
+#include "formula/formula.h"
+#include "quillmere/connection.h"
+
+namespace quillmere {
+
+// The fee variables the formulas may name (qfblb rows of kind 2), in the
+// order the table delivers them. A null name or value is kept as such: it is
+// an error only when a formula is substituted with it.
+std::vector<FeeVariable> OpenFeeVariables(Connection& connection);
+
+// Sets, or adds to, the value of the fee variable called `name`. The host
+// creates the variables; a name without a row changes nothing and is no error.
+void SetFeeVariable(Connection& connection, std::string_view name, double value);
+void AddToFeeVariable(Connection& connection, std::string_view name, double amount);
+
+// Writes `column` of the first row of `query` (an aggregate) into the fee
+// variable `name`, a null or a missing row counting as 0, and returns it.
+double PublishFeeVariable(Connection& connection, std::string_view query, std::string_view column,
+                          std::string_view name);
+
+// A number field where a null counts as 0 (a text that is no number is still
+// "Type mismatch").
+double NumberOrZero(const Value& value);
+
+// A formula's value with the fee variables substituted; a formula the
+// evaluator cannot work out counts as 0.
+double FormulaValue(std::string_view formula, const std::vector<FeeVariable>& variables);
+
+// The value of a line of a programme (other items, summary table): the
+// bracketed line references replaced by the results computed so far, before
+// the variable names so that no name can hide a reference, then the fee
+// variables substituted and the text evaluated.
+double LineFormulaValue(std::string_view formula, const std::vector<double>& results,
+                        const std::vector<FeeVariable>& variables);
+
+// value × rate / 100, the product formed first, rounded to cents as every
+// priced amount is stored.
+double RatedAmount(double value, double rate);
+
+// How a list prices its rows: the formula column, the rate column (percent),
+// the amount columns that each receive the rated formula value, and what a
+// row without a formula gets.
+struct FormulaPricing {
+  std::string_view formula;
+  std::string_view rate;
+  bool null_rate_counts_as_zero;  // otherwise a null rate is an error
+  std::vector<std::string_view> amounts;
+  bool zero_without_formula;  // otherwise the entered amounts stay
+};
+
+// Prices every row of `rows` as `pricing` says and writes the edits back in
+// one batch.
+void PriceByFormula(Recordset& rows, const std::vector<FeeVariable>& variables, const FormulaPricing& pricing);
+
+// The index into a line-results array of `results_size` elements that the
+// line number `sjxh` names (rounded to a whole number as a long integer is);
+// "Subscript out of range" when there is no such element.
+std::size_t LineIndex(const Value& sjxh, std::size_t results_size);
+
+}  // namespace quillmere
+
+#endif  // QUILLMERE_CALC_TOTALS_FEE_LISTS_H_
