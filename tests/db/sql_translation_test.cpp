@@ -116,12 +116,23 @@ TEST_F(SqlTranslation, SumsListsBooleansAndNullArithmetic) {
   // sum ignores nulls and adds the formatted values: 1.01 + 2.01 (not 3.01).
   EXPECT_EQ(p.Rows("select sum(format(rgf*sjgcl_qd,'0.##')) from qfsjb"), "3.02\n");
   EXPECT_EQ(p.Rows("select count(*) from qfsjb where ysid in (1,3)"), "2\n");
+  EXPECT_EQ(p.Rows("select sum(rgf) is null, sum(ysid), typeof(sum(ysid)) from qfsjb where ysid>5"), "1 | NULL | null\n");
+  EXPECT_EQ(p.Rows("select sum(ysid), typeof(sum(ysid)) from qfsjb"), "6 | integer\n");
 
   p.Insert("zhys", {{"ysid", 1}, {"bzj", 1}}).Insert("zhys", {{"ysid", 2}, {"bzj", 0}}).Insert("zhys", {{"ysid", 3}});
   EXPECT_EQ(p.Rows("select ysid from zhys where bzj=true"), "1\n");
   EXPECT_EQ(p.Rows("select ysid from zhys where bzj=false"), "2\n");
   EXPECT_EQ(p.Rows("select ysid from zhys where bzj=false or bzj is null order by ysid"), "2\n3\n");
   EXPECT_EQ(Eval("null+1 is null, (null=null) is null"), "1 | 1\n");
+}
+
+TEST_F(SqlTranslation, SumsOfManyAmountsInCentsStayExact) {
+  // 100,000 amounts of 0.1: adding binary 0.1 one by one drifts to
+  // 10000.000000018848; the total a person expects is 10000.
+  p.Execute("create table amounts as with recursive n(i) as (select 1 union all select i+1 from n where i<100000) "
+            "select 0.1 as je from n");
+  EXPECT_EQ(p.Rows("select sum(je) from amounts"), "10000\n");
+  EXPECT_EQ(p.Number("select sum(je) from amounts"), 10000);
 }
 
 TEST_F(SqlTranslation, NumberColumnsDivideAsReals) {
