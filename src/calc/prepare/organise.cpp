@@ -40,11 +40,19 @@ constexpr Bill kBills[] = {
 constexpr const char* kMessageTail = " 行子目没有对应到清单";
 
 // Quantity ratios and multipliers keep six decimals.
-double Fmt6(double x) { return RoundDecimal(x, 6); }
+double SixDecimals(double x) { return RoundDecimal(x, 6); }
 
 std::int64_t IdOf(const Value& value) {
   if (const auto* id = std::get_if<std::int64_t>(&value)) return *id;
   return static_cast<std::int64_t>(ToNumber(value));
+}
+
+// The row's level 0..7; -1 for a null or any other value, which the walk
+// passes over.
+int LevelOf(const Value& fbcch) {
+  if (IsNull(fbcch)) return -1;
+  const double level = ToNumber(fbcch);
+  return level >= 0 && level <= 7 && level == static_cast<int>(level) ? static_cast<int>(level) : -1;
 }
 
 // What the walk knows at a row: for the section levels 1 to 4 and the bill
@@ -71,7 +79,7 @@ class Path {
   double MultiplierAbove(int level) const {
     double product = 1;
     for (int k = 1; k < level; ++k) product *= multiplier_[k];
-    return Fmt6(product);
+    return SixDecimals(product);
   }
   std::int64_t id(int level) const { return id_[level]; }
 
@@ -90,8 +98,7 @@ std::string MapBill(Connection& connection, const Bill& bill, bool bill_pricing)
   Path path;
   const std::int64_t n = rows.RecordCount();
   for (std::int64_t i = 1; i <= n; ++i) {
-    const Value& fbcch = rows.Field("fbcch");
-    const int level = IsNull(fbcch) ? -1 : static_cast<int>(ToNumber(fbcch));
+    const int level = LevelOf(rows.Field("fbcch"));
     if (level >= 1 && level <= 4) {
       const double m = IsTrue(rows.Field("bzj")) ? ToNumber(rows.Field("yssl")) : 1;
       rows.SetField("sjgcl", path.MultiplierAbove(level));
@@ -111,7 +118,7 @@ std::string MapBill(Connection& connection, const Bill& bill, bool bill_pricing)
         rows.SetField("yssl", 1.0);
         rows.SetField("cysl", 1.0);
       }
-      rows.SetField("sjgcl", path.MultiplierAbove(6));
+      rows.SetField("sjgcl", path.MultiplierAbove(6));  // all five levels
       if (path.id(5) == 0 && bill_pricing) return bill.message_head + std::to_string(i) + kMessageTail;
       connection.Execute("insert into qddyb(ysid,fb1,fb2,fb3,fb4,fb5,sjgcl,sjgcl_qd) values(?,?,?,?,?,?,0,0)",
                          Params{IdOf(rows.Field("ysid")), path.id(1), path.id(2), path.id(3), path.id(4), path.id(5)});

@@ -70,29 +70,16 @@ struct ResourceKind {
   std::vector<LinkedCode> linked;
 };
 const std::vector<ResourceKind>& Kinds() {
+  // clang-format off
   static const std::vector<ResourceKind> kinds = {
-      {"gjrg",
-       "gjrgtemp",
-       "hj",
-       "rgjj",
-       "rgjj",
-       false,
+      {"gjrg", "gjrgtemp", "hj", "rgjj", "rgjj", false,
        {{"0000FE", "qfsjb.rgjj"}, {"0000FF", "(qfsjb.rgjj+qfsjb.jxjj)"}}},
-      {"gjcl",
-       "gjcltemp",
-       "clhj",
-       "fcjj",
-       "cljj",
-       true,
+      {"gjcl", "gjcltemp", "clhj", "fcjj", "cljj", true,
        {{"1000FE", "qfsjb.rgjj"}, {"1000FF", "(qfsjb.rgjj+qfsjb.jxjj)"}}},
-      {"gjjx",
-       "gjjxtemp",
-       "hj",
-       "jxjj",
-       "jxjj",
-       false,
+      {"gjjx", "gjjxtemp", "hj", "jxjj", "jxjj", false,
        {{"J000FE", "qfsjb.rgjj"}, {"J000FF", "(qfsjb.rgjj+qfsjb.jxjj)"}, {"J000FG", "qfsjb.jxjj"}}},
   };
+  // clang-format on
   return kinds;
 }
 
@@ -247,7 +234,8 @@ class BasePricing {
       // A line whose joins find no partner keeps the zeros of its reset.
       // One row's reset keeps the pass marks of the last whole-project run;
       // a material line loses its material part in both forms, or a line
-      // without partner would add the undivided dj*sl of step (2) to fcjj.
+      // without partner would add to fcjj the plain dj*sl it was given as
+      // an ordinary line above, a hundred times its percentage amount.
       std::string reset = "dj=0,hj=0";
       if (kind.material) reset = "dj=0,cldj=0,clhj=0,hj=0";
       if (scope_.whole()) reset += ",azfy=0";
@@ -264,8 +252,9 @@ class BasePricing {
     for (const ResourceKind& kind : Kinds()) {
       for (const LinkedCode& code : kind.linked) PriceLinkedLines(kind, code, true);
     }
-    for (const ResourceKind& kind : Kinds())
+    for (const ResourceKind& kind : Kinds()) {
       AddUpPercentageLines(kind, "bh in " + LinkedCodeList(kind) + " and azfy=1");
+    }
   }
 
   Connection& connection_;

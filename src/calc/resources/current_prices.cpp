@@ -88,8 +88,8 @@ std::string ListAssignments(const std::string& t, Kind kind) {
 
 // The entry E of the list is a match for the line T: same code, name and
 // unit, and a price within 0.01 of the line's base price, bounds included
-// (1e-9 absorbs the binary error of the decimal bound: 10.01 lies within
-// 0.01 of 10.00).
+// (1e-9 absorbs the binary error of the decimal bound: 2.02 lies within
+// 0.01 of 2.01, though in binary 2.01 + 0.01 falls short of 2.02).
 std::string Matches(const std::string& e, const std::string& t) {
   return e + ".bh=" + t + ".bh AND " + e + ".mc=" + t + ".mc AND " + e + ".dw=" + t + ".dw AND " + t + ".dj>=" + e +
          ".dj-0.01-1e-9 AND " + t + ".dj<=" + e + ".dj+0.01+1e-9";
