@@ -1,1 +1,329 @@
-// Tests to come with the stage they cover.
+// Current-price filling: the reset, the price-list lookups and their
+// tolerance, split materials, machine consumption and the single-row form;
+// then the first three members of the pipeline together: through the command
+// line, and the query plans of their whole-project forms.
+
+#include "calc/resources/current_prices.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "db/statement.h"
+#include "db/transaction.h"
+#include "db/value.h"
+#include "quillmere/project.h"
+#include "support/project_fixture.h"
+
+namespace quillmere {
+namespace {
+
+using testing::Project;
+
+// Price-list entries "(bh, dj, xxdj),...", all named 'm' in unit 't'.
+void List(Project& p, const char* list, const std::string& entries) {
+  p.Execute(std::string("insert into ") + list + "(bh,mc,dw,dj,xxdj) select column1,'m','t',column2,column3 from " +
+            "(values " + entries + ")");
+}
+
+void RunRow(Project& p, int ysid) {
+  Transaction transaction(p.db());
+  FillCurrentPrices(p.db(), Scope::Row(ysid), false);
+  transaction.Commit();
+}
+
+TEST(CurrentPrices, EveryTableIsResetThenLookedUpInItsList) {
+  Project p;
+  List(p, "clzxj", "('M',10,12)");
+  List(p, "jxzxj", "('M',10,15)");
+  const char* priced[] = {"gjrg", "gjcl", "gjpbf", "gjlpjb", "ftrg", "ftcl", "ftpbf"};
+  const char* machines[] = {"gjjx", "ftjx"};
+  const char* items[] = {"gjjxfb", "ftjxfb"};
+  for (const char* table :
+       {"gjrg", "gjcl", "gjjx", "gjpbf", "gjjxfb", "gjlpjb", "ftrg", "ftcl", "ftjx", "ftpbf", "ftjxfb"}) {
+    p.Execute(std::string("insert into ") + table +
+              "(ysid,bh,mc,dw,dj,sl,hj,xxj,xhj) values (1,'M','m','t',10,2,5,9,9),(1,'N','m','t',10,2,5,9,9)");
+  }
+  for (const char* table : machines) p.Execute(std::string("update ") + table + " set jxid=1,jxcc=9,xxj2=9,xhj2=9");
+  for (const char* table : items) p.Execute(std::string("update ") + table + " set jxid=7,jchj=9");
+  ASSERT_EQ(p.orvane().ChongXinJSXXJ_QB(), "");
+
+  // M matches: 12 x 2 = 24. N has no entry: no current price, its base
+  // amount hj stands as its current amount.
+  for (const char* table : priced) {
+    EXPECT_EQ(p.Rows(std::string("select bh,xxj,xhj from ") + table + " order by bh"), "M | 12 | 24\nN | 0 | 5\n")
+        << table;
+  }
+  // Machines take the machine list: 15, 15 x 2 = 30; xhj is not theirs.
+  for (const char* table : machines) {
+    EXPECT_EQ(p.Rows(std::string("select bh,xxj,jxcc,xxj2,xhj2,xhj from ") + table + " order by bh"),
+              "M | 15 | 0 | 15 | 30 | 9\nN | 0 | 0 | 0 | 5 | 9\n")
+        << table;
+  }
+  // Consumption items: the difference (12 - 10) x 2 = 4.
+  for (const char* table : items) {
+    EXPECT_EQ(p.Rows(std::string("select bh,xxj,jchj,xhj from ") + table + " order by bh"),
+              "M | 12 | 4 | 9\nN | 0 | 0 | 9\n")
+        << table;
+  }
+}
+
+TEST(CurrentPrices, ALineMatchesEntriesWithinACentAndTakesTheClosest) {
+  Project p;
+  p.Execute(
+      "insert into gjrg(ysid,bh,mc,dw,dj,sl,hj) select 1,column1,'m','t',column2,1,1 from (values "
+      "('A',10.005),('B',10.005),('C',10.05),('D',2.02),('E',2.01),('F',2.0201),('G',10.004),('H',10.006),"
+      "('I',10),('J',33.333))");
+  List(p, "clzxj",
+       "('A',10.00,11),('A',10.01,12),"  // 10.005 lies 0.005 from both: the first inserted wins
+       "('B',10.01,12),('B',10.00,11),"
+       "('C',10.00,11),('C',10.01,12),"  // 10.05 matches neither
+       "('D',2.01,11),('E',2.02,11),"    // both bounds belong (in binary 2.01 + 0.01 < 2.02)
+       "('F',2.01,11),"                  // 0.0101 away
+       "('G',10.00,11),('G',10.01,12),('H',10.00,11),('H',10.01,12),"  // the closest wins
+       "('J',33.333,0)");                                              // no current price
+  p.Execute("insert into clzxj(bh,mc,dw,dj,xxdj) values ('I','other','t',10,11),('I','m','kg',10,12)");
+  p.Execute("update gjrg set sl=3 where bh='J'");
+  ASSERT_EQ(p.orvane().ChongXinJSXXJ_QB(false), "");
+
+  // Matched: the entry's price x 1. Not matched: the base amount 1. J: the
+  // base price, 33.333 x 3 = 99.999 -> 100.
+  EXPECT_EQ(p.Rows("select bh,xxj,xhj from gjrg order by bh"),
+            "A | 11 | 11\nB | 12 | 12\nC | 0 | 1\nD | 11 | 11\nE | 11 | 11\nF | 0 | 1\nG | 11 | 11\nH | 12 | 12\n"
+            "I | 0 | 1\nJ | 0 | 100\n");
+}
+
+TEST(CurrentPrices, SplitMaterialsTakeTheirComponentsSumUnlessListedThemselves) {
+  Project p;
+  List(p, "clzxj", "('P1',10,12),('S2',21,25)");
+  p.Execute(
+      "insert into gjcl(ysid,clid,bh,mc,dw,chaifen,chaifenstyle,dj,sl,hj) values "
+      "(1,1,'S1','m','t',1,1,15,0.333,5),(1,2,'S2','m','t',1,2,21,2,42),(1,3,'S3','m','t',1,3,29,2,58)");
+  p.Execute(
+      "insert into gjpbf(ysid,clid,bh,mc,dw,dj,sl,hj) values (1,1,'P1','m','t',10,0.5,5),(1,1,'P2','m','t',5,1,5)");
+  p.Execute("insert into gjlpjb(ysid,clid,bh,mc,dw,dj,sl,hj) values (1,2,'P1','m','t',10,1,10)");
+  p.Execute("insert into ftcl(ysid,clid_src,bh,mc,dw,dj,sl,hj) values (1,3,'P1','m','t',10,1,10)");
+  ASSERT_EQ(p.orvane().ChongXinJSXXJ_QB(), "");
+
+  // 1: components 12 x 0.5 + 5 = 11, amount 11 x 0.333 = 3.663 unrounded.
+  // 2: its own list price 25 replaces the component sum 12: 25 x 2 = 50.
+  // 3: style 3 gets no component sum here, though its breakdown is priced.
+  EXPECT_EQ(p.Rows("select clid,xxj,xhj from gjcl order by clid"), "1 | 11 | 3.663\n2 | 25 | 50\n3 | 0 | 58\n");
+  EXPECT_EQ(p.Rows("select xxj,xhj from ftcl"), "12 | 12\n");
+}
+
+TEST(CurrentPrices, MachinesAddThePriceDifferencesOfTheirConsumption) {
+  Project p;
+  List(p, "jxzxj", "('J1',200,210)");
+  List(p, "clzxj", "('E1',1,1.2),('E2',2,1.5),('E0',4,0)");
+  p.Execute(
+      "insert into gjjx(ysid,jxid,bh,mc,dw,dj,sl,hj) values (1,1,'J1','m','t',200,0.5,100),"
+      "(1,2,'J2','m','t',100,1,100),(1,3,'J1','m','t',200,1,200)");
+  p.Execute(
+      "insert into gjjxfb(ysid,jxid,bh,mc,dw,dj,sl) values (1,1,'E1','m','t',1,10),(1,1,'E2','m','t',2,5),"
+      "(1,2,'E1','m','t',1,3),(1,2,'E0','m','t',4,1)");
+  p.Execute("insert into ftjx(ysid,clid_src,jxid,bh,mc,dw,dj,sl,hj) values (1,5,1,'J1','m','t',200,0.5,100)");
+  p.Execute("insert into ftjxfb(ysid,clid_src,jxid,bh,mc,dw,dj,sl) values (1,5,1,'E2','m','t',2,5)");
+  ASSERT_EQ(p.orvane().ChongXinJSXXJ_QB(), "");
+
+  // (1.2 - 1) x 10 = 2; (1.5 - 2) x 5 = -2.5; (1.2 - 1) x 3 = 0.6; no
+  // current price, no difference.
+  EXPECT_EQ(p.Rows("select jxid,bh,xxj,jchj from gjjxfb order by jxid,bh"),
+            "1 | E1 | 1.2 | 2\n1 | E2 | 1.5 | -2.5\n2 | E0 | 0 | 0\n2 | E1 | 1.2 | 0.6\n");
+  // 1: 210 + 2 - 2.5 = 209.5 (lowered), x 0.5; 2: no list price, its base
+  // 100 + 0.6 (raised); 3: no items, its list price as it is.
+  EXPECT_EQ(p.Rows("select jxid,xxj,jxcc,xxj2,xhj2 from gjjx order by jxid"),
+            "1 | 210 | -0.5 | 209.5 | 104.75\n2 | 0 | 0.6 | 100.6 | 100.6\n3 | 210 | 0 | 210 | 210\n");
+  EXPECT_EQ(p.Rows("select xxj,jxcc,xxj2,xhj2 from ftjx"), "210 | -2.5 | 207.5 | 103.75\n");
+}
+
+TEST(CurrentPrices, ClearingTheResultsZeroesTheThirteenCurrentPriceColumnsOnlyOnRequest) {
+  Project p;
+  const std::string columns =
+      "rgf,zcf,fcf,jxf,glf,lr,fxf,zhdj,zhbj,zcf_qd,zgj_qd,zgjhj_qd,fcf_qd,rgjj,sjgcl,rgjc,jg_qd";
+  p.Execute("insert into qfsjb(" + columns + ") values (1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17)");
+  const std::string as_built = "1 | 2 | 3 | 4 | 5 | 6 | 7 | 8 | 9 | 10 | 11 | 12 | 13 | 14 | 15 | 16 | 17\n";
+  ASSERT_EQ(p.orvane().ChongXinJSXXJ_QB(), "");
+  EXPECT_EQ(p.Rows("select " + columns + " from qfsjb"), as_built);
+  ASSERT_EQ(p.orvane().ChongXinJSXXJ_QB(false), "");
+  EXPECT_EQ(p.Rows("select " + columns + " from qfsjb"), as_built);
+  ASSERT_EQ(p.orvane().ChongXinJSXXJ_QB(true), "");
+  EXPECT_EQ(p.Rows("select " + columns + " from qfsjb"),
+            "0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 14 | 15 | 16 | 17\n");
+}
+
+TEST(CurrentPrices, TheSingleRowFormKeepsStoredPricesAndRefillsOnlyItsMachines) {
+  Project p;
+  List(p, "clzxj", "('R',100,130),('C',10,99),('S2',21,25)");
+  List(p, "jxzxj", "('J1',200,210)");
+  p.Execute(
+      "insert into gjrg(ysid,bh,mc,dw,dj,sl,xxj,xhj) values (1,'R','m','t',100,0.5,120,7),(2,'R','m','t',100,0.5,0,7)");
+  p.Execute(
+      "insert into gjcl(ysid,clid,bh,mc,dw,chaifen,chaifenstyle,dj,sl) values (1,1,'S1','m','t',1,1,15,0.333),"
+      "(1,2,'C','m','t',0,null,10,2),(1,3,'S2','m','t',1,2,21,2)");
+  p.Execute("insert into gjpbf(ysid,clid,dj,sl,xxj) values (1,1,10,0.5,12),(1,1,5,1,0)");
+  p.Execute("insert into gjlpjb(ysid,clid,dj,sl,xxj) values (1,3,10,1,12)");
+  p.Execute(
+      "insert into gjjx(ysid,jxid,bh,mc,dw,dj,sl,xxj,xhj2) values (1,1,'J1','m','t',200,0.5,999,0),"
+      "(1,2,'J9','m','t',100,0.25,50,0),(1,3,'J8','m','t',2,3,0,0),(2,1,'J1','m','t',200,1,0,5)");
+  p.Execute("insert into gjjxfb(ysid,jxid,dj,sl,xxj) values (1,1,1,10,1.2),(1,2,4,1,0),(1,3,2,4,1.5)");
+  p.Execute(
+      "insert into ftjx(ysid,clid_src,jxid,bh,mc,dw,dj,sl,xxj,xxj2) values (1,5,1,'J1','m','t',200,0.5,50,50),"
+      "(1,5,2,'J1','m','t',200,0.5,50,0)");
+  p.Execute("insert into ftjxfb(ysid,clid_src,jxid,dj,sl,xxj) values (1,5,2,1,10,1.2)");
+  RunRow(p, 1);
+
+  // The user's labour price stays: 120 x 0.5 = 60; row 2 is not touched.
+  EXPECT_EQ(p.Rows("select ysid,xxj,xhj from gjrg order by ysid"), "1 | 120 | 60\n2 | 0 | 7\n");
+  // 1: components 12 x 0.5 + 5 x 1 = 11, amount 11 x 0.333 = 3.663 -> 3.66.
+  // 2: not looked up: its base price, 10 x 2. 3: component 12 x 1, no list
+  // price of its own: 12 x 2.
+  EXPECT_EQ(p.Rows("select clid,xxj,xhj from gjcl order by clid"), "1 | 11 | 3.66\n2 | 0 | 20\n3 | 12 | 24\n");
+  // The row's machines start again from the list: 1: 210 + (1.2 - 1) x 10
+  // = 212, x 0.5; 2: no entry, 100 x 0.25; 3: no entry, and (1.5 - 2) x 4
+  // cancels its price 2: the amount falls back to the base price 2 x 3.
+  EXPECT_EQ(p.Rows("select ysid,jxid,xxj,jxcc,xxj2,xhj2 from gjjx order by ysid,jxid"),
+            "1 | 1 | 210 | 2 | 212 | 106\n1 | 2 | 0 | 0 | 100 | 25\n1 | 3 | 0 | -2 | 0 | 6\n"
+            "2 | 1 | 0 | 0 | 0 | 5\n");
+  // Machines of its split materials lose their price and are not refilled:
+  // 1 falls back to its base price 200 x 0.5; 2 to 200 + 2, x 0.5.
+  EXPECT_EQ(p.Rows("select jxid,xxj,jxcc,xxj2,xhj2 from ftjx order by jxid"),
+            "1 | 0 | 0 | 0 | 100\n2 | 0 | 2 | 202 | 101\n");
+}
+
+TEST(CurrentPrices, AFailureLeavesTheProjectAsItWas) {
+  Project p;
+  List(p, "clzxj", "('R',100,130)");
+  p.Execute("insert into gjrg(ysid,bh,mc,dw,dj,sl,hj) values (1,'R','m','t',100,0.5,50)");
+  p.Execute("insert into qfsjb(ysid,rgf) values (1,3)");
+
+  p.Execute("alter table ftjxfb rename to ftjxfb_elsewhere");
+  std::string before = p.Snapshot();
+  EXPECT_EQ(p.orvane().ChongXinJSXXJ_QB(true), "no such table: ftjxfb");
+  EXPECT_EQ(p.Snapshot(), before);
+
+  p.Execute("alter table ftjxfb_elsewhere rename to ftjxfb").Execute("create table bbb(hj)");
+  before = p.Snapshot();
+  EXPECT_EQ(p.orvane().ChongXinJSXXJ_QB(true), "table bbb already exists");
+  EXPECT_EQ(p.Snapshot(), before);
+  try {
+    RunRow(p, 1);
+    ADD_FAILURE() << "the single-row form ran over a left-over scratch table";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "table bbb already exists");
+  }
+  EXPECT_EQ(p.Snapshot(), before);
+}
+
+// Two bills, a section that lends its quantity, bill items, a measure item
+// priced as a whole, resources of every kind and their price lists.
+void SmallProject(Project& p) {
+  p.Execute(
+      "insert into zhys(ysid,sjxh,qdlb,fbcch,bzj,yssl,glffl) values (10,1,0,1,1,2,0.1),(50,2,0,5,0,4,0.1),"
+      "(1,3,0,0,null,3,0.1),(2,4,0,0,null,1.5,0.1),(60,1,1,6,null,1,0.1),(51,2,1,5,0,1,0.1),(3,3,1,0,null,1,0.1)");
+  p.Execute(
+      "insert into gjrg(ysid,bh,mc,dw,dj,sl,ysid_gl) values (1,'R','工日','工日',100,0.5,null),"
+      "(2,'0000FE','人工费','%',0,10,1)");
+  p.Execute(
+      "insert into gjcl(ysid,clid,bh,mc,dw,dj,sl,cllb,chaifen,chaifenstyle) values "
+      "(1,1,'C','水泥','t',300,0.2,'',0,null),(1,2,'S','砂浆','m3',0,0.1,'',1,1),(3,1,'QT','其他','%',0,2,'',0,null)");
+  p.Execute("insert into gjpbf(ysid,clid,bh,mc,dw,dj,sl) values (1,2,'C','水泥','t',300,0.3)");
+  p.Execute("insert into gjjx(ysid,jxid,bh,mc,dw,dj,sl) values (1,1,'J','搅拌机','台班',150,0.02)");
+  p.Execute("insert into gjjxfb(ysid,jxid,bh,mc,dw,dj,sl) values (1,1,'E','电','kWh',0.8,20)");
+  p.Execute(
+      "insert into clzxj(bh,mc,dw,dj,xxdj) values ('R','工日','工日',100,135),('C','水泥','t',300,412.5),"
+      "('E','电','kWh',0.8,1.05)");
+  p.Execute("insert into jxzxj(bh,mc,dw,dj,xxdj) values ('J','搅拌机','台班',150,160)");
+}
+
+// Every table and row of a database, in a fixed order.
+std::string Dump(Connection& connection) {
+  std::string text;
+  for (const auto& table : ProjectTableNames()) {
+    text += "## " + table + "\n";
+    std::string order = "1";
+    for (size_t i = 2; i <= TableColumns(connection, table).size(); ++i) order += "," + std::to_string(i);
+    Statement rows(connection.handle(), "select * from \"" + table + "\" order by " + order);
+    while (rows.Step()) {
+      for (int i = 0; i < rows.ColumnCount(); ++i) text += (i ? " | " : "") + TextOrEmpty(rows.ColumnValue(i));
+      text += "\n";
+    }
+  }
+  return text;
+}
+
+TEST(PricingStages, TheCommandLineGivesTheSameResults) {
+  Project p;
+  SmallProject(p);
+  const auto path = std::filesystem::temp_directory_path() / ("quillmere_pricing_" + std::to_string(getpid()));
+  std::filesystem::remove(path);
+  p.db().Execute("VACUUM INTO ?", {path.string()});
+
+  for (const char* call : {"ZhengLiGCShuJu true", "JiSuanDEJJ_QB", "ChongXinJSXXJ_QB true"}) {
+    FILE* pipe = popen((std::string(QUILLMERE_CLI) + " call " + path.string() + " " + call).c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    EXPECT_EQ(pclose(pipe), 0) << out;
+    EXPECT_EQ(nlohmann::json::parse(out)["result"], "") << call;
+  }
+  EXPECT_EQ(p.orvane().ZhengLiGCShuJu(true), "");
+  EXPECT_EQ(p.orvane().JiSuanDEJJ_QB(), "");
+  EXPECT_EQ(p.orvane().ChongXinJSXXJ_QB(true), "");
+
+  // Row 1 (actual quantity 3 x 2 = 6): labour 100 x 0.5 = 50; cement 300 x
+  // 0.2 = 60 and mortar of 0.3 t cement, 90 x 0.1 = 9; machine 150 x 0.02 =
+  // 3. Row 2 (1.5 x 2 = 3): its linked labour line 50 x 6 / 3 = 100, at 10%
+  // 10. Row 3: 2% of no material. Labour then at its list price 135: 67.5.
+  EXPECT_EQ(p.Rows("select ysid,rgjj,fcjj,jxjj from qfsjb where fbcch=0 order by ysid"),
+            "1 | 50 | 69 | 3\n2 | 10 | 0 | 0\n3 | 0 | 0 | 0\n");
+  EXPECT_EQ(p.Rows("select ysid,xxj,xhj from gjrg order by ysid"), "1 | 135 | 67.5\n2 | 0 | 10\n");
+  Connection written = Connection::Open(path.string());
+  EXPECT_EQ(Dump(written), Dump(p.db()));
+  std::filesystem::remove(path);
+}
+
+// Explains every statement as it starts and keeps those whose plan scans
+// more than its outermost table (a join, a correlated subquery or a lookup
+// without an index) or builds an index of its own.
+int CheckPlan(unsigned, void* offenders, void* statement, void*) {
+  const std::string sql = sqlite3_sql(static_cast<sqlite3_stmt*>(statement));
+  sqlite3_stmt* plan = nullptr;
+  if (sql.rfind("EXPLAIN", 0) == 0 ||
+      sqlite3_prepare_v2(sqlite3_db_handle(static_cast<sqlite3_stmt*>(statement)),
+                         ("EXPLAIN QUERY PLAN " + sql).c_str(), -1, &plan, nullptr) != SQLITE_OK) {
+    return 0;
+  }
+  int scans = 0;
+  bool automatic = false;
+  while (sqlite3_step(plan) == SQLITE_ROW) {
+    const std::string detail = reinterpret_cast<const char*>(sqlite3_column_text(plan, 3));
+    scans += detail.rfind("SCAN ", 0) == 0;
+    automatic = automatic || detail.find("AUTOMATIC") != std::string::npos;
+  }
+  sqlite3_finalize(plan);
+  if (scans > 1 || automatic) static_cast<std::vector<std::string>*>(offenders)->push_back(sql);
+  return 0;
+}
+
+TEST(PricingStages, EveryJoinOfTheWholeProjectFormsUsesAnIndex) {
+  Project p;
+  SmallProject(p);
+  std::vector<std::string> offenders;
+  sqlite3_trace_v2(p.db().handle(), SQLITE_TRACE_STMT, CheckPlan, &offenders);
+  EXPECT_EQ(p.orvane().ZhengLiGCShuJu(true), "");
+  EXPECT_EQ(p.orvane().JiSuanDEJJ_QB(), "");
+  EXPECT_EQ(p.orvane().ChongXinJSXXJ_QB(true), "");
+  sqlite3_trace_v2(p.db().handle(), 0, nullptr, nullptr);
+  EXPECT_EQ(offenders, std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace quillmere
