@@ -96,8 +96,10 @@ TEST(SingleRowRecalculation, AllFiveStepsSucceedAndALaterFailureKeepsTheEarlierS
             "100 | 50 | 30 | 20 | 12 | 6 | 218 | 436\n");
   EXPECT_EQ(p.Rows("select sjdj,zcfdj,zcfhj from zhys"), "7 | 30 | 30\n");
 
-  // The unit price fails on a fee code that names no column; the labour
-  // repriced at 60 by the earlier stages stays committed, the fees do not move.
+  // The unit price fails on a fee code that names no column. The four
+  // earlier steps stay committed: the labour repriced at 60 (60*2 = 120) and
+  // the fee row the base-price step rebuilt, whose fees stay 0 until a unit
+  // price succeeds.
   AddFeeCodeColumns(p.db(), {"GLF"});
   p.Insert("qfjjcxb", {{"fycode", "GL F"}, {"sjgs", "[jsjs]"}, {"leixing", 1}, {"jsxh", 1}});
   p.Execute("update gjrg set dj=60");
@@ -108,7 +110,7 @@ TEST(SingleRowRecalculation, AllFiveStepsSucceedAndALaterFailureKeepsTheEarlierS
             "由于“the fee code \"GL F\" cannot name a column: use letters, digits and underscores”的原因，"
             "导致计算综合单价失败！");
   EXPECT_EQ(p.orvane().Messages()[0].style, 64);
-  EXPECT_EQ(p.Rows("select rgf,glf,zhdj from qfsjb where ysid=1"), "120 | 12 | 218\n");
+  EXPECT_EQ(p.Rows("select rgf,glf,zhdj from qfsjb where ysid=1"), "120 | 0 | 0\n");
 }
 
 TEST(SingleRowRecalculation, AFailingStepShowsOneBoxAndTheLaterStepsDoNotRun) {
