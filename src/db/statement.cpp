@@ -71,6 +71,16 @@ Statement::Statement(sqlite3* db, std::string_view sql, const Params& params) : 
   for (const char* p = tail; p && *p; ++p) {
     if (!IsBlank(*p) && *p != ';') throw Error("only one SQL statement may be executed at a time", sql_);
   }
+  BindAll(params);
+}
+
+void Statement::Rebind(const Params& params) {
+  sqlite3_reset(stmt_);
+  sqlite3_clear_bindings(stmt_);
+  BindAll(params);
+}
+
+void Statement::BindAll(const Params& params) {
   const int count = sqlite3_bind_parameter_count(stmt_);
   size_t next_positional = 0;
   for (int i = 1; i <= count; ++i) {

@@ -24,6 +24,9 @@ class Statement {
   Statement& operator=(const Statement&) = delete;
   ~Statement();
 
+  // Makes the statement ready to run again with other parameters.
+  void Rebind(const Params& params);
+
   // Advances to the next result row; false when done. Throws Error.
   bool Step();
   // Runs the statement to completion, discarding any rows.
@@ -37,6 +40,7 @@ class Statement {
 
  private:
   [[noreturn]] void Fail() const;
+  void BindAll(const Params& params);
   sqlite3* db_;
   sqlite3_stmt* stmt_ = nullptr;
   std::string sql_;

@@ -20,6 +20,8 @@ inline constexpr int kUsage = 2;
 void AddInitCommand(CLI::App& app);
 void AddCallCommand(CLI::App& app);
 void AddEvalCommand(CLI::App& app);
+void AddCalcCommand(CLI::App& app);
+void AddSampleCommands(CLI::App& app);
 
 // Opens an existing project database, or reports why not (exit status 2).
 Connection OpenProject(const std::string& path);

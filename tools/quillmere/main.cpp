@@ -35,6 +35,8 @@ int main(int argc, char** argv) {
   quillmere::cli::AddInitCommand(app);
   quillmere::cli::AddCallCommand(app);
   quillmere::cli::AddEvalCommand(app);
+  quillmere::cli::AddCalcCommand(app);
+  quillmere::cli::AddSampleCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::RuntimeError& e) {
