@@ -25,10 +25,11 @@ struct Outcome {
   std::string out;
 };
 
-// Runs quillmere with `arguments` (already quoted for the shell).
-Outcome Quillmere(const std::string& arguments) {
+// Runs quillmere with `arguments` (already quoted for the shell); its
+// standard error is kept only when asked for.
+Outcome Quillmere(const std::string& arguments, bool with_errors = false) {
   Outcome run;
-  const std::string command = std::string(QUILLMERE_CLI) + " " + arguments + " 2>/dev/null";
+  const std::string command = std::string(QUILLMERE_CLI) + " " + arguments + (with_errors ? " 2>&1" : " 2>/dev/null");
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return run;
   char buffer[4096];
@@ -134,6 +135,50 @@ TEST_F(CommandLine, CurrentPricesWithoutTheOptionalArgumentIsTheCallWithFalse) {
   Connection ca = Connection::Open(a);
   Connection cb = Connection::Open(b);
   EXPECT_EQ(TableColumns(ca, "qfsjb"), TableColumns(cb, "qfsjb"));
+}
+
+TEST_F(CommandLine, DemoPricesThroughTheWholePipeline) {
+  const std::string db = PathOf("demo.db");
+  ASSERT_EQ(Quillmere("demo " + db).status, 0);
+  const Outcome text = Quillmere("calc " + db);
+  EXPECT_EQ(text.status, 0);
+  EXPECT_NE(text.out.find("Project cost (工程造价)"), std::string::npos) << text.out;
+  const Outcome json = Quillmere("calc " + db + " --bill-pricing --fee-programme --json");
+  ASSERT_EQ(json.status, 0);
+  const auto report = nlohmann::json::parse(json.out);
+  EXPECT_EQ(report["ok"], true);
+  EXPECT_EQ(report["floor_area"], 9200);
+  EXPECT_EQ(report["summary_lines"].size(), 6u);
+  EXPECT_EQ(report["project_cost"], report["summary_lines"][5]["result"]);
+  EXPECT_EQ(report["fee_variables"]["工程量清单计价"], report["summary_lines"][0]["base_value"]);
+  EXPECT_EQ(report["stages"].size(), 16u);
+  // demo, like init, never overwrites a project.
+  EXPECT_EQ(Quillmere("demo " + db).status, 1);
+}
+
+TEST_F(CommandLine, CalcNamesTheFailingMemberAndAnswersOne) {
+  const std::string db = PathOf("demo.db");
+  ASSERT_EQ(Quillmere("demo " + db).status, 0);
+  { Connection c = Connection::Open(db); c.Execute("create table fxrgbtemp (ysid integer)"); }
+  const Outcome run = Quillmere("calc " + db, true);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("JiSuanXXJ failed: table fxrgbtemp already exists"), std::string::npos) << run.out;
+  EXPECT_EQ(Quillmere("calc " + db + " --floor-area lots").status, 2);
+}
+
+TEST_F(CommandLine, GenerateIsReproducibleFromItsSeed) {
+  ASSERT_EQ(Quillmere("generate " + PathOf("a.db") + " --subitems 30 --seed 7").status, 0);
+  ASSERT_EQ(Quillmere("generate " + PathOf("b.db") + " --subitems 30 --seed 7").status, 0);
+  ASSERT_EQ(Quillmere("generate " + PathOf("c.db") + " --subitems 30 --seed 8").status, 0);
+  std::ifstream a(PathOf("a.db"), std::ios::binary), b(PathOf("b.db"), std::ios::binary),
+      c(PathOf("c.db"), std::ios::binary);
+  const std::string bytes_a((std::istreambuf_iterator<char>(a)), std::istreambuf_iterator<char>());
+  const std::string bytes_b((std::istreambuf_iterator<char>(b)), std::istreambuf_iterator<char>());
+  const std::string bytes_c((std::istreambuf_iterator<char>(c)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(bytes_a, bytes_b);
+  EXPECT_NE(bytes_a, bytes_c);
+  EXPECT_EQ(Quillmere("calc " + PathOf("a.db")).status, 0);
+  EXPECT_EQ(Quillmere("generate " + PathOf("d.db") + " --subitems 0").status, 2);
 }
 
 }  // namespace

@@ -128,6 +128,12 @@ TEST(ProjectSchema, FeeCodesMustBePlainIdentifiers) {
   EXPECT_TRUE(IsFeeCode("_A1"));
 }
 
+TEST(ProjectSchema, AProvisionalPriceEntryLeftWithoutSpecificationHasAnEmptyOne) {
+  Project p;
+  p.Insert("zgjclb", {{"bh", "C1"}, {"mc", "砂"}});
+  EXPECT_EQ(p.Rows("select ggxh='' from zgjclb"), "1\n");
+}
+
 TEST(ProjectSchema, ProjectInformationStartsWithTheRowsTheMembersUpdate) {
   Project p;
   EXPECT_EQ(p.Rows("select mingc,shuzhi from gcxxb order by rowid"), "总工日 | 0\n工程造价 | 0\n经济指标 | 0\n");

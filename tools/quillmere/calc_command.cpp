@@ -55,8 +55,8 @@ const char* kBillTotals[] = {"工程量清单计价", "施工技术措施", "措
 void PrintSummary(const PipelineResult& result, const ProjectSummary& summary, const std::vector<Message>& messages) {
   std::cout << "Project cost (工程造价)      " << Money(result.project_cost) << "\n";
   std::cout << "Cost per floor area          " << Money(result.cost_per_area) << "  (floor area "
-            << result.floor_area << ")\n";
-  std::cout << "Labour days (总工日)         " << result.labour_days << "\n\n";
+            << PlainNumber(result.floor_area) << ")\n";
+  std::cout << "Labour days (总工日)         " << PlainNumber(result.labour_days) << "\n\n";
 
   std::cout << "Summary programme\n";
   size_t name_width = 4;
@@ -69,9 +69,9 @@ void PrintSummary(const PipelineResult& result, const ProjectSummary& summary, c
             << "  " << std::setw(14) << "Base value" << "  " << std::setw(7) << "Rate %" << "  " << std::setw(14)
             << "Result" << "\n";
   for (const auto& line : summary.summary_lines) {
-    std::cout << "  " << std::setw(3) << line.number << "  " << Pad(line.name, name_width) << "  "
+    std::cout << "  " << std::setw(3) << PlainNumber(line.number) << "  " << Pad(line.name, name_width) << "  "
               << Pad(line.base, base_width) << "  " << std::setw(14) << Money(line.base_value) << "  "
-              << std::setw(7) << line.rate << "  " << std::setw(14) << Money(line.result) << "\n";
+              << std::setw(7) << PlainNumber(line.rate) << "  " << std::setw(14) << Money(line.result) << "\n";
   }
   std::cout << "\nBill totals\n";
   for (const char* name : kBillTotals) {
@@ -88,11 +88,11 @@ void PrintSummary(const PipelineResult& result, const ProjectSummary& summary, c
 Json ToJson(const PipelineResult& result, const ProjectSummary& summary, const std::vector<Message>& messages) {
   Json lines = Json::array();
   for (const auto& line : summary.summary_lines) {
-    lines.push_back({{"number", line.number}, {"name", line.name}, {"base", line.base},
-                     {"base_value", line.base_value}, {"rate", line.rate}, {"result", line.result}});
+    lines.push_back({{"number", Tidy(line.number)}, {"name", line.name}, {"base", line.base},
+                     {"base_value", Tidy(line.base_value)}, {"rate", Tidy(line.rate)}, {"result", Tidy(line.result)}});
   }
   Json variables = Json::object();
-  for (const auto& v : summary.fee_variables) variables[v.name] = v.value;
+  for (const auto& v : summary.fee_variables) variables[v.name] = Tidy(v.value);
   Json stages = Json::array();
   for (const auto& s : result.stages) stages.push_back({{"name", s.name}, {"seconds", s.seconds}});
   Json boxes = Json::array();
@@ -102,10 +102,10 @@ Json ToJson(const PipelineResult& result, const ProjectSummary& summary, const s
     report["failed_stage"] = result.failed_stage;
     report["error"] = result.error;
   }
-  report["project_cost"] = result.project_cost;
-  report["cost_per_area"] = result.cost_per_area;
-  report["floor_area"] = result.floor_area;
-  report["labour_days"] = result.labour_days;
+  report["project_cost"] = Tidy(result.project_cost);
+  report["cost_per_area"] = Tidy(result.cost_per_area);
+  report["floor_area"] = Tidy(result.floor_area);
+  report["labour_days"] = Tidy(result.labour_days);
   report["summary_lines"] = lines;
   report["fee_variables"] = variables;
   report["stages"] = stages;

@@ -89,7 +89,7 @@ const std::vector<Member>& Members() {
        [](ClsOrvane& o, Arguments& a) {
          const double price = o.JiSuanQDDJ(a.ints[0], a.texts[0], a.bools[0], a.outs[0], a.bools[1]);
          // A failure shows its message box; success shows none.
-         return Outcome{Json(price), !o.Messages().empty()};
+         return Outcome{Json(Tidy(price)), !o.Messages().empty()};
        }},
   };
   return members;
@@ -224,7 +224,7 @@ void AddCallCommand(CLI::App& app) {
     Json out = Json::object();
     size_t next_out = 0;
     for (const auto& p : member->parameters) {
-      if (p.kind == Kind::kOutDouble && next_out < arguments.outs.size()) out[p.name] = arguments.outs[next_out++];
+      if (p.kind == Kind::kOutDouble && next_out < arguments.outs.size()) out[p.name] = Tidy(arguments.outs[next_out++]);
     }
     Json messages = Json::array();
     for (const auto& m : orvane.Messages()) {

@@ -26,6 +26,11 @@ void AddSampleCommands(CLI::App& app);
 // Opens an existing project database, or reports why not (exit status 2).
 Connection OpenProject(const std::string& path);
 
+// A number as people read it: at most 15 significant digits, so a sum of
+// amounts in cents prints as 28449.47 rather than 28449.469999999998.
+double Tidy(double value);
+std::string PlainNumber(double value);
+
 // Prints `message` on standard error and ends with `status`.
 [[noreturn]] void Fail(const std::string& message, int status);
 

@@ -2,6 +2,8 @@
 // project database file and drives ClsOrvane through the public headers only.
 
 #include <CLI/CLI.hpp>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -19,6 +21,14 @@ Connection OpenProject(const std::string& path) {
   } catch (const Error& e) {
     Fail(std::string("cannot open the project database: ") + e.what(), kUsage);
   }
+}
+
+double Tidy(double value) { return std::strtod(PlainNumber(value).c_str(), nullptr); }
+
+std::string PlainNumber(double value) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.15g", value);
+  return text;
 }
 
 void Fail(const std::string& message, int status) {
