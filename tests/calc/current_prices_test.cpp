@@ -1,24 +1,16 @@
 // Current-price filling: the reset, the price-list lookups and their
 // tolerance, split materials, machine consumption and the single-row form;
-// then the first three members of the pipeline together: through the command
-// line, and the query plans of their whole-project forms.
+// then the query plans of the first three members' whole-project forms.
 
 #include "calc/resources/current_prices.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
-#include "db/statement.h"
 #include "db/transaction.h"
-#include "db/value.h"
-#include "quillmere/project.h"
 #include "support/project_fixture.h"
 
 namespace quillmere {
@@ -240,54 +232,6 @@ void SmallProject(Project& p) {
       "insert into clzxj(bh,mc,dw,dj,xxdj) values ('R','工日','工日',100,135),('C','水泥','t',300,412.5),"
       "('E','电','kWh',0.8,1.05)");
   p.Execute("insert into jxzxj(bh,mc,dw,dj,xxdj) values ('J','搅拌机','台班',150,160)");
-}
-
-// Every table and row of a database, in a fixed order.
-std::string Dump(Connection& connection) {
-  std::string text;
-  for (const auto& table : ProjectTableNames()) {
-    text += "## " + table + "\n";
-    std::string order = "1";
-    for (size_t i = 2; i <= TableColumns(connection, table).size(); ++i) order += "," + std::to_string(i);
-    Statement rows(connection.handle(), "select * from \"" + table + "\" order by " + order);
-    while (rows.Step()) {
-      for (int i = 0; i < rows.ColumnCount(); ++i) text += (i ? " | " : "") + TextOrEmpty(rows.ColumnValue(i));
-      text += "\n";
-    }
-  }
-  return text;
-}
-
-TEST(PricingStages, TheCommandLineGivesTheSameResults) {
-  Project p;
-  SmallProject(p);
-  const auto path = std::filesystem::temp_directory_path() / ("quillmere_pricing_" + std::to_string(getpid()));
-  std::filesystem::remove(path);
-  p.db().Execute("VACUUM INTO ?", {path.string()});
-
-  for (const char* call : {"ZhengLiGCShuJu true", "JiSuanDEJJ_QB", "ChongXinJSXXJ_QB true"}) {
-    FILE* pipe = popen((std::string(QUILLMERE_CLI) + " call " + path.string() + " " + call).c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string out;
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-    EXPECT_EQ(pclose(pipe), 0) << out;
-    EXPECT_EQ(nlohmann::json::parse(out)["result"], "") << call;
-  }
-  EXPECT_EQ(p.orvane().ZhengLiGCShuJu(true), "");
-  EXPECT_EQ(p.orvane().JiSuanDEJJ_QB(), "");
-  EXPECT_EQ(p.orvane().ChongXinJSXXJ_QB(true), "");
-
-  // Row 1 (actual quantity 3 x 2 = 6): labour 100 x 0.5 = 50; cement 300 x
-  // 0.2 = 60 and mortar of 0.3 t cement, 90 x 0.1 = 9; machine 150 x 0.02 =
-  // 3. Row 2 (1.5 x 2 = 3): its linked labour line 50 x 6 / 3 = 100, at 10%
-  // 10. Row 3: 2% of no material. Labour then at its list price 135: 67.5.
-  EXPECT_EQ(p.Rows("select ysid,rgjj,fcjj,jxjj from qfsjb where fbcch=0 order by ysid"),
-            "1 | 50 | 69 | 3\n2 | 10 | 0 | 0\n3 | 0 | 0 | 0\n");
-  EXPECT_EQ(p.Rows("select ysid,xxj,xhj from gjrg order by ysid"), "1 | 135 | 67.5\n2 | 0 | 10\n");
-  Connection written = Connection::Open(path.string());
-  EXPECT_EQ(Dump(written), Dump(p.db()));
-  std::filesystem::remove(path);
 }
 
 // Explains every statement as it starts and keeps those whose plan scans

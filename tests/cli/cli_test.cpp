@@ -1,5 +1,6 @@
-// The quillmere program as a user runs it: init and call, their output and
-// their exit statuses.
+// The quillmere program as a user runs it: init, call, demo, calc and
+// generate, their output and their exit statuses; call gives what the
+// library gives.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -8,11 +9,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "base/decimal.h"
+#include "quillmere/cls_orvane.h"
 #include "quillmere/connection.h"
 #include "quillmere/project.h"
+#include "quillmere/samples.h"
 #include "support/project_fixture.h"
 
 namespace quillmere {
@@ -40,12 +45,16 @@ Outcome Quillmere(const std::string& arguments, bool with_errors = false) {
   return run;
 }
 
+std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 class CommandLine : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("quillmere_cli_" + std::to_string(getpid()) + "_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir = fs::temp_directory_path() / ("quillmere_cli_" + std::to_string(getpid()) + "_" +
+                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
   }
@@ -72,69 +81,108 @@ TEST_F(CommandLine, InitRefusesANonEmptyFileWithoutTouchingIt) {
   const std::string path = PathOf("notes.txt");
   std::ofstream(path) << "keep me";
   EXPECT_EQ(Quillmere("init " + path).status, 1);
-  std::ifstream in(path);
-  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(content, "keep me");
+  EXPECT_EQ(FileText(path), "keep me");
   EXPECT_EQ(Quillmere("init " + PathOf("q.db") + " --fee-codes 'GL F'").status, 2);
   EXPECT_FALSE(fs::exists(PathOf("q.db")));
-}
-
-TEST_F(CommandLine, CallPrintsOneJsonObjectWithOutputsAndMessages) {
-  const std::string db = PathOf("p.db");
-  ASSERT_EQ(Quillmere("init " + db).status, 0);
-  const Outcome run = Quillmere("call " + db + " JiSuanGCRCJ false 5");
-  const auto report = nlohmann::json::parse(run.out);
-  EXPECT_EQ(report["member"], "JiSuanGCRCJ");
-  EXPECT_TRUE(report["result"].is_string());
-  EXPECT_TRUE(report["out"]["zgr"].is_number());
-  EXPECT_TRUE(report["messages"].is_array());
-  EXPECT_EQ(run.status, report["result"] == "" ? 0 : 1);
-
-  // The single-row recalculation of a row whose fee rows are gone: a box.
-  { Connection c = Connection::Open(db); c.Execute("drop table qfsjb"); }
-  const Outcome failed = Quillmere("call " + db + " JiSuanZHDJ 1 false");
-  EXPECT_EQ(failed.status, 1);
-  const auto box = nlohmann::json::parse(failed.out);
-  EXPECT_EQ(box["result"], false);
-  ASSERT_EQ(box["messages"].size(), 1u);
-  EXPECT_EQ(box["messages"][0]["style"], 64);
-  EXPECT_EQ(box["messages"][0]["title"], "提示");
 }
 
 TEST_F(CommandLine, CallAnswersTwoForUsageErrorsAndUnusableDatabases) {
   const std::string db = PathOf("p.db");
   ASSERT_EQ(Quillmere("init " + db).status, 0);
-  EXPECT_EQ(Quillmere("call " + db + " NoSuchMember").status, 2);
-  EXPECT_EQ(Quillmere("call " + db + " jisuanxxj true").status, 2);  // names are case-sensitive
-  EXPECT_EQ(Quillmere("call " + db + " JiSuanXXJ maybe").status, 2);
-  EXPECT_EQ(Quillmere("call " + db + " JiSuanXXJ").status, 2);
-  EXPECT_EQ(Quillmere("call " + db + " JiSuanXXJ true false").status, 2);
-  EXPECT_EQ(Quillmere("call " + db + " JiSuanZHDJ 1.5 false").status, 2);
-  EXPECT_EQ(Quillmere("call " + PathOf("missing.db") + " HuiZongRCJ").status, 2);
   std::ofstream(PathOf("junk.db")) << "this is not a database, only some text that is long enough to look like one";
-  EXPECT_EQ(Quillmere("call " + PathOf("junk.db") + " HuiZongRCJ").status, 2);
+  // Member names are case-sensitive.
+  for (const std::string& arguments : {db + " NoSuchMember", db + " jisuanxxj true", db + " JiSuanXXJ maybe",
+                                       db + " JiSuanXXJ", db + " JiSuanXXJ true false", db + " JiSuanZHDJ 1.5 false",
+                                       PathOf("missing.db") + " HuiZongRCJ", PathOf("junk.db") + " HuiZongRCJ"}) {
+    EXPECT_EQ(Quillmere("call " + arguments).status, 2) << arguments;
+  }
   EXPECT_EQ(Quillmere("--version").status, 0);
   EXPECT_EQ(Quillmere("call --help").status, 0);
 }
 
-TEST_F(CommandLine, CurrentPricesWithoutTheOptionalArgumentIsTheCallWithFalse) {
-  const std::string a = PathOf("a.db");
-  const std::string b = PathOf("b.db");
-  ASSERT_EQ(Quillmere("init " + a).status, 0);
-  for (const auto& db : {a, b}) {
-    if (db == b) fs::copy_file(a, b);
-    Connection c = Connection::Open(db);
-    c.Execute("insert into qfsjb(ysid,rgf,zhdj) values (1,10,20)");
-    c.Execute("insert into gjrg(ysid,bh,mc,dw,dj,sl,hj) values (1,'R1','工日','工日',100,1,100)");
-    c.Execute("insert into clzxj(bh,mc,dw,dj,xxdj) values ('R1','工日','工日',100,120)");
+// The demo priced member by member through `quillmere call` on a file and in
+// process: each call prints the member's result, outputs and message boxes as
+// the library gives them, and leaves every table the same.
+TEST_F(CommandLine, CallPricesMemberByMemberAsTheLibraryDoes) {
+  testing::Project p;
+  WriteDemoProject(p.db());
+  // The host's part of the fee programme, and a detail line after the
+  // scaffolding bill item, which the measures warn about.
+  AddFeeCodeColumns(p.db(), {"GLF", "LR", "ZHDJ"});
+  p.Execute("insert into temp_zhys(ysid,GLF_FL,LR_FL,ZHDJ_FL) select ysid,18,10,100 from zhys");
+  p.Execute("insert into zhys(ysid,sjxh,qdlb,fbcch,zhmc,jsjs,zdycsfl,cslb) values (3112,23.5,1,7,'防护','100',10,'1')");
+  const std::string db = PathOf("p.db");
+  p.db().Execute("vacuum into ?", {db});
+
+  using Json = nlohmann::json;
+  // The command line prints numbers with 15 significant digits.
+  const auto number = [](double v) { return std::stod(NumberText(v)); };
+  const auto text = [](const std::string& result) { return Json{{"result", result}, {"out", Json::object()}}; };
+  const struct {
+    std::string arguments;
+    int status;
+    std::function<Json(ClsOrvane&)> in_process;
+  } calls[] = {
+      {"ZhengLiGCShuJu true", 0, [&](ClsOrvane& o) { return text(o.ZhengLiGCShuJu(true)); }},
+      {"JiSuanDEJJ_QB", 0, [&](ClsOrvane& o) { return text(o.JiSuanDEJJ_QB()); }},
+      {"ChongXinJSXXJ_QB true", 0, [&](ClsOrvane& o) { return text(o.ChongXinJSXXJ_QB(true)); }},
+      {"HuiZongRCJ", 0, [&](ClsOrvane& o) { return text(o.HuiZongRCJ()); }},
+      {"JiSuanXXJ true", 0, [&](ClsOrvane& o) { return text(o.JiSuanXXJ(true)); }},
+      {"QingDanCLHZ", 0, [&](ClsOrvane& o) { return text(o.QingDanCLHZ()); }},
+      {"JiSuanZHDJ_QB 清单计价法 true", 0, [&](ClsOrvane& o) { return text(o.JiSuanZHDJ_QB("清单计价法", true)); }},
+      {"JiSuanGCRCJ true 7", 0,
+       [&](ClsOrvane& o) {
+         double zgr = 7;
+         const std::string result = o.JiSuanGCRCJ(true, zgr);
+         return Json{{"result", result}, {"out", {{"zgr", number(zgr)}}}};
+       }},
+      {"JiSuanZDYCS", 0, [&](ClsOrvane& o) { return text(o.JiSuanZDYCS()); }},
+      {"JiSuanCSFB", 0, [&](ClsOrvane& o) { return text(o.JiSuanCSFB()); }},
+      {"JiSuanZLJE", 0, [&](ClsOrvane& o) { return text(o.JiSuanZLJE()); }},
+      {"JiSuanZCBFWF", 0, [&](ClsOrvane& o) { return text(o.JiSuanZCBFWF()); }},
+      {"JiSuanQTXM", 0, [&](ClsOrvane& o) { return text(o.JiSuanQTXM()); }},
+      {"JiSuanHZB 9200 0 0", 0,
+       [&](ClsOrvane& o) {
+         double cost = 0;
+         double per_area = 0;
+         const std::string result = o.JiSuanHZB(9200, cost, per_area);
+         return Json{{"result", result}, {"out", {{"DblGCZJ", number(cost)}, {"DblJJZB", number(per_area)}}}};
+       }},
+      {"JiSuanZHDJ 1211 true", 0,
+       [&](ClsOrvane& o) {
+         return Json{{"result", o.JiSuanZHDJ(1211, true)}, {"out", Json::object()}};
+       }},
+      {"JiSuanQDDJ 121 1211,1212 false 3 false", 0,
+       [&](ClsOrvane& o) {
+         double zgj = 3;
+         const double price = o.JiSuanQDDJ(121, "1211,1212", false, zgj, false);
+         return Json{{"result", number(price)}, {"out", {{"dblZgj", number(zgj)}}}};
+       }},
+      {"JiSuanQDDJ 121 '1211;drop table zhys' false 3 true", 1,
+       [&](ClsOrvane& o) {
+         double zgj = 3;
+         const double price = o.JiSuanQDDJ(121, "1211;drop table zhys", false, zgj, true);
+         return Json{{"result", number(price)}, {"out", {{"dblZgj", number(zgj)}}}};
+       }},
+      {"JiSuanZHDJ_QB 清单计价法 false", 0, [&](ClsOrvane& o) { return text(o.JiSuanZHDJ_QB("清单计价法", false)); }},
+      // Without its argument it is the call with false, which keeps the unit prices.
+      {"ChongXinJSXXJ_QB", 0, [&](ClsOrvane& o) { return text(o.ChongXinJSXXJ_QB(false)); }},
+  };
+  for (const auto& call : calls) {
+    const Outcome run = Quillmere("call " + db + " " + call.arguments);
+    Json expected = call.in_process(p.orvane());
+    expected["member"] = call.arguments.substr(0, call.arguments.find(' '));
+    expected["messages"] = Json::array();
+    for (const Message& m : p.orvane().Messages()) {
+      expected["messages"].push_back({{"prompt", m.prompt}, {"style", m.style}, {"title", m.title}});
+    }
+    p.orvane().ClearMessages();
+    EXPECT_EQ(Json::parse(run.out), expected) << call.arguments;
+    EXPECT_EQ(run.status, call.status) << call.arguments;
   }
-  const Outcome without = Quillmere("call " + a + " ChongXinJSXXJ_QB");
-  const Outcome with_false = Quillmere("call " + b + " ChongXinJSXXJ_QB false");
-  EXPECT_EQ(without.status, with_false.status);
-  EXPECT_EQ(nlohmann::json::parse(without.out)["result"], nlohmann::json::parse(with_false.out)["result"]);
-  Connection ca = Connection::Open(a);
-  Connection cb = Connection::Open(b);
-  EXPECT_EQ(TableColumns(ca, "qfsjb"), TableColumns(cb, "qfsjb"));
+  EXPECT_EQ(testing::Project(db).Snapshot(), p.Snapshot());
+  // The calls did price the project, and the measures did warn.
+  EXPECT_GT(p.Number("select shuzhi from gcxxb where mingc='工程造价'"), 500000);
 }
 
 TEST_F(CommandLine, DemoPricesThroughTheWholePipeline) {
@@ -159,7 +207,10 @@ TEST_F(CommandLine, DemoPricesThroughTheWholePipeline) {
 TEST_F(CommandLine, CalcNamesTheFailingMemberAndAnswersOne) {
   const std::string db = PathOf("demo.db");
   ASSERT_EQ(Quillmere("demo " + db).status, 0);
-  { Connection c = Connection::Open(db); c.Execute("create table fxrgbtemp (ysid integer)"); }
+  {
+    Connection c = Connection::Open(db);
+    c.Execute("create table fxrgbtemp (ysid integer)");
+  }
   const Outcome run = Quillmere("calc " + db, true);
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.out.find("JiSuanXXJ failed: table fxrgbtemp already exists"), std::string::npos) << run.out;
@@ -167,16 +218,11 @@ TEST_F(CommandLine, CalcNamesTheFailingMemberAndAnswersOne) {
 }
 
 TEST_F(CommandLine, GenerateIsReproducibleFromItsSeed) {
-  ASSERT_EQ(Quillmere("generate " + PathOf("a.db") + " --subitems 30 --seed 7").status, 0);
-  ASSERT_EQ(Quillmere("generate " + PathOf("b.db") + " --subitems 30 --seed 7").status, 0);
-  ASSERT_EQ(Quillmere("generate " + PathOf("c.db") + " --subitems 30 --seed 8").status, 0);
-  std::ifstream a(PathOf("a.db"), std::ios::binary), b(PathOf("b.db"), std::ios::binary),
-      c(PathOf("c.db"), std::ios::binary);
-  const std::string bytes_a((std::istreambuf_iterator<char>(a)), std::istreambuf_iterator<char>());
-  const std::string bytes_b((std::istreambuf_iterator<char>(b)), std::istreambuf_iterator<char>());
-  const std::string bytes_c((std::istreambuf_iterator<char>(c)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(bytes_a, bytes_b);
-  EXPECT_NE(bytes_a, bytes_c);
+  for (const auto& [name, seed] : {std::pair{"a.db", "7"}, {"b.db", "7"}, {"c.db", "8"}}) {
+    ASSERT_EQ(Quillmere("generate " + PathOf(name) + " --subitems 30 --seed " + seed).status, 0);
+  }
+  EXPECT_EQ(FileText(PathOf("a.db")), FileText(PathOf("b.db")));
+  EXPECT_NE(FileText(PathOf("a.db")), FileText(PathOf("c.db")));
   EXPECT_EQ(Quillmere("calc " + PathOf("a.db")).status, 0);
   EXPECT_EQ(Quillmere("generate " + PathOf("d.db") + " --subitems 0").status, 2);
 }

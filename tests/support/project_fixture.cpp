@@ -23,6 +23,8 @@ Project::Project() : connection_(Connection::OpenInMemory()) {
   orvane_.CnnData(connection_);
 }
 
+Project::Project(const std::string& path) : connection_(Connection::Open(path)) { orvane_.CnnData(connection_); }
+
 Project& Project::Insert(std::string_view table, Fields fields) {
   std::string names;
   std::string marks;

@@ -32,6 +32,8 @@ using Fields = std::initializer_list<std::pair<std::string_view, Cell>>;
 class Project {
  public:
   Project();
+  // The project database in the file at `path`, as it is.
+  explicit Project(const std::string& path);
 
   Connection& db() { return connection_; }
   // A ClsOrvane holding this project's connection.
