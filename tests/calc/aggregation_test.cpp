@@ -10,224 +10,133 @@
 namespace quillmere {
 namespace {
 
-using testing::Cell;
 using testing::Project;
 
 void Aggregate(Project& p) { AggregateResources(p.db(), Scope::WholeProject()); }
 
 TEST(Aggregation, LabourLinesMergeOnEqualPricesAndStayApartOnAnotherCurrentPrice) {
   Project p;
-  p.Insert("zhys", {{"ysid", 1}, {"qdlb", 0}, {"sjgcl", 3.0}});
-  for (double sl : {0.5, 0.25}) {
-    p.Insert("gjrg",
-             {{"ysid", 1}, {"bh", "R1"}, {"mc", "普工"}, {"dw", "工日"}, {"dj", 50.0}, {"xxj", 80.0}, {"sl", sl}});
-  }
-  p.Insert("gjrg",
-           {{"ysid", 1}, {"bh", "R1"}, {"mc", "普工"}, {"dw", "工日"}, {"dj", 50.0}, {"xxj", 90.0}, {"sl", 0.1}});
-  p.Insert("gjrg", {{"ysid", 1}, {"bh", "QT"}, {"dw", "%"}, {"dj", 100.0}, {"sl", 5.0}});
+  p.Execute("insert into zhys(ysid,qdlb,sjgcl) values (1,0,3)");
+  p.Execute(
+      "insert into gjrg(ysid,bh,mc,dw,dj,xxj,sl) values "
+      "(1,'R1','普工','工日',50,80,0.5),(1,'R1','普工','工日',50,80,0.25),"
+      "(1,'R1','普工','工日',50,90,0.1),(1,'QT',null,'%',100,0,5)");
   Aggregate(p);
-  // 0.5+0.25 = 0.75: hj 50*0.75 = 37.5, xhj 80*0.75 = 60; apart: 50*0.1 = 5, 90*0.1 = 9.
-  EXPECT_EQ(p.Rows("select bh,dj,xxj,sl,hj,xhj from fxrgb order by xxj"),
-            "R1 | 50 | 80 | 0.75 | 37.5 | 60\n"
-            "R1 | 50 | 90 | 0.1 | 5 | 9\n");
-  // Times sjgcl 3: 2.25 (hj 112.5, xhj 180) and 0.3 (hj 15, xhj 27).
-  EXPECT_EQ(p.Rows("select bh,dj,xxj,sl,hj,xhj from gcrgb order by xxj"),
-            "R1 | 50 | 80 | 2.25 | 112.5 | 180\n"
-            "R1 | 50 | 90 | 0.3 | 15 | 27\n");
+  // Row: 0.5+0.25 = 0.75, hj 50*0.75 = 37.5, xhj 80*0.75 = 60; apart 50*0.1 = 5,
+  // 90*0.1 = 9. Project, times sjgcl 3: 2.25 (112.5, 180) and 0.3 (15, 27).
+  EXPECT_EQ(p.Rows("select 'fx',bh,dj,xxj,sl,hj,xhj from fxrgb union all "
+                   "select 'gc',bh,dj,xxj,sl,hj,xhj from gcrgb order by 1,4"),
+            "fx | R1 | 50 | 80 | 0.75 | 37.5 | 60\nfx | R1 | 50 | 90 | 0.1 | 5 | 9\n"
+            "gc | R1 | 50 | 80 | 2.25 | 112.5 | 180\ngc | R1 | 50 | 90 | 0.3 | 15 | 27\n");
   EXPECT_EQ(p.Rows("select count(*) from fxrgb1"), "0\n");
 }
 
-TEST(Aggregation, SplitMaterialsOfEveryStyleEnterThroughTheirComponents) {
+TEST(Aggregation, SplitMaterialsEnterThroughTheirComponentsAndClassesBecomeOrdinary) {
   Project p;
-  p.Insert("zhys", {{"ysid", 1}, {"qdlb", 0}, {"sjgcl", 1.0}});
-  auto material = [&](int clid, const char* bh, Cell chaifen, double sl) {
-    p.Insert("gjcl", {{"ysid", 1},
-                      {"clid", clid},
-                      {"bh", bh},
-                      {"dw", "m3"},
-                      {"dj", 80.0},
-                      {"sl", sl},
-                      {"chaifen", chaifen},
-                      {"cllb", ""}});
-  };
-  material(1, "M1", 0, 2.0);
-  material(2, "S1", 1, 2.0);  // style 1
-  p.Insert("gjpbf", {{"ysid", 1}, {"clid", 2}, {"bh", "P1"}, {"dj", 300.0}, {"sl", 0.33335}});
-  material(3, "S2", 1, 3.0);  // style 1
-  p.Insert("gjpbf", {{"ysid", 1}, {"clid", 3}, {"bh", "P2"}, {"dj", 5.0}, {"sl", 0.33335}});
-  material(4, "S3", 1, 1.5);  // style 2
-  p.Insert("gjlpjb", {{"ysid", 1}, {"clid", 4}, {"bh", "L1"}, {"dj", 4.0}, {"sl", 2.0}});
-  material(5, "S4", 1, 2.0);  // style 3: own labour, materials (one of them split) and machine
-  p.Insert("ftrg", {{"ysid", 1}, {"clid_src", 5}, {"bh", "FR"}, {"dj", 60.0}, {"sl", 0.5}});
-  p.Insert("ftcl", {{"ysid", 1}, {"clid_src", 5}, {"clid", 51}, {"chaifen", 0}, {"bh", "FC"}, {"sl", 1.25}});
-  p.Insert("ftcl", {{"ysid", 1}, {"clid_src", 5}, {"clid", 52}, {"chaifen", 1}, {"bh", "FS"}, {"sl", 3.0}});
-  p.Insert("ftpbf", {{"ysid", 1}, {"clid_src", 5}, {"clid", 52}, {"bh", "FP"}, {"sl", 0.1}});
-  p.Insert("ftjx",
-           {{"ysid", 1}, {"clid_src", 5}, {"jxid", 7}, {"bh", "FJ"}, {"dj", 100.0}, {"xxj2", 110.0}, {"sl", 0.2}});
-  p.Insert("ftjxfb", {{"ysid", 1}, {"clid_src", 5}, {"jxid", 7}, {"bh", "FE"}, {"dj", 1.0}, {"xxj", 1.2}, {"sl", 4.0}});
-  material(6, "S5", nullptr, 1.0);  // split flag unknown: neither itself nor components
-  p.Insert("gjpbf", {{"ysid", 1}, {"clid", 6}, {"bh", "P3"}, {"sl", 1.0}});
-  p.Insert("gjcl", {{"ysid", 1}, {"clid", 8}, {"bh", "QC"}, {"dw", "%"}, {"sl", 1.0}, {"chaifen", 0}});
+  p.Execute("insert into zhys(ysid,qdlb,sjgcl) values (1,0,1)");
+  // M1 plain; S1, S2 style 1; S3 style 2; S4 style 3 with its own labour,
+  // materials (one split) and machine; S5 split flag unknown: neither itself
+  // nor its components. K1 in four classes.
+  p.Execute(
+      "insert into gjcl(ysid,clid,bh,dw,dj,sl,chaifen,cllb) values (1,1,'M1','m3',80,2,0,''),(1,2,'S1','m3',80,2,1,''),"
+      "(1,3,'S2','m3',80,3,1,''),(1,4,'S3','m3',80,1.5,1,''),(1,5,'S4','m3',80,2,1,''),(1,6,'S5','m3',80,1,null,''),"
+      "(1,8,'QC','%',0,1,0,''),(1,9,'K1','t',5,1,0,'辅材'),(1,9,'K1','t',5,2,0,''),(1,9,'K1','t',5,4,0,'主材'),"
+      "(1,9,'K1','t',5,8,0,null)");
+  p.Execute("insert into gjpbf(ysid,clid,bh,dj,sl) values (1,2,'P1',300,0.33335),(1,3,'P2',5,0.33335),(1,6,'P3',0,1)");
+  p.Execute("insert into gjlpjb(ysid,clid,bh,dj,sl) values (1,4,'L1',4,2)");
+  p.Execute("insert into ftrg(ysid,clid_src,bh,dj,sl) values (1,5,'FR',60,0.5)");
+  p.Execute("insert into ftcl(ysid,clid_src,clid,chaifen,bh,sl) values (1,5,51,0,'FC',1.25),(1,5,52,1,'FS',3)");
+  p.Execute("insert into ftpbf(ysid,clid_src,clid,bh,sl) values (1,5,52,'FP',0.1)");
+  p.Execute("insert into ftjx(ysid,clid_src,jxid,bh,dj,xxj2,sl) values (1,5,7,'FJ',100,110,0.2)");
+  p.Execute("insert into ftjxfb(ysid,clid_src,jxid,bh,dj,xxj,sl) values (1,5,7,'FE',1,1.2,4)");
   Aggregate(p);
   // FC 1.25*2 = 2.5; FP 0.1*3*2 = 0.6; L1 2*1.5 = 3; P1 0.33335*2 = 0.6667;
   // P2 0.33335*3 = 1.00005, four decimals half away from zero: 1.0001.
-  EXPECT_EQ(p.Rows("select bh,sl,quote(cllb) from fxclb order by bh"),
-            "FC | 2.5 | ''\nFP | 0.6 | ''\nL1 | 3 | ''\nM1 | 2 | ''\nP1 | 0.6667 | ''\nP2 | 1.0001 | ''\n");
+  // K1: 辅材 and '' merge (1+2); a null class is no class text and stays apart.
+  EXPECT_EQ(p.Rows("select bh,sl,quote(cllb) from fxclb order by bh,sl"),
+            "FC | 2.5 | ''\nFP | 0.6 | ''\nK1 | 3 | ''\nK1 | 4 | '主材'\nK1 | 8 | NULL\nL1 | 3 | ''\nM1 | 2 | ''\n"
+            "P1 | 0.6667 | ''\nP2 | 1.0001 | ''\n");
+  EXPECT_EQ(p.Rows("select quote(cllb) from gjcl where bh='K1' order by sl"), "''\n''\n'主材'\nNULL\n");
   // Labour 0.5*2; machine 0.2*2 at its price with consumption; item 4*0.2*2 =
   // 1.6, hj 1.6, jchj (1.2-1)*1.6 = 0.32.
-  EXPECT_EQ(p.Rows("select bh,sl from fxrgb"), "FR | 1\n");
-  EXPECT_EQ(p.Rows("select bh,xxj,sl from fxjxb"), "FJ | 110 | 0.4\n");
-  EXPECT_EQ(p.Rows("select bh,sl,hj,jchj from fxjxfb"), "FE | 1.6 | 1.6 | 0.32\n");
-}
-
-TEST(Aggregation, ClassesOtherThanMainMaterialBecomeOrdinary) {
-  Project p;
-  p.Insert("zhys", {{"ysid", 1}, {"qdlb", 0}, {"sjgcl", 1.0}});
-  const std::pair<Cell, double> lines[] = {{"辅材", 1.0}, {"", 2.0}, {"主材", 4.0}, {nullptr, 8.0}};
-  for (const auto& [cllb, sl] : lines) {
-    p.Insert("gjcl", {{"ysid", 1}, {"bh", "M1"}, {"dw", "t"}, {"dj", 5.0}, {"sl", sl}, {"chaifen", 0}, {"cllb", cllb}});
-  }
-  Aggregate(p);
-  // A null class is no class text: it stays null and apart.
-  EXPECT_EQ(p.Rows("select quote(cllb) from gjcl order by sl"), "''\n''\n'主材'\nNULL\n");
-  EXPECT_EQ(p.Rows("select quote(cllb),sl from fxclb order by sl"), "'' | 3\n'主材' | 4\nNULL | 8\n");
+  EXPECT_EQ(p.Rows("select bh,xxj,sl,null from fxrgb union all select bh,xxj,sl,null from fxjxb union all "
+                   "select bh,hj,sl,jchj from fxjxfb"),
+            "FR | 0 | 1 | NULL\nFJ | 110 | 0.4 | NULL\nFE | 1.6 | 1.6 | 0.32\n");
 }
 
 TEST(Aggregation, ProjectTablesCountPricedRowsAndMachinesAtTheirOwnPrice) {
   Project p;
-  const std::pair<int, double> rows[] = {{0, 4.0}, {1, 2.0}, {3, 10.0}, {0, 0.0}};  // qdlb, sjgcl
-  int ysid = 0;
-  for (const auto& [qdlb, sjgcl] : rows) {
-    p.Insert("zhys", {{"ysid", ++ysid}, {"qdlb", qdlb}, {"sjgcl", sjgcl}});
-    p.Insert("gjrg", {{"ysid", ysid}, {"bh", "R1"}, {"dw", "工日"}, {"dj", 50.0}, {"sl", 1.5}});
-    p.Insert("gjjx", {{"ysid", ysid},
-                      {"jxid", 1},
-                      {"bh", "J1"},
-                      {"dw", "台班"},
-                      {"dj", 100.0},
-                      {"xxj", 120.0},
-                      {"xxj2", 125.0},
-                      {"sl", 0.5}});
-  }
-  p.Insert("gjjxfb", {{"ysid", 1}, {"jxid", 1}, {"bh", "E1"}, {"dj", 1.0}, {"xxj", 1.5}, {"sl", 10.0}});
-  p.Insert("gjcl", {{"ysid", 1}, {"clid", 9}, {"bh", "S1"}, {"chaifen", 1}, {"sl", 2.0}});
-  p.Insert("ftjx",
-           {{"ysid", 1}, {"clid_src", 9}, {"jxid", 2}, {"bh", "FJ"}, {"dj", 50.0}, {"xxj2", 55.0}, {"sl", 0.2}});
+  p.Execute("insert into zhys(ysid,qdlb,sjgcl) values (1,0,4),(2,1,2),(3,3,10),(4,0,0)");
+  p.Execute("insert into gjrg(ysid,bh,dw,dj,sl) select ysid,'R1','工日',50,1.5 from zhys");
+  p.Execute("insert into gjjx(ysid,jxid,bh,dw,dj,xxj,xxj2,sl) select ysid,1,'J1','台班',100,120,125,0.5 from zhys");
+  p.Execute("insert into gjjxfb(ysid,jxid,bh,dj,xxj,sl) values (1,1,'E1',1,1.5,10)");
+  p.Execute("insert into gjcl(ysid,clid,bh,chaifen,sl) values (1,9,'S1',1,2)");
+  p.Execute("insert into ftjx(ysid,clid_src,jxid,bh,dj,xxj2,sl) values (1,9,2,'FJ',50,55,0.2)");
   Aggregate(p);
   // Every row has its analysis line; the project counts rows 1 and 2 only
   // (row 3 is left out, row 4 has no quantity): 1.5*4 + 1.5*2 = 9, 50*9 = 450.
   EXPECT_EQ(p.Rows("select ysid,sl from fxrgb order by ysid"), "1 | 1.5\n2 | 1.5\n3 | 1.5\n4 | 1.5\n");
   EXPECT_EQ(p.Rows("select sl,hj,xhj from gcrgb"), "9 | 450 | 450\n");
-  // jxtcb, own xxj, bills 0 and 1: J1 0.5*4 + 0.5*2 = 3 (hj 300, xhj 120*3 = 360);
-  // FJ 0.2*2*4 = 1.6 without a current price (hj = xhj = 80).
-  EXPECT_EQ(p.Rows("select bh,dj,xxj,sl,hj,xhj from jxtcb order by bh"),
-            "FJ | 50 | 0 | 1.6 | 80 | 80\nJ1 | 100 | 120 | 3 | 300 | 360\n");
-  // gcjxb at xxj2: J1 125*3 = 375; FJ 0.4 per unit *4 = 1.6, 55*1.6 = 88.
-  EXPECT_EQ(p.Rows("select bh,dj,xxj,sl,hj,xhj from gcjxb order by bh"),
-            "FJ | 50 | 55 | 1.6 | 80 | 88\nJ1 | 100 | 125 | 3 | 300 | 375\n");
+  // jxtcb at the machine's own xxj: J1 0.5*4 + 0.5*2 = 3 (hj 300, xhj 120*3 =
+  // 360); FJ 0.2*2*4 = 1.6 without a current price (80). gcjxb at xxj2: J1
+  // 125*3 = 375; FJ 0.4 per unit *4 = 1.6, 55*1.6 = 88.
+  EXPECT_EQ(p.Rows("select 'tc',bh,dj,xxj,sl,hj,xhj from jxtcb union all "
+                   "select 'gc',bh,dj,xxj,sl,hj,xhj from gcjxb order by 1,2"),
+            "gc | FJ | 50 | 55 | 1.6 | 80 | 88\ngc | J1 | 100 | 125 | 3 | 300 | 375\n"
+            "tc | FJ | 50 | 0 | 1.6 | 80 | 80\ntc | J1 | 100 | 120 | 3 | 300 | 360\n");
   // Consumption: 10*0.5 = 5 per unit, jchj (1.5-1)*5 = 2.5; project 5*4 = 20, xhj 30.
-  EXPECT_EQ(p.Rows("select sl,hj,jchj from fxjxfb"), "5 | 5 | 2.5\n");
-  EXPECT_EQ(p.Rows("select sl,hj,xhj from gcjxfb"), "20 | 20 | 30\n");
+  EXPECT_EQ(p.Rows("select sl,hj,jchj from fxjxfb union all select sl,hj,xhj from gcjxfb"),
+            "5 | 5 | 2.5\n20 | 20 | 30\n");
 }
 
 TEST(Aggregation, ListedMaterialsAreMarkedByNameSpecificationAndEffectivePrice) {
   Project p;
-  p.Insert("zhys", {{"ysid", 1}, {"qdlb", 0}, {"sjgcl", 2.0}});
-  auto material = [&](const char* bh, const char* mc, double dj, double xxj, double sl) {
-    p.Insert("gjcl", {{"ysid", 1},
-                      {"bh", bh},
-                      {"mc", mc},
-                      {"dw", "t"},
-                      {"dj", dj},
-                      {"xxj", xxj},
-                      {"sl", sl},
-                      {"chaifen", 0},
-                      {"cllb", ""},
-                      {"tzbz", "x"}});
-  };
-  material("C1", "钢筋 Φ12", 3500, 4000, 0.1);
-  material("C2", "水泥", 400, 0, 0.5);
-  material("C3", "砂", 80, 0, 1);
-  material("C4", "石子", 60, 65, 1);
-  auto entry = [&](const char* bh, const char* mc, Cell ggxh, double dj, Cell iszb) {
-    p.Insert(
-        "zgjclb",
-        {{"bh", bh}, {"mc", mc}, {"ggxh", ggxh}, {"dw", "t"}, {"dj", dj}, {"iszb", iszb}, {"sl", 9.0}, {"hj", 9.0}});
-  };
-  entry("C1", "钢筋", "Φ12", 4000, 0);      // the current price is the effective one
-  entry("C2", "水泥", "", 400, 1);          // owner-supplied ...
-  entry("C2", "水泥", "", 400, 0);          // ... and provisional: owner-supplied wins on the sub-item
-  entry("C3", "砂", nullptr, 80, nullptr);  // a null specification expects "砂 "
-  entry("C4", "石子", "", 60, 0);           // effective price 65, not 60
-  p.Insert("clxzb", {{"bh", "C2"}, {"mc", "水泥"}, {"dw", "t"}, {"dj", 400.0}, {"xz", 0}});
+  p.Execute("insert into zhys(ysid,qdlb,sjgcl) values (1,0,2),(2,0,1),(3,0,1)");
+  p.Execute(
+      "insert into gjcl(ysid,bh,mc,dw,dj,xxj,sl,chaifen,cllb,tzbz) values (1,'C1','钢筋 "
+      "Φ12','t',3500,4000,0.1,0,'','x'),"
+      "(1,'C2','水泥','t',400,0,0.5,0,'','x'),(1,'C3','砂','t',80,0,1,0,'','x'),(1,'C4','石子','t',60,65,1,0,'','x'),"
+      "(2,'C5','钢筋','t',10,0,3,0,'','x'),(3,'C5','钢筋','t',8,10,5,0,'','x'),"
+      "(1,'D1','钢筋','t',10.008,0,1,0,'',''),(1,'D1','钢筋','t',9.999,0,1,0,'',''),(1,'D2','水泥','t',5,0,1,0,'','')");
+  p.Execute(
+      "insert into zgjclb(bh,mc,ggxh,dw,dj,iszb,sl,hj) values "
+      "('C1','钢筋','Φ12','t',4000,0,9,9),"  // the current price is the effective one
+      "('C2','水泥','','t',400,1,9,9),"      // owner-supplied ...
+      "('C2','水泥','','t',400,0,9,9),"      // ... and provisional: owner-supplied wins on the sub-item
+      "('C3','砂',null,'t',80,null,9,9),"    // a null specification expects "砂 "
+      "('C4','石子','','t',60,0,9,9),"       // effective price 65, not 60
+      "('C5','钢筋','','t',10,null,9,9)");   // matches two project lines
+  p.Execute(
+      "insert into clxzb(bh,mc,dw,dj,xz) values ('C2','水泥','t',400,0),('C5','钢筋','t',10,0),('C5','钢筋','t',10,1),"
+      "('D1','钢筋','t',10.008,0)");
+  p.Execute(
+      "insert into qdclb(ysid,bh,mc,dw,dj,xhj,xz) values "
+      "(100,'D1','钢筋','t',10,5,null),"       // within 0.01 of both; 9.999 (selected) is closer
+      "(100,'D1','钢筋','t',10.0085,5,null),"  // within 0.01 of both; 10.008 (unselected) is closer
+      "(100,'D2','水泥','t',5,0,null),"        // selected material, but no current amount
+      "(100,'D2','水泥','t',5.5,3,null)");     // no project material that close: untouched
   Aggregate(p);
-  EXPECT_EQ(p.Rows("select bh,zgj,jg,xz from gcclb order by bh"),
-            "C1 | 1 | 0 | 1\nC2 | 1 | 1 | 0\nC3 | 0 | 0 | 1\nC4 | 0 | 0 | 1\n");
-  EXPECT_EQ(p.Rows("select bh,tzbz from gjcl order by bh"), "C1 | 暂估\nC2 | 甲供\nC3 | \nC4 | \n");
-  // Project quantities: C1 0.1*2 = 0.2 at 4000 = 800; C2 0.5*2 = 1 at 400.
+  // C5 at 8 (current price 10) has no selection entry; at 10 the first entry decides.
+  EXPECT_EQ(p.Rows("select bh,dj,zgj,jg,xz from gcclb order by bh,dj"),
+            "C1 | 3500 | 1 | 0 | 1\nC2 | 400 | 1 | 1 | 0\nC3 | 80 | 0 | 0 | 1\nC4 | 60 | 0 | 0 | 1\n"
+            "C5 | 8 | 1 | 0 | 1\nC5 | 10 | 1 | 0 | 0\nD1 | 9.999 | 0 | 0 | 1\nD1 | 10.008 | 0 | 0 | 0\n"
+            "D2 | 5 | 0 | 0 | 1\n");
+  EXPECT_EQ(p.Rows("select bh,tzbz from gjcl where tzbz<>'' order by rowid"),
+            "C1 | 暂估\nC2 | 甲供\nC5 | 暂估\nC5 | 暂估\n");
+  // Project quantities: C1 0.1*2 = 0.2 at 4000 = 800; C2 0.5*2 = 1 at 400;
+  // C5 takes the line of the lowest base price: sl 5, 10*5 = 50.
   EXPECT_EQ(p.Rows("select bh,sl,hj from zgjclb order by rowid"),
-            "C1 | 0.2 | 800\nC2 | 1 | 400\nC2 | 1 | 400\nC3 | 0 | 0\nC4 | 0 | 0\n");
-}
-
-TEST(Aggregation, SeveralMatchesKeepTheDocumentedOne) {
-  Project p;
-  for (int ysid : {1, 2}) p.Insert("zhys", {{"ysid", ysid}, {"qdlb", 0}, {"sjgcl", 1.0}});
-  // Two project lines at the effective price 10: base 10 without current
-  // price, and base 8 with current price 10.
-  p.Insert("gjcl", {{"ysid", 1}, {"bh", "C1"}, {"mc", "钢筋"}, {"dw", "t"}, {"dj", 10.0}, {"sl", 3.0}, {"chaifen", 0}});
-  p.Insert("gjcl", {{"ysid", 2},
-                    {"bh", "C1"},
-                    {"mc", "钢筋"},
-                    {"dw", "t"},
-                    {"dj", 8.0},
-                    {"xxj", 10.0},
-                    {"sl", 5.0},
-                    {"chaifen", 0}});
-  p.Insert("zgjclb", {{"bh", "C1"}, {"mc", "钢筋"}, {"ggxh", ""}, {"dw", "t"}, {"dj", 10.0}});
-  p.Insert("clxzb", {{"bh", "C1"}, {"mc", "钢筋"}, {"dw", "t"}, {"dj", 10.0}, {"xz", 0}});
-  p.Insert("clxzb", {{"bh", "C1"}, {"mc", "钢筋"}, {"dw", "t"}, {"dj", 10.0}, {"xz", 1}});
-  Aggregate(p);
-  // The list entry takes the line of the lowest base price: sl 5, 10*5 = 50.
-  EXPECT_EQ(p.Rows("select sl,hj from zgjclb"), "5 | 50\n");
-  // The first selection entry decides for base price 10.
-  EXPECT_EQ(p.Rows("select dj,xz from gcclb order by dj"), "8 | 1\n10 | 0\n");
-}
-
-TEST(Aggregation, BillMaterialsFollowTheClosestProjectMaterialAndNeedAnAmount) {
-  Project p;
-  p.Insert("zhys", {{"ysid", 1}, {"qdlb", 0}, {"sjgcl", 1.0}});
-  for (double dj : {10.008, 9.999}) {
-    p.Insert("gjcl", {{"ysid", 1}, {"bh", "C1"}, {"mc", "钢筋"}, {"dw", "t"}, {"dj", dj}, {"sl", 1.0}, {"chaifen", 0}});
-  }
-  p.Insert("gjcl", {{"ysid", 1}, {"bh", "C2"}, {"mc", "水泥"}, {"dw", "t"}, {"dj", 5.0}, {"sl", 1.0}, {"chaifen", 0}});
-  p.Insert("clxzb", {{"bh", "C1"}, {"mc", "钢筋"}, {"dw", "t"}, {"dj", 10.008}, {"xz", 0}});
-  auto line = [&](const char* bh, const char* mc, double dj, double xhj) {
-    p.Insert("qdclb", {{"ysid", 100}, {"bh", bh}, {"mc", mc}, {"dw", "t"}, {"dj", dj}, {"xhj", xhj}, {"xz", nullptr}});
-  };
-  line("C1", "钢筋", 10.0, 5);     // within 0.01 of both; 9.999 (selected) is closer
-  line("C1", "钢筋", 10.0085, 5);  // within 0.01 of both; 10.008 (unselected) is closer
-  line("C2", "水泥", 5.0, 0);      // selected material, but no current amount
-  line("C2", "水泥", 5.5, 3);      // no project material that close: untouched
-  Aggregate(p);
+            "C1 | 0.2 | 800\nC2 | 1 | 400\nC2 | 1 | 400\nC3 | 0 | 0\nC4 | 0 | 0\nC5 | 5 | 50\n");
   EXPECT_EQ(p.Rows("select xz from qdclb order by rowid"), "1\n0\n0\nNULL\n");
 }
 
 TEST(Aggregation, SingleRowRebuildsItsAnalysisLinesOnly) {
   Project p;
-  for (int ysid : {1, 2}) {
-    p.Insert("zhys", {{"ysid", ysid}, {"qdlb", 0}, {"sjgcl", 1.0 + ysid}});
-    p.Insert("gjrg", {{"ysid", ysid}, {"bh", "R1"}, {"dw", "工日"}, {"dj", 50.0}, {"sl", 1.0}});
-    p.Insert("gjjx", {{"ysid", ysid}, {"bh", "J1"}, {"dw", "台班"}, {"dj", 100.0}, {"sl", 1.0}});
-    p.Insert("gjcl", {{"ysid", ysid},
-                      {"bh", "C1"},
-                      {"mc", "水泥"},
-                      {"dw", "t"},
-                      {"dj", 400.0},
-                      {"sl", 1.0},
-                      {"chaifen", 0},
-                      {"cllb", ""}});
-  }
-  p.Insert("zgjclb", {{"bh", "C1"}, {"mc", "水泥"}, {"ggxh", ""}, {"dw", "t"}, {"dj", 400.0}});
+  p.Execute("insert into zhys(ysid,qdlb,sjgcl) values (1,0,2),(2,0,3)");
+  p.Execute("insert into gjrg(ysid,bh,dw,dj,sl) select ysid,'R1','工日',50,1 from zhys");
+  p.Execute("insert into gjjx(ysid,bh,dw,dj,sl) select ysid,'J1','台班',100,1 from zhys");
+  p.Execute("insert into gjcl(ysid,bh,mc,dw,dj,sl,chaifen,cllb) select ysid,'C1','水泥','t',400,1,0,'' from zhys");
+  p.Execute("insert into zgjclb(bh,mc,ggxh,dw,dj) values ('C1','水泥','','t',400)");
   Aggregate(p);
   const char* kProject =
       "select 'gcrgb',sl,null from gcrgb union all select 'gcclb',sl,zgj from gcclb union all "
@@ -238,21 +147,23 @@ TEST(Aggregation, SingleRowRebuildsItsAnalysisLinesOnly) {
 
   AggregateResources(p.db(), Scope::Row(1));
   EXPECT_EQ(p.Rows(kProject), project);
-  // Row 1 re-staged and regrouped, row 2 as the whole-project run left it.
-  EXPECT_EQ(p.Rows("select ysid,sl,hj from fxrgb order by ysid"), "1 | 2 | 100\n2 | 1 | 50\n");
-  EXPECT_EQ(p.Rows("select ysid,sl,hj from fxjxb order by ysid"), "1 | 2 | 200\n2 | 1 | 100\n");
-  EXPECT_EQ(p.Rows("select ysid,sl,quote(cllb) from fxclb order by ysid"), "1 | 2 | ''\n2 | 1 | ''\n");
-  EXPECT_EQ(p.Rows("select ysid,sl from fxrgb1 union all select ysid,sl from fxjxb1 "
-                   "union all select ysid,sl from fxclb1"),
-            "1 | 2\n1 | 2\n1 | 2\n");
+  // Row 1 re-staged (staging lines kept) and regrouped, row 2 as the
+  // whole-project run left it.
+  EXPECT_EQ(
+      p.Rows("select 'rg',ysid,sl,hj from fxrgb union all select 'jx',ysid,sl,hj from fxjxb union all "
+             "select 'cl',ysid,sl,quote(cllb) from fxclb union all select 'staged',ysid,sl,null from fxrgb1 "
+             "union all select 'staged',ysid,sl,null from fxjxb1 union all select 'staged',ysid,sl,null from fxclb1 "
+             "order by 1,2"),
+      "cl | 1 | 2 | ''\ncl | 2 | 1 | ''\njx | 1 | 2 | 200\njx | 2 | 1 | 100\nrg | 1 | 2 | 100\nrg | 2 | 1 | 50\n"
+      "staged | 1 | 2 | NULL\nstaged | 1 | 2 | NULL\nstaged | 1 | 2 | NULL\n");
   EXPECT_EQ(p.Rows("select ysid,cllb from gjcl order by ysid"), "1 | \n2 | 辅材\n");
 }
 
 TEST(Aggregation, FailureReturnsTheEngineTextAndChangesNothing) {
   Project p;
-  p.Insert("zhys", {{"ysid", 1}, {"qdlb", 0}, {"sjgcl", 1.0}});
-  p.Insert("gjrg", {{"ysid", 1}, {"bh", "R1"}, {"dj", 50.0}, {"sl", 1.0}});
-  p.Insert("gjcl", {{"ysid", 1}, {"bh", "C1"}, {"dj", 5.0}, {"sl", 1.0}, {"chaifen", 0}, {"cllb", "辅材"}});
+  p.Execute("insert into zhys(ysid,qdlb,sjgcl) values (1,0,1)");
+  p.Execute("insert into gjrg(ysid,bh,dj,sl) values (1,'R1',50,1)");
+  p.Execute("insert into gjcl(ysid,bh,dj,sl,chaifen,cllb) values (1,'C1',5,1,0,'辅材')");
   // The selection list is read late, after every analysis and project table is rebuilt.
   p.Execute("drop table clxzb");
   const std::string before = p.Snapshot();

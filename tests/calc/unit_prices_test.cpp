@@ -3,12 +3,7 @@
 // sub-items, section totals and the prices written onto the estimate rows.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <nlohmann/json.hpp>
 #include <string>
 
 #include "quillmere/project.h"
@@ -74,21 +69,16 @@ class BillItems : public ::testing::Test {
 
 TEST_F(BillItems, SumTheirSubItemsPerBillUnitRoundedBeforeSumming) {
   ASSERT_EQ(p.orvane().JiSuanZHDJ_QB(kBillPricing, false), "");
-  EXPECT_EQ(p.Rows("select ysid,zrg,rgf,fcf,jxf,glf,lr,zhdj,zhbj from qfsjb where ysid=10"),
+  EXPECT_EQ(p.Rows("select ysid,zrg,rgf,fcf,jxf,glf,lr,zhdj,zhbj,dergdj from qfsjb where fbcch=5 order by ysid"),
             // zrg: 0.3333*0.5=0.16665->0.1667 + 0.1*1.5=0.15 = 0.3167
             // rgf: 10*0.5 + 20*1.5 = 35; fcf: 1.665->1.67 + 1.515->1.52 = 3.19
             // jxf: 2*0.5 + 4*1.5 = 7; glf: sub-items 10*0.1=1 and 20*0.1=2 -> 0.5 + 3 = 3.5
             // zhdj: 35+3.19+7+3.5+0 + zcf_qd 7.5 (not the sub-items' zcf) = 56.19; *4 = 224.76
-            "10 | 0.3167 | 35 | 3.19 | 7 | 3.5 | 0 | 56.19 | 224.76\n");
-}
-
-TEST_F(BillItems, TakeTheLabourPriceWeightedByQuantity) {
-  ASSERT_EQ(p.orvane().JiSuanZHDJ_QB(kBillPricing, false), "");
-  EXPECT_EQ(p.Rows("select ysid,dergdj from qfsjb where fbcch=5 order by ysid"),
+            // labour price weighted by quantity, only ordinary labour with a quantity:
             // (2*100*1.5 + 6*90*0.7) / (2*1.5 + 6*0.7) = 678/7.2 = 94.1666.. -> 94.17
-            "10 | 94.17\n"
-            // its only sub-item has no quantity: the bill item keeps its price
-            "20 | 42\n");
+            "10 | 0.3167 | 35 | 3.19 | 7 | 3.5 | 0 | 56.19 | 224.76 | 94.17\n"
+            // its only sub-item has no quantity: the bill item keeps its labour price
+            "20 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 42\n");
 }
 
 TEST_F(BillItems, AFailingLabourPriceIsSkippedButNothingElseIs) {
@@ -132,24 +122,18 @@ class Sections : public ::testing::Test {
   Project p;
 };
 
-TEST_F(Sections, QuotaPricingSumsTheSubItems) {
+TEST_F(Sections, SumTheSubItemsUnderQuotaPricingAndTheDistinctBillItemsOtherwise) {
+  const char* kSections = "select ysid,zhbj,zgjhj_qd from qfsjb where fbcch between 1 and 4 order by ysid";
   ASSERT_EQ(p.orvane().JiSuanZHDJ_QB(kQuotaPricing, false), "");
-  EXPECT_EQ(p.Rows("select ysid,zhbj,zgjhj_qd from qfsjb where fbcch between 1 and 4 order by ysid"),
+  EXPECT_EQ(p.Rows(kSections),
             // sub-item totals (10+zcf 8)*3=54, 5*2=10, 7*1=7: level 1 = 71, level 2 = 64;
             // provisional 2 from sub-item 11
             "100 | 71 | 2\n200 | 64 | 2\n300 | 0 | 0\n");
-}
-
-TEST_F(Sections, OtherPricingSumsTheDistinctBillItems) {
   ASSERT_EQ(p.orvane().JiSuanZHDJ_QB(kBillPricing, false), "");
-  EXPECT_EQ(p.Rows("select ysid,zhbj,zgjhj_qd from qfsjb where fbcch between 1 and 4 order by ysid"),
+  EXPECT_EQ(p.Rows(kSections),
             // bill 10: 10*1.5 + 5*1 = 20, *1.9 = 38; bill 20: 7 + zcf_qd 3 = 10
             // level 1 = 38+10 = 48 (each bill item once), provisional 4.5+1; level 2 = 38
             "100 | 48 | 5.5\n200 | 38 | 4.5\n300 | 0 | 0\n");
-}
-
-TEST_F(Sections, PricesAreWrittenOntoTheEstimateRows) {
-  ASSERT_EQ(p.orvane().JiSuanZHDJ_QB(kBillPricing, false), "");
   EXPECT_EQ(p.Rows("select ysid,sjdj,sjbj,zgjdj,zgjhj,rgdj,dejj,zcfdj,zcfhj from zhys order by ysid"),
             // bill item: unit price 20, total 20*1.9=38, provisional 2.25 / 4.5, labour 20
             "10 | 20 | 38 | 2.25 | 4.5 | 20 | 0 | 0 | 0\n"
@@ -170,8 +154,9 @@ TEST_F(Sections, PricesAreWrittenOntoTheEstimateRows) {
 class FeeProgramme : public ::testing::Test {
  protected:
   void SetUp() override { AddFeeCodeColumns(p.db(), {"GLF", "LR", "AQWM", "ZHDJ"}); }
-  void Rates(int ysid, double glf, double lr, double aqwm, double zhdj) {
-    p.Insert("temp_zhys", {{"ysid", ysid}, {"GLF_FL", glf}, {"LR_FL", lr}, {"AQWM_FL", aqwm}, {"ZHDJ_FL", zhdj}});
+  // Rates "(ysid, GLF_FL, LR_FL, AQWM_FL, ZHDJ_FL),...".
+  void Rates(const std::string& rows) {
+    p.Execute("insert into temp_zhys(ysid,GLF_FL,LR_FL,AQWM_FL,ZHDJ_FL) values " + rows);
   }
   Project p;
 };
@@ -187,11 +172,8 @@ TEST_F(FeeProgramme, SubItemLinesRunInCalculationOrderWithTheirRowsRates) {
       (2, 0, '人工',      100,   20, 50, 1, 2),
       (3, 0, '人工',      33.33, 0,  0,  1, 3),
       (4, 0, '材料',      100,   20, 50, 1, 2))");
-  Rates(1, 10, 5, 0, 100);
-  Rates(2, 20, 5, 0, 100);
-  Rates(3, 12.5, 3.5, 0, 100);
-  Rates(4, 10, 5, 0, 100);
-  Rates(1, 99, 99, 99, 99);  // a second rate row of row 1: the first stored counts
+  // A second rate row of row 1 comes last: the first stored counts.
+  Rates("(1,10,5,0,100),(2,20,5,0,100),(3,12.5,3.5,0,100),(4,10,5,0,100),(1,99,99,99,99)");
   ASSERT_EQ(p.orvane().JiSuanZHDJ_QB(kQuotaPricing, true), "");
   EXPECT_EQ(p.Rows("select ysid,glf,lr,zhdj,zhbj from qfsjb order by ysid"),
             // (100+20)*10/100=12, *5/100=6; 100+50+20+12+6=188; *2=376
@@ -213,15 +195,12 @@ TEST_F(FeeProgramme, FormulasNameEarlierFeesAndUseTheDesktopDialect) {
   p.Execute(
       "insert into qfsjb (ysid,fbcch,jsjs,rgf,jxf,clf,sjgcl) values (1,0,'人工+机械',100,20,null,1),"
       "(2,0,'人工',100,20,50,1)");
-  Rates(1, 0, 0, 100, 100);
-  Rates(2, 0, 0, 50, 100);
+  Rates("(1,0,0,100,100),(2,0,0,50,100)");
   ASSERT_EQ(p.orvane().JiSuanZHDJ_QB(kQuotaPricing, true), "");
-  EXPECT_EQ(p.Rows("select ysid,AQWM from temp_qfsjb order by ysid"),
-            // (100+20)*0.03*100/100 = 3.6; 100*0.03*50/100 = 1.5
-            "1 | 3.6\n2 | 1.5\n");
-  EXPECT_EQ(p.Rows("select ysid,zhdj from qfsjb order by ysid"),
-            // 100+3.6+0 (clf is null); 100+1.5+50
-            "1 | 103.6\n2 | 151.5\n");
+  // AQWM (100+20)*0.03*100/100 = 3.6 and 100*0.03*50/100 = 1.5; zhdj
+  // 100+3.6+0 (clf is null) and 100+1.5+50.
+  EXPECT_EQ(p.Rows("select q.ysid,t.AQWM,q.zhdj from qfsjb q join temp_qfsjb t on t.ysid=q.ysid order by q.ysid"),
+            "1 | 3.6 | 103.6\n2 | 1.5 | 151.5\n");
 }
 
 TEST_F(FeeProgramme, BillItemLinesRunOnTheSummedComponents) {
@@ -239,8 +218,7 @@ TEST_F(FeeProgramme, BillItemLinesRunOnTheSummedComponents) {
       (12, 0, '人工',      0, 1.5, 0,   0,   20, 4, 1.2, 1, 0.2, 2, 2, 0, 0),
       (30, 5, null,        2, 0,   0,   0,   4,  0, 0,   0, 0,   0, 0, 0, 9))");
   p.Execute("insert into qddyb (ysid,fb5) values (11,10),(12,10)");  // bill item 30 has no sub-items
-  Rates(11, 10, 5, 0, 100);
-  Rates(12, 10, 5, 0, 100);
+  Rates("(11,10,5,0,100),(12,10,5,0,100)");
   ASSERT_EQ(p.orvane().JiSuanZHDJ_QB(kBillPricing, true), "");
   EXPECT_EQ(p.Rows("select ysid,glf,lr,zhdj from qfsjb where fbcch=0 order by ysid"),
             // 12*0.1=1.2, 0.6; 10+4+7+2+1.2+0.6 = 24.8
@@ -268,53 +246,38 @@ TEST_F(FeeProgramme, AnEmptyProgrammeCopiesTheValuesBack) {
             "1 | 40 | 4 | 0 | 50 | 150\n10 | 0 | 0 | 1.5 | 20 | 40\n");
 }
 
-TEST_F(FeeProgramme, FeeCodesMustBeColumnsOrTheStageRollsBack) {
-  p.Execute("insert into qfsjb (ysid,fbcch,rgf,zhdj,sjgcl) values (1,0,40,50,3)");
-  p.Execute("insert into temp_qfsjb (ysid,zhdj) values (99,7)");
-  const std::string kNoIdentifier = "\" cannot name a column: use letters, digits and underscores";
-  const struct {
-    const char* code;
-    std::string error;
-  } cases[] = {
-      {"NOPE", "no such column: NOPE_FL"},
-      {"G-F", "the fee code \"G-F" + kNoIdentifier},
-      {"GLF]=0,[zhdj", "the fee code \"GLF]=0,[zhdj" + kNoIdentifier},
-      {"", "the fee code \"" + kNoIdentifier},
-  };
-  for (const auto& c : cases) {
-    p.Execute("delete from qfjjcxb");
-    AddLine(p, 1, "GLF", "[jsjs]");
-    AddLine(p, 2, c.code, "rgf");
-    const std::string before = p.Snapshot();
-    EXPECT_EQ(p.orvane().JiSuanZHDJ_QB(kQuotaPricing, true), c.error) << c.code;
-    EXPECT_EQ(p.Snapshot(), before) << c.code;
-  }
-}
-
-TEST_F(FeeProgramme, AFormulaCannotReachBeyondItsOwnExpression) {
-  p.Execute("insert into qfsjb (ysid,fbcch,jsjs,rgf,sjgcl) values (1,0,'人工',40,3)");
+TEST_F(FeeProgramme, CodesMustBeColumnsAndFormulasOneExpressionOrTheStageRollsBack) {
+  p.Execute("insert into qfsjb (ysid,fbcch,jsjs,rgf,zhdj,sjgcl) values (1,0,'人工',40,50,3)");
   p.Execute("insert into zhys (ysid,fbcch) values (1,0)");
-  Rates(1, 10, 0, 0, 0);
+  p.Execute("insert into temp_qfsjb (ysid,zhdj) values (99,7)");
+  Rates("(1,10,0,0,0)");
+  const std::string kNoIdentifier = "\" cannot name a column: use letters, digits and underscores";
   const std::string kNot = "the formula of the fee code \"GLF\" is not one self-contained expression: ";
   const struct {
-    const char* formula;
+    const char* formula;  // of the line GLF
+    const char* code;     // of a second line "rgf", if any
     std::string error;
   } cases[] = {
-      {"rgf); delete from zhys; select (1", kNot + "it closes a parenthesis it did not open"},
-      {"0,'0.##') where 1=1 or (1", kNot + "it closes a parenthesis it did not open"},
-      {"(rgf", kNot + "a parenthesis is not closed"},
-      {"rgf+'x", kNot + "a quoted text or bracketed name is not closed"},
-      {"rgf & jxf", kNot + "\"&\" joins texts, it does not compute an amount"},
-      {"rgf -- the rest of the statement", "a statement may not contain a comment"},
-      {"rgf /* hidden */", "a statement may not contain a comment"},
-      {"rgf; delete from zhys", "near \";\": syntax error"},
-      {"nosuchcolumn*2", "no such column: nosuchcolumn"},
+      {"[jsjs]", "NOPE", "no such column: NOPE_FL"},
+      {"[jsjs]", "G-F", "the fee code \"G-F" + kNoIdentifier},
+      {"[jsjs]", "GLF]=0,[zhdj", "the fee code \"GLF]=0,[zhdj" + kNoIdentifier},
+      {"[jsjs]", "", "the fee code \"" + kNoIdentifier},
+      {"rgf); delete from zhys; select (1", nullptr, kNot + "it closes a parenthesis it did not open"},
+      {"0,'0.##') where 1=1 or (1", nullptr, kNot + "it closes a parenthesis it did not open"},
+      {"(rgf", nullptr, kNot + "a parenthesis is not closed"},
+      {"rgf+'x", nullptr, kNot + "a quoted text or bracketed name is not closed"},
+      {"rgf & jxf", nullptr, kNot + "\"&\" joins texts, it does not compute an amount"},
+      {"rgf -- the rest of the statement", nullptr, "a statement may not contain a comment"},
+      {"rgf /* hidden */", nullptr, "a statement may not contain a comment"},
+      {"rgf; delete from zhys", nullptr, "near \";\": syntax error"},
+      {"nosuchcolumn*2", nullptr, "no such column: nosuchcolumn"},
   };
   for (const auto& c : cases) {
     p.Execute("delete from qfjjcxb");
     AddLine(p, 1, "GLF", c.formula);
+    if (c.code) AddLine(p, 2, c.code, "rgf");
     const std::string before = p.Snapshot();
-    EXPECT_EQ(p.orvane().JiSuanZHDJ_QB(kQuotaPricing, true), c.error) << c.formula;
+    EXPECT_EQ(p.orvane().JiSuanZHDJ_QB(kQuotaPricing, true), c.error) << c.formula << (c.code ? c.code : "");
     EXPECT_EQ(p.Snapshot(), before) << c.formula;
   }
   // Texts and bracketed names may hold anything.
@@ -322,38 +285,6 @@ TEST_F(FeeProgramme, AFormulaCannotReachBeyondItsOwnExpression) {
   AddLine(p, 1, "GLF", "rgf+iif('a)--b;'='x',1,0)+[rgf]*0");
   ASSERT_EQ(p.orvane().JiSuanZHDJ_QB(kQuotaPricing, true), "");
   EXPECT_EQ(p.Rows("select glf from qfsjb"), "4\n");  // 40*10/100
-}
-
-// The command line runs the same stage on a copy of the project.
-TEST_F(FeeProgramme, TheCommandLineGivesTheSameResults) {
-  namespace fs = std::filesystem;
-  p.Execute(
-      "insert into qfsjb (ysid,fbcch,jsjs,rgf,jxf,fcf,glffl,lrfl,sjgcl) values (1,0,'人工+机械',100,20,50,0.1,0.05,2)");
-  AddLine(p, 1, "GLF", "[jsjs]");
-  Rates(1, 25, 0, 0, 0);
-  const fs::path db = fs::temp_directory_path() / ("quillmere_unit_prices_" + std::to_string(getpid()) + ".db");
-  fs::remove(db);
-  p.Execute("vacuum into '" + db.string() + "'");
-  for (const std::string fee_programme : {"false", "true"}) {
-    const std::string call = std::string(QUILLMERE_CLI) + " call " + db.string() + " JiSuanZHDJ_QB " + kQuotaPricing;
-    FILE* pipe = popen((call + " " + fee_programme).c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    char buffer[4096];
-    const std::string out(buffer, fread(buffer, 1, sizeof buffer, pipe));
-    EXPECT_EQ(WEXITSTATUS(pclose(pipe)), 0) << out;
-    const auto report = nlohmann::json::parse(out);
-    EXPECT_EQ(report["result"], "");
-    EXPECT_TRUE(report["messages"].empty());
-
-    ASSERT_EQ(p.orvane().JiSuanZHDJ_QB(kQuotaPricing, fee_programme == "true"), "");
-    p.Execute("attach database '" + db.string() + "' as f");
-    // fixed rates: glf 12, zhdj 188; fee programme: glf 120*25/100 = 30
-    const std::string mine = p.Rows("select glf,lr,zhdj,zhbj from main.qfsjb");
-    EXPECT_EQ(p.Rows("select glf,lr,zhdj,zhbj from f.qfsjb"), mine) << fee_programme;
-    EXPECT_EQ(mine, fee_programme == "true" ? "30 | 6 | 188 | 376\n" : "12 | 6 | 188 | 376\n");
-    p.Execute("detach database f");
-  }
-  fs::remove(db);
 }
 
 }  // namespace
