@@ -40,57 +40,47 @@ EvalRun Eval(const std::string& arguments) {
 }
 
 TEST(EvalCommand, SubstitutesLinesThenVariablesThenPercentSigns) {
-  // 10/100*300 = 30.
-  EvalRun run = Eval("'10%*[2]' --line 2=300");
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, "30\n");
-  EXPECT_EQ(run.err, "");
-  // (-3)^2 + 250 - 100 = 159: the negative value keeps its sign, AB is not
-  // eaten by A although A comes first.
-  run = Eval("'x^2+AB-A' --var A=100 --var AB=250 --var x=-3");
-  EXPECT_EQ(run.out, "159\n");
-  // (1000 + 2*50) * 3/100 = 33; line 5 is not given and counts 0.
-  run = Eval("'(人工费+[1]*[4])*3%+[5]' --var 人工费=1000 --line 1=2 --line 4=50");
-  EXPECT_EQ(run.out, "33\n");
-  // Line references are replaced before variables: a variable named "[1]"
-  // never sees the reference.
-  run = Eval("'[1]' --line 1=7 --var '[1]=9'");
-  EXPECT_EQ(run.out, "7\n");
-  run = Eval("-- '-2^2'");
-  EXPECT_EQ(run.out, "-4\n");
+  // 10/100*300 = 30. (-3)^2 + 250 - 100 = 159: the negative value keeps its
+  // sign, AB is not eaten by A although A comes first. (1000 + 2*50) * 3/100
+  // = 33, line 5 not given counts 0. Line references go before variables: a
+  // variable named "[1]" never sees the reference.
+  for (const auto& [arguments, out] : {std::pair{"'10%*[2]' --line 2=300", "30\n"},
+                                       {"'x^2+AB-A' --var A=100 --var AB=250 --var x=-3", "159\n"},
+                                       {"'(人工费+[1]*[4])*3%+[5]' --var 人工费=1000 --line 1=2 --line 4=50", "33\n"},
+                                       {"'[1]' --line 1=7 --var '[1]=9'", "7\n"},
+                                       {"-- '-2^2'", "-4\n"}}) {
+    const EvalRun run = Eval(arguments);
+    EXPECT_EQ(run.status, 0) << arguments;
+    EXPECT_EQ(run.out, out) << arguments;
+    EXPECT_EQ(run.err, "") << arguments;
+  }
 }
 
 TEST(EvalCommand, EvaluationErrorPrintsZeroAndTheReason) {
-  EvalRun run = Eval("'1/0'");
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, "0\n");
-  EXPECT_EQ(run.err, "quillmere: the formula counts as 0: Division by zero\n");
-  run = Eval("'人工费*2'");  // a variable not given stays in the text
-  EXPECT_EQ(run.out, "0\n");
-  EXPECT_EQ(run.err, "quillmere: the formula counts as 0: Invalid character\n");
-  run = Eval("''");
-  EXPECT_EQ(run.out, "0\n");
-  EXPECT_EQ(run.err, "quillmere: the formula counts as 0: Expected expression\n");
+  // A variable not given stays in the text.
+  for (const auto& [formula, reason] :
+       {std::pair{"'1/0'", "Division by zero"}, {"'人工费*2'", "Invalid character"}, {"''", "Expected expression"}}) {
+    const EvalRun run = Eval(formula);
+    EXPECT_EQ(run.status, 0) << formula;
+    EXPECT_EQ(run.out, "0\n") << formula;
+    EXPECT_EQ(run.err, std::string("quillmere: the formula counts as 0: ") + reason + "\n") << formula;
+  }
 }
 
 TEST(EvalCommand, FormulaThatWouldStopTheTotalsFails) {
-  EvalRun run = Eval("'[70000]'");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err, "quillmere: the project totals would stop at this formula: Overflow\n");
-  run = Eval("'[-1]+2'");
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "quillmere: the project totals would stop at this formula: Subscript out of range\n");
+  for (const auto& [formula, reason] : {std::pair{"'[70000]'", "Overflow"}, {"'[-1]+2'", "Subscript out of range"}}) {
+    const EvalRun run = Eval(formula);
+    EXPECT_EQ(run.status, 1) << formula;
+    EXPECT_EQ(run.out, "") << formula;
+    EXPECT_EQ(run.err, std::string("quillmere: the project totals would stop at this formula: ") + reason + "\n");
+  }
 }
 
 TEST(EvalCommand, MalformedArgumentsAreUsageErrors) {
-  EXPECT_EQ(Eval("").status, 2);
-  EXPECT_EQ(Eval("5 --var A").status, 2);
-  EXPECT_EQ(Eval("5 --var A=abc").status, 2);
-  EXPECT_EQ(Eval("5 --var =3").status, 2);
-  EXPECT_EQ(Eval("5 --line x=1").status, 2);
-  EXPECT_EQ(Eval("5 --line 40000=1").status, 2);
-  EXPECT_EQ(Eval("5 --line -1=1").status, 2);
+  for (const char* arguments :
+       {"", "5 --var A", "5 --var A=abc", "5 --var =3", "5 --line x=1", "5 --line 40000=1", "5 --line -1=1"}) {
+    EXPECT_EQ(Eval(arguments).status, 2) << arguments;
+  }
 }
 
 }  // namespace
