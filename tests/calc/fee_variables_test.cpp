@@ -12,7 +12,6 @@
 namespace quillmere {
 namespace {
 
-using testing::Cell;
 using testing::Project;
 
 // Registers fee variables of kind 2, each starting at `initial` so that a
@@ -42,7 +41,7 @@ constexpr std::initializer_list<const char*> kBillVariables = {
     "人工费(措施项目)", "材料费(措施项目)", "主材费(措施项目)", "暂估价(措施项目)", "机械费(措施项目)",
     "管理费(措施项目)", "利润(措施项目)"};
 
-TEST(FeeVariables, SubItemPricingSumsQuotaSubItemsRoundedRowByRow) {
+TEST(FeeVariables, BillsSumRoundedRowsOfSubItemsOrStoredTotalsOfBillItems) {
   Project p;
   AddPricedRows(p);
   AddVariables(p, kBillVariables, -1);
@@ -64,13 +63,6 @@ TEST(FeeVariables, SubItemPricingSumsQuotaSubItemsRoundedRowByRow) {
             "利润(分部分项) | 0.04\n施工技术措施 | 20.25\n人工费(措施项目) | 2\n材料费(措施项目) | 4\n"
             "主材费(措施项目) | 6\n暂估价(措施项目) | 2.5\n机械费(措施项目) | 1\n管理费(措施项目) | 0.5\n"
             "利润(措施项目) | 0.25\n");
-}
-
-TEST(FeeVariables, BillItemPricingSumsStoredTotalsOfBillItems) {
-  Project p;
-  AddPricedRows(p);
-  AddVariables(p, kBillVariables, -1);
-  double zgr = 0;
   ASSERT_EQ(p.orvane().JiSuanGCRCJ(true, zgr), "");
   // Sub-item bill, bill item 3: stored zhbj 80.5 (not 40*2), labour
   //   round(1.005*2) = 2.01, material 4, main material from the bill's own
@@ -84,19 +76,13 @@ TEST(FeeVariables, BillItemPricingSumsStoredTotalsOfBillItems) {
             "利润(分部分项) | 0.5\n施工技术措施 | 30.3\n人工费(措施项目) | 5\n材料费(措施项目) | 6\n"
             "主材费(措施项目) | 8\n暂估价(措施项目) | 1.5\n机械费(措施项目) | 2\n管理费(措施项目) | 1\n"
             "利润(措施项目) | 0.5\n");
-}
 
-TEST(FeeVariables, ProjectWithoutMeasureRowsZeroesTheMeasureVariables) {
-  Project p;
-  AddPricedRows(p);
+  // Without measure rows the eight measure variables become 0; 材料暂估价 is
+  // the sub-item amount 4 + 6 = 10 alone.
   p.Execute("delete from qfsjb where qdlb=1");
-  AddVariables(p, kBillVariables, 7);
-  double zgr = 0;
   ASSERT_EQ(p.orvane().JiSuanGCRCJ(false, zgr), "");
-  // The eight measure variables become 0; 材料暂估价 is the sub-item amount
-  // 4 + 6 = 10 alone.
-  EXPECT_EQ(p.Rows("select blsz from qfblb where fymc like '%措施%'"), "0\n0\n0\n0\n0\n0\n0\n0\n");
-  EXPECT_EQ(p.Number("select blsz from qfblb where fymc='材料暂估价'"), 10);
+  EXPECT_EQ(p.Rows("select blsz from qfblb where fymc like '%措施%' or fymc='材料暂估价'"),
+            "10\n0\n0\n0\n0\n0\n0\n0\n0\n");
 }
 
 // clang-format off
@@ -110,28 +96,18 @@ constexpr std::initializer_list<const char*> kCategoryVariables = {
 
 TEST(FeeVariables, WorksCategoriesResetAndAccumulateByBill) {
   Project p;
-  int ysid = 0;
-  auto row = [&](int fbcch, int qdlb, Cell gzlx, double rgf, double sjgcl, double zhdj, double zhbj) {
-    ++ysid;
-    p.Insert("zhys", {{"ysid", ysid}, {"fbcch", fbcch}, {"qdlb", qdlb}, {"gzlx", gzlx}});
-    // clang-format off
-    p.Insert("qfsjb", {{"ysid", ysid}, {"fbcch", fbcch}, {"qdlb", qdlb}, {"rgf", rgf}, {"sjgcl", sjgcl},
-                       {"zhdj", zhdj}, {"zhbj", zhbj}});
-    // clang-format on
-  };
-  row(0, 0, "人工大型土石方", 1.125, 2, 10.005, 0);
-  row(0, 0, "人工大型土石方", 1, 1, 5, 0);
-  row(0, 0, "机械大型土石方", 0, 1, 3, 0);
-  row(0, 0, "道路、市政排水工程", 0, 1, 4, 0);
-  row(0, 0, "市政给水、燃气、路灯工程", 0, 1, 5, 0);
-  row(0, 0, "桥梁、水工构筑物", 0, 1, 6, 0);
-  row(0, 0, nullptr, 0, 1, 7, 0);
-  row(0, 0, "", 0, 1, 8, 0);
-  row(0, 0, "房屋建筑", 0, 1, 9, 0);
-  row(0, 1, "人工大型土石方", 50, 1, 10, 0);
-  row(0, 1, "桥梁、水工构筑物", 0, 1, 11, 0);
-  row(0, 1, nullptr, 0, 1, 12, 0);
-  row(5, 0, "机械大型土石方", 0, 1, 0, 100);
+  // (ysid, fbcch, qdlb, gzlx, rgf, sjgcl, zhdj, zhbj)
+  const std::string rows =
+      "(1,0,0,'人工大型土石方',1.125,2,10.005,0),(2,0,0,'人工大型土石方',1,1,5,0),(3,0,0,'机械大型土石方',0,1,3,0),"
+      "(4,0,0,'道路、市政排水工程',0,1,4,0),(5,0,0,'市政给水、燃气、路灯工程',0,1,5,0),"
+      "(6,0,0,'桥梁、水工构筑物',0,1,6,0),(7,0,0,null,0,1,7,0),(8,0,0,'',0,1,8,0),(9,0,0,'房屋建筑',0,1,9,0),"
+      "(10,0,1,'人工大型土石方',50,1,10,0),(11,0,1,'桥梁、水工构筑物',0,1,11,0),(12,0,1,null,0,1,12,0),"
+      "(13,5,0,'机械大型土石方',0,1,0,100)";
+  p.Execute("insert into zhys(ysid,fbcch,qdlb,gzlx) select column1,column2,column3,column4 from (values " + rows + ")");
+  p.Execute(
+      "insert into qfsjb(ysid,fbcch,qdlb,rgf,sjgcl,zhdj,zhbj) select column1,column2,column3,column5,column6,column7,"
+      "column8 from (values " +
+      rows + ")");
   AddVariables(p, kCategoryVariables, 99);
 
   // Sub-item pricing, run twice to show the reset:
@@ -147,32 +123,30 @@ TEST(FeeVariables, WorksCategoriesResetAndAccumulateByBill) {
       "措施项目(桥梁、水工构筑物) | 11\n措施项目(道路、市政排水工程) | 0\n措施项目(市政给水、燃气、路灯工程) | 0\n"
       "措施项目(其他) | 12\n";
   double zgr = 0;
-  ASSERT_EQ(p.orvane().JiSuanGCRCJ(false, zgr), "");
-  EXPECT_EQ(Variables(p), sub_item_pricing);
-  ASSERT_EQ(p.orvane().JiSuanGCRCJ(false, zgr), "");
-  EXPECT_EQ(Variables(p), sub_item_pricing);
-
+  for (int run = 0; run < 2; ++run) {
+    ASSERT_EQ(p.orvane().JiSuanGCRCJ(false, zgr), "");
+    EXPECT_EQ(Variables(p), sub_item_pricing);
+  }
   // Bill-item pricing: only the bill item's stored total 100 counts.
   ASSERT_EQ(p.orvane().JiSuanGCRCJ(true, zgr), "");
   EXPECT_EQ(p.Rows("select fymc, blsz from qfblb where blsz<>0"), "分部分项(机械大型土石方) | 100\n");
 }
 
-TEST(FeeVariables, LabourDaysOwnerSuppliedMaterialAndIndependentFees) {
+TEST(FeeVariables, LabourDaysOwnerSuppliedIndependentFeesElectricityAndWater) {
   Project p;
-  p.Insert("qfsjb", {{"ysid", 1}, {"fbcch", 0}, {"qdlb", 0}, {"zrg", 0.125}, {"sjgcl", 1}});
-  p.Insert("qfsjb", {{"ysid", 2}, {"fbcch", 0}, {"qdlb", 1}, {"zrg", 1.005}, {"sjgcl", 1}});
-  p.Insert("qfsjb", {{"ysid", 3}, {"fbcch", 5}, {"qdlb", 0}, {"zrg", 50}, {"sjgcl", 1}});
-  p.Insert("zgjclb", {{"mc", "钢筋"}, {"iszb", 1}, {"hj", 100.5}});
-  p.Insert("zgjclb", {{"mc", "水泥"}, {"iszb", 1}, {"hj", 20}});
-  p.Insert("zgjclb", {{"mc", "石材"}, {"iszb", 0}, {"hj", 1000}});
-  p.Insert("zgjclb", {{"mc", "木材"}, {"iszb", nullptr}, {"hj", 3000}});
-  p.Insert("zhys", {{"ysid", 11}, {"bhlb", "独"}, {"qdlb", 0}, {"sjdj", 10}, {"sjgcl", 2.5}});
-  p.Insert("zhys", {{"ysid", 12}, {"bhlb", "独"}, {"qdlb", 1}, {"sjdj", 3}, {"sjgcl", 1}});
-  p.Insert("zhys", {{"ysid", 13}, {"bhlb", "独"}, {"qdlb", 3}, {"sjdj", 1000}, {"sjgcl", 1}});
-  p.Insert("zhys", {{"ysid", 14}, {"bhlb", ""}, {"qdlb", 0}, {"sjdj", 500}, {"sjgcl", 1}});
+  p.Execute("insert into qfsjb(ysid,fbcch,qdlb,zrg,sjgcl) values (1,0,0,0.125,1),(2,0,1,1.005,1),(3,5,0,50,1)");
+  p.Execute("insert into zgjclb(mc,iszb,hj) values ('钢筋',1,100.5),('水泥',1,20),('石材',0,1000),('木材',null,3000)");
+  p.Execute(
+      "insert into zhys(ysid,bhlb,qdlb,sjdj,sjgcl) values (11,'独',0,10,2.5),(12,'独',1,3,1),(13,'独',3,1000,1),"
+      "(14,'',0,500,1)");
+  p.Execute(
+      "insert into gcclb(mc,dj,xxj,sl) values ('电',0.8,0,10.5),('电力',0.7,1.005,1),('隧道内照明用电',1,0,2),"
+      "('电缆',50,0,1),('水',3.5,4.125,2),('水泥',400,0,1)");
+  p.Execute(
+      "insert into gcjxfb(mc,dj,xxj,sl) values ('电(机械用)',0.8,0,100),('电',1,0,1000),('水(机械用)',3.5,4,0.125)");
   // Only these variables exist; every other name the run writes changes
   // nothing and is no error.
-  AddVariables(p, {"总工日", "甲供材料费", "其中：独立费"}, -1);
+  AddVariables(p, {"总工日", "甲供材料费", "其中：独立费", "工程用电", "工程用水"}, -1);
 
   double zgr = -1;
   ASSERT_EQ(p.orvane().JiSuanGCRCJ(true, zgr), "");
@@ -180,33 +154,13 @@ TEST(FeeVariables, LabourDaysOwnerSuppliedMaterialAndIndependentFees) {
   //   round(0.125)=0.13 + round(1.005)=1.01 = 1.14 (bill item's 50 ignored).
   // Owner-supplied material: 100.5 + 20 (iszb false or null excluded) = 120.5.
   // Independent fees: 10*2.5 + 3*1 = 28 (the row of qdlb 3 excluded).
-  EXPECT_DOUBLE_EQ(zgr, 1.14);
-  EXPECT_EQ(Variables(p), "总工日 | 1.14\n甲供材料费 | 120.5\n其中：独立费 | 28\n");
-  EXPECT_EQ(p.Rows("select mingc, shuzhi, typeof(shuzhi) from gcxxb where mingc='总工日'"), "总工日 | 1.14 | text\n");
-}
-
-TEST(FeeVariables, ElectricityAndWaterFromMaterialsAndMachineConsumption) {
-  Project p;
-  auto resource = [&](const char* table, const char* mc, double dj, double xxj, double sl) {
-    p.Insert(table, {{"mc", mc}, {"dj", dj}, {"xxj", xxj}, {"sl", sl}});
-  };
-  resource("gcclb", "电", 0.8, 0, 10.5);
-  resource("gcclb", "电力", 0.7, 1.005, 1);
-  resource("gcclb", "隧道内照明用电", 1, 0, 2);
-  resource("gcclb", "电缆", 50, 0, 1);
-  resource("gcclb", "水", 3.5, 4.125, 2);
-  resource("gcclb", "水泥", 400, 0, 1);
-  resource("gcjxfb", "电(机械用)", 0.8, 0, 100);
-  resource("gcjxfb", "电", 1, 0, 1000);
-  resource("gcjxfb", "水(机械用)", 3.5, 4, 0.125);
-  AddVariables(p, {"工程用电", "工程用水"}, -1);
-  double zgr = 0;
-  ASSERT_EQ(p.orvane().JiSuanGCRCJ(false, zgr), "");
   // Electricity: base price where no current price, rounded per row:
   //   0.8*10.5 = 8.4 + round(1.005*1) = 1.01 + 1*2 = 2 + machines 0.8*100 = 80
   //   = 91.41 (电缆 and the machines' plain 电 are not counted).
   // Water: 4.125*2 = 8.25 + 4*0.125 = 0.5 = 8.75.
-  EXPECT_EQ(Variables(p), "工程用电 | 91.41\n工程用水 | 8.75\n");
+  EXPECT_DOUBLE_EQ(zgr, 1.14);
+  EXPECT_EQ(Variables(p), "总工日 | 1.14\n甲供材料费 | 120.5\n其中：独立费 | 28\n工程用电 | 91.41\n工程用水 | 8.75\n");
+  EXPECT_EQ(p.Rows("select mingc, shuzhi, typeof(shuzhi) from gcxxb where mingc='总工日'"), "总工日 | 1.14 | text\n");
 }
 
 TEST(FeeVariables, FailureLeavesEveryTableAsItWas) {
