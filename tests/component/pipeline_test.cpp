@@ -57,31 +57,42 @@ TEST(Pipeline, PricesTheDemoInEveryModeAndItsSummaryLinesAddUp) {
   }
 }
 
-TEST(Pipeline, ReportsEveryStageInOrderWithItsTime) {
+TEST(Pipeline, ReportsEveryStageInOrderAndTakesTheFloorAreaFromTheProjectUnlessGiven) {
   Project p;
   WriteDemoProject(p.db());
   std::vector<std::string> events;
-  const PipelineResult result = Price(p, false, true, [&](const StageProgress& s) {
+  PipelineOptions options;
+  options.fee_programme = true;
+  options.floor_area = 100;
+  const PipelineResult given = RunPipeline(p.orvane(), options, [&](const StageProgress& s) {
     events.push_back((s.finished ? "end " : "start ") + s.name + " " + std::to_string(s.index) + "/" +
                      std::to_string(s.count));
   });
-  ASSERT_TRUE(result.ok()) << result.error;
-  ASSERT_EQ(result.stages.size(), 16u);
+  ASSERT_TRUE(given.ok()) << given.error;
+  ASSERT_EQ(given.stages.size(), 16u);
   ASSERT_EQ(events.size(), 32u);
   EXPECT_EQ(events[0], "start indexes 1/16");
   EXPECT_EQ(events[1], "end indexes 1/16");
   EXPECT_EQ(events[2], "start ZhengLiGCShuJu 2/16");
   EXPECT_EQ(events[14], "start fee programme columns 8/16");
   EXPECT_EQ(events[31], "end JiSuanHZB 16/16");
+  EXPECT_EQ(given.floor_area, 100);
+  EXPECT_EQ(given.cost_per_area, RoundDecimal(given.project_cost / 100, 2));
+
+  p.Execute("delete from gcxxb where mingc='建筑面积'");
+  const PipelineResult absent = RunPipeline(p.orvane(), PipelineOptions());
+  EXPECT_EQ(absent.floor_area, 0);
+  EXPECT_EQ(absent.cost_per_area, 0);
+  EXPECT_EQ(p.Rows("select shuzhi from gcxxb where mingc='经济指标'"), "0\n");
 }
 
 TEST(Pipeline, PreparesTheFeeProgrammeAsTheHostWould) {
   Project p;
-  p.Insert("zhys", {{"ysid", 1}, {"fbcch", 0}}).Insert("zhys", {{"ysid", 2}, {"fbcch", 0}});
-  p.Insert("qfjjcxb", {{"fycode", "GLF"}, {"sjgs", "[jsjs]"}, {"fl", 18.0}, {"leixing", 1}, {"jsxh", 1}});
-  p.Insert("qfjjcxb", {{"fycode", "AQWM"}, {"sjgs", "[jsjs]"}, {"fl", 2.5}, {"leixing", 1}, {"jsxh", 2}});
+  p.Execute("insert into zhys(ysid,fbcch) values (1,0),(2,0)");
+  p.Execute(
+      "insert into qfjjcxb(fycode,sjgs,fl,leixing,jsxh) values ('GLF','[jsjs]',18,1,1),('AQWM','[jsjs]',2.5,1,2)");
   p.Execute("alter table temp_zhys add column GLF_FL real");
-  p.Insert("temp_zhys", {{"ysid", 2}, {"GLF_FL", 12.0}});  // a rate the host set itself
+  p.Execute("insert into temp_zhys(ysid,GLF_FL) values (2,12)");  // a rate the host set itself
   ASSERT_TRUE(Price(p, false, true).ok());
   EXPECT_EQ(p.Rows("select ysid,GLF_FL,AQWM_FL from temp_zhys order by ysid"), "1 | 18 | 2.5\n2 | 12 | 2.5\n");
   EXPECT_EQ(p.Rows("select count(*) from pragma_table_info('temp_qfsjb') where name in ('AQWM','AQWM_FL','GLF_FL')"),
@@ -113,21 +124,6 @@ TEST(Pipeline, StopsAtTheFailingStageWithTheEarlierStagesCommitted) {
   // Nothing after it ran.
   EXPECT_EQ(p.Number("select sum(rgf) from qfsjb"), 0);
   EXPECT_EQ(p.Rows("select shuzhi from gcxxb where mingc='工程造价'"), "0\n");
-}
-
-TEST(Pipeline, TakesTheFloorAreaFromTheProjectUnlessGiven) {
-  Project p;
-  WriteDemoProject(p.db());
-  PipelineOptions options;
-  options.floor_area = 100;
-  const PipelineResult given = RunPipeline(p.orvane(), options);
-  EXPECT_EQ(given.floor_area, 100);
-  EXPECT_EQ(given.cost_per_area, RoundDecimal(given.project_cost / 100, 2));
-  p.Execute("delete from gcxxb where mingc='建筑面积'");
-  const PipelineResult absent = RunPipeline(p.orvane(), PipelineOptions());
-  EXPECT_EQ(absent.floor_area, 0);
-  EXPECT_EQ(absent.cost_per_area, 0);
-  EXPECT_EQ(p.Rows("select shuzhi from gcxxb where mingc='经济指标'"), "0\n");
 }
 
 }  // namespace

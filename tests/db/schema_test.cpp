@@ -6,6 +6,7 @@
 
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,15 +20,17 @@ using testing::Project;
 
 // Every table the calculation reads or writes with every column it names.
 const std::map<std::string, std::string> kExpectedColumns = {
-    {"zhys", "ysid sjxh qdlb fbcch bhlb bzj zhmc qdxh dw cgdw yssl cysl zhxs sjgcl ysid_gcl glxs jsjs glffl lrfl "
-             "fxfl zdycsfl gzlx cslb dejj sjdj sjbj rgdj cldj jxdj zcfdj zcfhj zgjdj zgjhj"},
+    {"zhys",
+     "ysid sjxh qdlb fbcch bhlb bzj zhmc qdxh dw cgdw yssl cysl zhxs sjgcl ysid_gcl glxs jsjs glffl lrfl "
+     "fxfl zdycsfl gzlx cslb dejj sjdj sjbj rgdj cldj jxdj zcfdj zcfhj zgjdj zgjhj"},
     {"qddyb", "ysid fb1 fb2 fb3 fb4 fb5 sjgcl sjgcl_qd"},
     {"fbdyb", "ysid fb1 fb2 fb3 fb4"},
     {"mbgjb", "ysid ysid_gl gcl xs"},
     {"linshib", "ysid shuzhi1 shuzhi2"},
     {"gjrg", "ysid bh mc dw dj sl hj xxj xhj azfy ysid_gl"},
-    {"gjcl", "ysid bh mc dw dj sl hj xxj xhj clid cllb chaifen chaifenstyle rgdj rghj cldj clhj jxdj jxhj tzbz azfy "
-             "ysid_gl"},
+    {"gjcl",
+     "ysid bh mc dw dj sl hj xxj xhj clid cllb chaifen chaifenstyle rgdj rghj cldj clhj jxdj jxhj tzbz azfy "
+     "ysid_gl"},
     {"gjjx", "ysid bh mc dw dj sl hj xxj xhj jxid jxcc xxj2 xhj2 azfy ysid_gl"},
     {"gjjxfb", "ysid bh mc dw dj sl hj xxj xhj jxid jchj"},
     {"gjpbf", "ysid bh mc dw dj sl hj xxj xhj clid"},
@@ -43,8 +46,9 @@ const std::map<std::string, std::string> kExpectedColumns = {
     {"clxzb", "bh mc dw dj xz"},
     {"qfjjcxb", "sjxh fycode fymc sjgs jsjs fl leixing jsxh jsjsje jsjg"},
     {"qfblb", "fymc blsz bllx"},
-    {"qfsjb", "sjxh ysid qdlb fbcch jsjs sjgcl sjgcl_qd dergdj zrg rgjj fcjj zcjj jxjj rgjc fcjc zcjc jxjc rgf fcf "
-              "zcf jxf clf glffl lrfl fxfl glf lr fxf zhdj zhbj zcf_qd fcf_qd zgj_qd zgjhj_qd jg_qd jghj_qd"},
+    {"qfsjb",
+     "sjxh ysid qdlb fbcch jsjs sjgcl sjgcl_qd dergdj zrg rgjj fcjj zcjj jxjj rgjc fcjc zcjc jxjc rgf fcf "
+     "zcf jxf clf glffl lrfl fxfl glf lr fxf zhdj zhbj zcf_qd fcf_qd zgj_qd zgjhj_qd jg_qd jghj_qd"},
     {"temp_zhys", "ysid"},
     {"gcxxb", "mingc shuzhi"},
     {"fxrgb", "ysid bh mc dw dj sl hj xxj xhj"},
@@ -67,29 +71,18 @@ const std::map<std::string, std::string> kExpectedColumns = {
 };
 
 // Columns that are ids, yes/no values or texts; every other column is a number.
-const std::set<std::string> kIntegerColumns = {"ysid", "ysid_gcl", "ysid_gl", "fb1", "fb2", "fb3", "fb4", "fb5",
-                                               "clid", "jxid", "clid_src", "bzj", "chaifen", "iszb", "xz", "zgj",
-                                               "jg", "azfy", "id"};
-const std::set<std::string> kTextColumns = {"bhlb", "zhmc", "qdxh", "dw", "cgdw", "jsjs", "gzlx", "cslb", "bh",
-                                            "mc", "cllb", "tzbz", "ggxh", "fycode", "fymc", "sjgs", "mingc",
-                                            "shuzhi", "jsgs", "bz", "fwnr", "xmmc"};
-
-std::vector<std::string> Split(const std::string& text) {
-  std::vector<std::string> words;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find(' ', start);
-    if (end == std::string::npos) end = text.size();
-    words.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return words;
-}
+const std::set<std::string> kIntegerColumns = {"ysid", "ysid_gcl", "ysid_gl", "fb1",      "fb2", "fb3",     "fb4",
+                                               "fb5",  "clid",     "jxid",    "clid_src", "bzj", "chaifen", "iszb",
+                                               "xz",   "zgj",      "jg",      "azfy",     "id"};
+const std::set<std::string> kTextColumns = {"bhlb",  "zhmc",   "qdxh", "dw",   "cgdw", "jsjs",   "gzlx", "cslb",
+                                            "bh",    "mc",     "cllb", "tzbz", "ggxh", "fycode", "fymc", "sjgs",
+                                            "mingc", "shuzhi", "jsgs", "bz",   "fwnr", "xmmc"};
 
 TEST(ProjectSchema, HoldsEveryTableAndColumnWithItsType) {
   Project p;
   for (const auto& [table, columns] : kExpectedColumns) {
-    for (const auto& column : Split(columns)) {
+    std::istringstream words(columns);
+    for (std::string column; words >> column;) {
       const std::string type =
           p.Rows("select type from pragma_table_info('" + table + "') where name='" + column + "'");
       std::string expected = kTextColumns.count(column) ? "TEXT\n" : "REAL\n";
@@ -128,15 +121,12 @@ TEST(ProjectSchema, FeeCodesMustBePlainIdentifiers) {
   EXPECT_TRUE(IsFeeCode("_A1"));
 }
 
-TEST(ProjectSchema, AProvisionalPriceEntryLeftWithoutSpecificationHasAnEmptyOne) {
-  Project p;
-  p.Insert("zgjclb", {{"bh", "C1"}, {"mc", "砂"}});
-  EXPECT_EQ(p.Rows("select ggxh='' from zgjclb"), "1\n");
-}
-
-TEST(ProjectSchema, ProjectInformationStartsWithTheRowsTheMembersUpdate) {
+TEST(ProjectSchema, StartsWithTheRowsTheMembersUpdateAndEmptySpecifications) {
   Project p;
   EXPECT_EQ(p.Rows("select mingc,shuzhi from gcxxb order by rowid"), "总工日 | 0\n工程造价 | 0\n经济指标 | 0\n");
+  // A provisional-price entry left without specification has an empty one.
+  p.Insert("zgjclb", {{"bh", "C1"}, {"mc", "砂"}});
+  EXPECT_EQ(p.Rows("select ggxh='' from zgjclb"), "1\n");
 }
 
 TEST(ProjectSchema, IndexesAreRecreatedWhenMissingAndNeverDuplicated) {

@@ -19,18 +19,17 @@ class SqlTranslation : public ::testing::Test {
 };
 
 TEST_F(SqlTranslation, UpdateThroughJoinTouchesOnlyJoinedRowsAndReadsBothSides) {
-  p.Insert("zhys", {{"ysid", 1}, {"sjgcl", 5.0}}).Insert("zhys", {{"ysid", 2}, {"sjgcl", 7.0}});
-  p.Insert("qddyb", {{"ysid", 1}, {"sjgcl", 0.0}}).Insert("qddyb", {{"ysid", 3}, {"sjgcl", 9.0}});
+  p.Execute("insert into zhys(ysid,sjgcl) values (1,5),(2,7)")
+      .Execute("insert into qddyb(ysid,sjgcl) values (1,0),(3,9)");
   // update qddyb inner join zhys on qddyb.ysid=zhys.ysid set qddyb.sjgcl=zhys.sjgcl,qddyb.sjgcl_qd=-999999
   p.Execute("update qddyb set sjgcl=zhys.sjgcl,sjgcl_qd=-999999 from zhys where qddyb.ysid=zhys.ysid");
   EXPECT_EQ(p.Rows("select ysid,sjgcl,sjgcl_qd from qddyb order by ysid"), "1 | 5 | -999999\n3 | 9 | 0\n");
 }
 
 TEST_F(SqlTranslation, NestedJoinsAliasesAndConditionsBeyondEquality) {
-  p.Insert("gjrg", {{"ysid", 10}, {"ysid_gl", 20}, {"dj", 0.0}})
-      .Insert("gjrg", {{"ysid", 11}, {"ysid_gl", 99}, {"dj", 0.0}});
-  p.Insert("qfsjb", {{"ysid", 20}, {"rgjj", 80.0}, {"sjgcl", 3.0}});
-  p.Insert("qddyb", {{"ysid", 10}, {"sjgcl", 0.0}}).Insert("qddyb", {{"ysid", 11}, {"sjgcl", 2.0}});
+  p.Execute("insert into gjrg(ysid,ysid_gl,dj) values (10,20,0),(11,99,0)");
+  p.Execute("insert into qfsjb(ysid,rgjj,sjgcl) values (20,80,3)");
+  p.Execute("insert into qddyb(ysid,sjgcl) values (10,0),(11,2)");
   // update (gjrg inner join qfsjb on ...) inner join qddyb on ... : only row 10 has both partners.
   p.Execute(
       "update gjrg set dj=format(qfsjb.rgjj*qfsjb.sjgcl/iif(qddyb.sjgcl=0,1,qddyb.sjgcl),'0.##') "
@@ -38,8 +37,8 @@ TEST_F(SqlTranslation, NestedJoinsAliasesAndConditionsBeyondEquality) {
   EXPECT_EQ(p.Rows("select ysid,dj from gjrg order by ysid"), "10 | 240\n11 | 0\n");
 
   // Aliases with and without AS, and a tolerance join.
-  p.Insert("qdclb", {{"ysid", 1}, {"bh", "A"}, {"mc", "m"}, {"dw", "t"}, {"dj", 10.005}});
-  p.Insert("gcclb", {{"bh", "A"}, {"mc", "m"}, {"dw", "t"}, {"dj", 10.0}, {"xz", 0}});
+  p.Execute("insert into qdclb(ysid,bh,mc,dw,dj) values (1,'A','m','t',10.005)");
+  p.Execute("insert into gcclb(bh,mc,dw,dj,xz) values ('A','m','t',10,0)");
   p.Execute("update qdclb as a set xz=b.xz from gcclb b where a.bh=b.bh and a.mc=b.mc and abs(a.dj-b.dj)<0.01");
   EXPECT_EQ(p.Rows("select xz from qdclb"), "0\n");
 }
@@ -60,8 +59,8 @@ TEST_F(SqlTranslation, CreateByQueryAndDropFailWhenTheTableIsThereOrNot) {
 }
 
 TEST_F(SqlTranslation, InsertFromQueryCopiesEveryColumnOfTheFeeRows) {
-  p.Insert("linshib", {{"ysid", 1}, {"shuzhi1", 1.0}});
-  p.Insert("mbgjb", {{"ysid", 4}, {"ysid_gl", 0}, {"gcl", 1.5}}).Insert("mbgjb", {{"ysid", 4}, {"ysid_gl", 2}, {"gcl", 2.0}});
+  p.Execute("insert into linshib(ysid,shuzhi1) values (1,1)");
+  p.Execute("insert into mbgjb(ysid,ysid_gl,gcl) values (4,0,1.5),(4,2,2)");
   p.Execute("insert into linshib(ysid,shuzhi1) select ysid,sum(gcl) from mbgjb where ysid_gl>=0 group by ysid");
   EXPECT_EQ(p.Rows("select ysid,shuzhi1 from linshib order by ysid"), "1 | 1\n4 | 3.5\n");
 
@@ -110,35 +109,32 @@ TEST_F(SqlTranslation, ConditionalsNullTestsAndTextJoining) {
 }
 
 TEST_F(SqlTranslation, SumsListsBooleansAndNullArithmetic) {
-  p.Insert("qfsjb", {{"ysid", 1}, {"rgf", 1.005}, {"sjgcl_qd", 1.0}})
-      .Insert("qfsjb", {{"ysid", 2}, {"rgf", 2.005}, {"sjgcl_qd", 1.0}})
-      .Insert("qfsjb", {{"ysid", 3}, {"rgf", nullptr}, {"sjgcl_qd", 1.0}});
+  p.Execute("insert into qfsjb(ysid,rgf,sjgcl_qd) values (1,1.005,1),(2,2.005,1),(3,null,1)");
   // sum ignores nulls and adds the formatted values: 1.01 + 2.01 (not 3.01).
   EXPECT_EQ(p.Rows("select sum(format(rgf*sjgcl_qd,'0.##')) from qfsjb"), "3.02\n");
   EXPECT_EQ(p.Rows("select count(*) from qfsjb where ysid in (1,3)"), "2\n");
-  EXPECT_EQ(p.Rows("select sum(rgf) is null, sum(ysid), typeof(sum(ysid)) from qfsjb where ysid>5"), "1 | NULL | null\n");
+  EXPECT_EQ(p.Rows("select sum(rgf) is null, sum(ysid), typeof(sum(ysid)) from qfsjb where ysid>5"),
+            "1 | NULL | null\n");
   EXPECT_EQ(p.Rows("select sum(ysid), typeof(sum(ysid)) from qfsjb"), "6 | integer\n");
 
-  p.Insert("zhys", {{"ysid", 1}, {"bzj", 1}}).Insert("zhys", {{"ysid", 2}, {"bzj", 0}}).Insert("zhys", {{"ysid", 3}});
+  p.Execute("insert into zhys(ysid,bzj) values (1,1),(2,0),(3,null)");
   EXPECT_EQ(p.Rows("select ysid from zhys where bzj=true"), "1\n");
   EXPECT_EQ(p.Rows("select ysid from zhys where bzj=false"), "2\n");
   EXPECT_EQ(p.Rows("select ysid from zhys where bzj=false or bzj is null order by ysid"), "2\n3\n");
   EXPECT_EQ(Eval("null+1 is null, (null=null) is null"), "1 | 1\n");
+  // Whole numbers stored in number columns still divide as reals.
+  p.Execute("insert into gjrg(ysid,dj,sl) values (1,7,2)");
+  EXPECT_EQ(p.Rows("select dj/sl, sl/100 from gjrg"), "3.5 | 0.02\n");
 }
 
 TEST_F(SqlTranslation, SumsOfManyAmountsInCentsStayExact) {
   // 100,000 amounts of 0.1: adding binary 0.1 one by one drifts to
   // 10000.000000018848; the total a person expects is 10000.
-  p.Execute("create table amounts as with recursive n(i) as (select 1 union all select i+1 from n where i<100000) "
-            "select 0.1 as je from n");
+  p.Execute(
+      "create table amounts as with recursive n(i) as (select 1 union all select i+1 from n where i<100000) "
+      "select 0.1 as je from n");
   EXPECT_EQ(p.Rows("select sum(je) from amounts"), "10000\n");
   EXPECT_EQ(p.Number("select sum(je) from amounts"), 10000);
-}
-
-TEST_F(SqlTranslation, NumberColumnsDivideAsReals) {
-  // Whole numbers stored in number columns still divide as reals.
-  p.Insert("gjrg", {{"ysid", 1}, {"dj", 7}, {"sl", 2}});
-  EXPECT_EQ(p.Rows("select dj/sl, sl/100 from gjrg"), "3.5 | 0.02\n");
 }
 
 TEST_F(SqlTranslation, JetFunctionsFormulasMayUse) {
