@@ -12,29 +12,27 @@
 namespace quillmere {
 namespace {
 
-using testing::Cell;
 using testing::Project;
 
 class OtherItems : public ::testing::Test {
  protected:
   void SetUp() override {
-    p.Insert("qfblb", {{"fymc", "暂列金额"}, {"blsz", 21599.88}, {"bllx", 2}});
-    p.Insert("qfblb", {{"fymc", "总承包服务费"}, {"blsz", 86.67}, {"bllx", 2}});
-    p.Insert("qfblb", {{"fymc", "其他项目计价"}, {"blsz", -1}, {"bllx", 2}});
+    p.Execute(
+        "insert into qfblb(fymc,blsz,bllx) values "
+        "('暂列金额',21599.88,2),('总承包服务费',86.67,2),('其他项目计价',-1,2)");
   }
-  void Line(int jsxh, int sjxh, const char* xmmc, Cell jsgs, double hj = 99) {
-    p.Insert("qtxm", {{"jsxh", jsxh}, {"sjxh", sjxh}, {"xmmc", xmmc}, {"jsgs", jsgs}, {"hj", hj}});
+  // Lines "(jsxh, sjxh, xmmc, jsgs),..." with a stale amount.
+  void Lines(const std::string& rows) {
+    p.Execute("insert into qtxm(hj,jsxh,sjxh,xmmc,jsgs) select 99,* from (values " + rows + ")");
   }
   double Total() { return p.Number("select blsz from qfblb where fymc='其他项目计价'"); }
   Project p;
 };
 
 TEST_F(OtherItems, LinesSeeTheAmountsOfEarlierLinesAndTheTotalIsPublished) {
-  Line(1, 1, "暂列金额", "暂列金额");
-  Line(2, 2, "总承包服务费", "总承包服务费*50%");
-  Line(3, 4, "合计", "[1]+[2]+[3]");
-  Line(4, 3, "计日工", "[1]*1%");
-  Line(5, 5, "备注", nullptr);
+  Lines(
+      "(1,1,'暂列金额','暂列金额'),(2,2,'总承包服务费','总承包服务费*50%'),(3,4,'合计','[1]+[2]+[3]'),"
+      "(4,3,'计日工','[1]*1%'),(5,5,'备注',null)");
   ASSERT_EQ(p.orvane().JiSuanQTXM(), "");
   // 1: 21599.88; 2: 86.67*50/100 = 43.335 -> 43.34
   // 合计 (evaluated third): 21599.88 + 43.34 + line 3 not yet evaluated 0
@@ -47,14 +45,13 @@ TEST_F(OtherItems, LinesSeeTheAmountsOfEarlierLinesAndTheTotalIsPublished) {
 }
 
 TEST_F(OtherItems, FirstTotalLineEnteredIsTheTotal) {
-  Line(2, 2, "合计", "200");
-  Line(1, 1, "合计", "100");
+  Lines("(2,2,'合计','200'),(1,1,'合计','100')");
   ASSERT_EQ(p.orvane().JiSuanQTXM(), "");
   EXPECT_EQ(Total(), 200);
 }
 
 TEST_F(OtherItems, NoTotalLineZeroesTheVariableAndTellsTheUser) {
-  Line(1, 1, "暂列金额", "暂列金额");
+  Lines("(1,1,'暂列金额','暂列金额')");
   std::vector<Message> seen;
   p.orvane().SetMessageHandler([&](const std::string& prompt, int style, const std::string& title) {
     seen.push_back({prompt, style, title});
@@ -70,9 +67,7 @@ TEST_F(OtherItems, NoTotalLineZeroesTheVariableAndTellsTheUser) {
 }
 
 TEST_F(OtherItems, ReferenceOrLineNumberBeyondTheListFailsWithNothingChanged) {
-  Line(1, 1, "暂列金额", "暂列金额");
-  Line(2, 2, "计日工", "[1]+[3]");
-  Line(3, 3, "合计", "[1]+[2]");
+  Lines("(1,1,'暂列金额','暂列金额'),(2,2,'计日工','[1]+[3]'),(3,3,'合计','[1]+[2]')");
   // Line 3 exists but there are only three lines: [3] is within 0..3 and
   // counts 0 as it comes later. A reference to line 4 is beyond the list.
   p.Execute("update qtxm set jsgs='[1]+[4]' where sjxh=2");
