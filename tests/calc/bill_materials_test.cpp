@@ -15,40 +15,37 @@ namespace {
 
 using testing::Project;
 
-// An analysis material of sub-item `ysid`, per unit of the sub-item.
-void Material(Project& p, int ysid, const char* bh, const char* mc, double dj, double xxj, double sl,
-              const char* cllb = "", const char* dw = "t") {
-  p.Insert("fxclb",
-           {{"ysid", ysid}, {"bh", bh}, {"mc", mc}, {"dw", dw}, {"dj", dj}, {"xxj", xxj}, {"sl", sl}, {"cllb", cllb}});
+// Analysis materials "(ysid, bh, mc, dj, xxj, sl, cllb),..." per unit of
+// their sub-item, in tonnes unless `dw` says otherwise.
+void Materials(Project& p, const std::string& rows) {
+  p.Execute("insert into fxclb(dw,ysid,bh,mc,dj,xxj,sl,cllb) select 't',* from (values " + rows + ")");
 }
 
-void Entry(Project& p, const char* bh, const char* mc, const char* ggxh, double dj, testing::Cell iszb) {
-  p.Insert("zgjclb", {{"bh", bh}, {"mc", mc}, {"ggxh", ggxh}, {"dw", "t"}, {"dj", dj}, {"iszb", iszb}});
+// Provisional-price list entries "(bh, mc, ggxh, dj, iszb),...".
+void Entries(Project& p, const std::string& rows) {
+  p.Execute("insert into zgjclb(dw,bh,mc,ggxh,dj,iszb) select 't',* from (values " + rows + ")");
 }
 
-// Sub-item `ysid` of bill item `fb5` with its quantity and quantity per unit
-// of the bill item.
-void SubItem(Project& p, int ysid, int fb5, double sjgcl, double sjgcl_qd) {
-  p.Insert("qfsjb", {{"ysid", ysid}, {"fbcch", 0}, {"sjgcl", sjgcl}});
-  p.Insert("qddyb", {{"ysid", ysid}, {"fb5", fb5}, {"sjgcl", sjgcl}, {"sjgcl_qd", sjgcl_qd}});
+// Bill items "(ysid, sjgcl),..." and sub-items "(ysid, fb5, sjgcl, sjgcl_qd),..."
+// with their quantity per unit of the bill item.
+void Rows(Project& p, const std::string& bill_items, const std::string& sub_items) {
+  p.Execute("insert into qfsjb(fbcch,ysid,sjgcl) select 5,* from (values " + bill_items + ")");
+  p.Execute("insert into qfsjb(fbcch,ysid,sjgcl) select 0,column1,column3 from (values " + sub_items + ")");
+  p.Execute("insert into qddyb(ysid,fb5,sjgcl,sjgcl_qd) values " + sub_items);
 }
 
 std::string FxclbColumns(Project& p) { return p.Rows("select group_concat(name) from pragma_table_info('fxclb')"); }
 
 TEST(BillMaterials, BillLinesSumTheSubItemsPerUnitOfTheBillItem) {
   Project p;
-  p.Insert("qfsjb", {{"ysid", 100}, {"fbcch", 5}, {"sjgcl", 1.0}});
-  p.Insert("qfsjb", {{"ysid", 200}, {"fbcch", 5}, {"fcf_qd", 9.0}, {"zcf_qd", 8.0}});  // no lines: kept
-  SubItem(p, 1, 100, 1, 0.5);
-  SubItem(p, 2, 100, 4, 2);
-  Material(p, 1, "M1", "砂", 10, 0, 3);
-  Material(p, 2, "M1", "砂", 10, 0, 0.25);
-  Material(p, 2, "M1", "砂", 10, 12, 1);  // the same material at a current price: its own line
-  Material(p, 1, "M2", "钢板", 50, 0, 2, "主材");
-  Material(p, 1, "QC", "其他", 10, 0, 5, "", "%");
-  Material(p, 1, "M3", "石灰", 10, 0, 0);
-  p.Insert("gcclb", {{"bh", "M1"}, {"mc", "砂"}, {"dw", "t"}, {"dj", 10.005}, {"xz", 0}});
-  p.Insert("gcclb", {{"bh", "M2"}, {"mc", "钢板"}, {"dw", "t"}, {"dj", 50.0}, {"xz", 1}});
+  Rows(p, "(100,1)", "(1,100,1,0.5),(2,100,4,2)");
+  p.Execute("insert into qfsjb(ysid,fbcch,fcf_qd,zcf_qd) values (200,5,9,8)");  // no lines: kept
+  // The same material at a current price is a line of its own.
+  Materials(p,
+            "(1,'M1','砂',10,0,3,''),(2,'M1','砂',10,0,0.25,''),(2,'M1','砂',10,12,1,''),"
+            "(1,'M2','钢板',50,0,2,'主材'),(1,'M3','石灰',10,0,0,'')");
+  p.Execute("insert into fxclb(ysid,bh,mc,dw,dj,sl,cllb) values (1,'QC','其他','%',10,5,'')");
+  p.Execute("insert into gcclb(bh,mc,dw,dj,xz) values ('M1','砂','t',10.005,0),('M2','钢板','t',50,1)");
   SummariseBillMaterials(p.db());
   // M1 at base: 3*0.5 + 0.25*2 = 2, hj = xhj = 20; at 12: 1*2 = 2, xhj 24;
   // M2: 2*0.5 = 1, main material. Selection from the project materials.
@@ -62,29 +59,17 @@ TEST(BillMaterials, BillLinesSumTheSubItemsPerUnitOfTheBillItem) {
 
 TEST(BillMaterials, ProvisionalAndOwnerSuppliedMaterialsOfBillItemsAndSubItems) {
   Project p;
-  p.Insert("qfsjb", {{"ysid", 100}, {"fbcch", 5}, {"sjgcl", 4.0}});
-  SubItem(p, 1, 100, 2, 0.5);
-  SubItem(p, 2, 100, 6, 1.5);
+  Rows(p, "(100,4)", "(1,100,2,0.5),(2,100,6,1.5)");
   p.Execute("update qfsjb set zgjhj_qd=99 where ysid=1");  // replaced, not added to
   // A sub-item without quantity: no per-unit values, a null owner-supplied one becomes 0.
-  p.Insert("qfsjb", {{"ysid", 3},
-                     {"fbcch", 0},
-                     {"sjgcl", 0.0},
-                     {"zgjhj_qd", 5.0},
-                     {"zgj_qd", 7.0},
-                     {"jghj_qd", 3.0},
-                     {"jg_qd", nullptr}});
-  Entry(p, "P1", "钢筋", "Φ12", 4000, 0);
-  Entry(p, "P2", "水泥", "", 10, nullptr);
-  Entry(p, "P3", "石子", "", 60, 0);
-  Entry(p, "J1", "砂", "", 80, 1);
-  Entry(p, "J2", "钢板", "", 500, 1);
-  Material(p, 1, "P1", "钢筋 Φ12", 3500, 4000, 0.1, "主材");
-  Material(p, 1, "P2", "水泥", 10.005, 0, 3);  // within the tolerance, not exact
-  Material(p, 1, "P3", "石子", 60, 0, 1);
-  Material(p, 2, "J1", "砂", 80, 0, 0.5);
-  Material(p, 2, "J2", "钢板", 500, 0, 0.1, "主材");
-  Material(p, 2, "P1", "钢筋 Φ12", 3500, 4000, 0.05, "主材");
+  p.Execute("insert into qfsjb(ysid,fbcch,sjgcl,zgjhj_qd,zgj_qd,jghj_qd,jg_qd) values (3,0,0,5,7,3,null)");
+  Entries(p,
+          "('P1','钢筋','Φ12',4000,0),('P2','水泥','',10,null),('P3','石子','',60,0),('J1','砂','',80,1),"
+          "('J2','钢板','',500,1)");
+  // P2 lies within the tolerance of its entry, not on it.
+  Materials(p,
+            "(1,'P1','钢筋 Φ12',3500,4000,0.1,'主材'),(1,'P2','水泥',10.005,0,3,''),(1,'P3','石子',60,0,1,''),"
+            "(2,'J1','砂',80,0,0.5,''),(2,'J2','钢板',500,0,0.1,'主材'),(2,'P1','钢筋 Φ12',3500,4000,0.05,'主材')");
   const std::string columns = FxclbColumns(p);
   SummariseBillMaterials(p.db());
 
@@ -107,34 +92,22 @@ TEST(BillMaterials, ProvisionalAndOwnerSuppliedMaterialsOfBillItemsAndSubItems) 
   EXPECT_EQ(FxclbColumns(p), columns);
 }
 
-TEST(BillMaterials, MaterialListedTwiceCountsOnceForItsSubItem) {
+TEST(BillMaterials, SeveralListEntriesCountOnceAndTheCloserOneWins) {
   Project p;
-  p.Insert("qfsjb", {{"ysid", 100}, {"fbcch", 5}, {"sjgcl", 1.0}});
-  SubItem(p, 1, 100, 2, 0.5);
-  Entry(p, "P3", "石子", "", 60, 0);
-  Entry(p, "P3", "石子", "", 60, nullptr);
-  Material(p, 1, "P3", "石子", 60, 0, 1);
+  Rows(p, "(100,1),(200,1)", "(1,100,2,0.5),(2,200,1,1)");
+  // P3 is listed twice; X near two prices; Y at one price as provisional,
+  // then as owner-supplied: equally close.
+  Entries(p,
+          "('P3','石子','',60,0),('P3','石子','',60,null),('X','水泥','',10,0),('X','水泥','',10.008,1),"
+          "('Y','砂','',80,0),('Y','砂','',80,1)");
+  Materials(p, "(1,'P3','石子',60,0,1,''),(2,'X','水泥',10.006,0,1,''),(2,'Y','砂',80,0,1,'')");
   SummariseBillMaterials(p.db());
-  // 1*2*60 = 120 for the bill item and for the sub-item, not 240.
-  EXPECT_EQ(p.Rows("select ysid,zgjhj_qd from qfsjb order by ysid"), "1 | 120\n100 | 120\n");
-}
-
-TEST(BillMaterials, LineNearTwoListPricesTakesTheCloserEntry) {
-  Project p;
-  p.Insert("qfsjb", {{"ysid", 100}, {"fbcch", 5}, {"sjgcl", 1.0}});
-  SubItem(p, 1, 100, 1, 1);
-  Entry(p, "X", "水泥", "", 10.0, 0);
-  Entry(p, "X", "水泥", "", 10.008, 1);
-  Material(p, 1, "X", "水泥", 10.006, 0, 1);
-  // Listed at one price as provisional, then as owner-supplied: equally close.
-  Entry(p, "Y", "砂", "", 80, 0);
-  Entry(p, "Y", "砂", "", 80, 1);
-  Material(p, 1, "Y", "砂", 80, 0, 1);
-  SummariseBillMaterials(p.db());
-  // 10.006 is 0.002 from the owner-supplied entry, 0.006 from the provisional:
-  // owner-supplied, 1*1*10.006 = 10.01. The sand takes the first entry listed:
-  // provisional, 80.
-  EXPECT_EQ(p.Rows("select zgjhj_qd,jghj_qd from qfsjb where ysid=100"), "80 | 10.01\n");
+  // P3: 1*2*60 = 120 for the bill item and for the sub-item, not 240.
+  // X: 10.006 is 0.002 from the owner-supplied entry, 0.006 from the
+  // provisional: owner-supplied, 1*1*10.006 = 10.01. Y takes the first entry
+  // listed: provisional, 80.
+  EXPECT_EQ(p.Rows("select ysid,zgjhj_qd,jghj_qd from qfsjb where ysid in (1,100,200) order by ysid"),
+            "1 | 120 | 0\n100 | 120 | 0\n200 | 80 | 10.01\n");
 }
 
 TEST(BillMaterials, FailureLeavesTheDatabaseAndTheAnalysisColumnsAsTheyWere) {
@@ -146,10 +119,9 @@ TEST(BillMaterials, FailureLeavesTheDatabaseAndTheAnalysisColumnsAsTheyWere) {
   };
   for (const auto& [setup, message] : cases) {
     Project p;
-    p.Insert("qfsjb", {{"ysid", 100}, {"fbcch", 5}, {"sjgcl", 1.0}});
-    SubItem(p, 1, 100, 1, 1);
-    Entry(p, "P3", "石子", "", 60, 0);
-    Material(p, 1, "P3", "石子", 60, 0, 1);
+    Rows(p, "(100,1)", "(1,100,1,1)");
+    Entries(p, "('P3','石子','',60,0)");
+    Materials(p, "(1,'P3','石子',60,0,1,'')");
     p.Execute(setup);
     const std::string before = p.Snapshot();
     EXPECT_EQ(p.orvane().QingDanCLHZ(), message);

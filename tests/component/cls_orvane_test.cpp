@@ -38,18 +38,11 @@ TEST(ClsOrvaneConnection, MembersWithoutAConnectionFailInsteadOfCrashing) {
   EXPECT_EQ(orvane.Messages().size(), 2u);  // one box for each of the last two
 }
 
-TEST(ClsOrvaneMessages, AreKeptForTheHostOrGoToItsHandlerAndTheCallGoesOn) {
+// Without a handler the boxes are kept for the host (see the single-row
+// recalculation); with one they go to it.
+TEST(ClsOrvaneMessages, GoToTheHandlerAndTheCallGoesOn) {
   Project p;
-  p.Execute("drop table qfsjb");  // the single-row recalculation and the bill item price fail
-  EXPECT_FALSE(p.orvane().JiSuanZHDJ(1, false));
-  ASSERT_EQ(p.orvane().Messages().size(), 1u);
-  const Message& m = p.orvane().Messages()[0];
-  EXPECT_EQ(m.prompt, "由于“no such table: qfsjb”的原因，导致计算基价失败！");
-  EXPECT_EQ(m.style, 64);
-  EXPECT_EQ(m.title, "提示");
-  p.orvane().ClearMessages();
-  EXPECT_TRUE(p.orvane().Messages().empty());
-
+  p.Execute("drop table qfsjb");  // the bill item price fails
   std::vector<Message> seen;
   p.orvane().SetMessageHandler([&](const std::string& prompt, int style, const std::string& title) {
     seen.push_back({prompt, style, title});
