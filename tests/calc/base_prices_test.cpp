@@ -207,31 +207,5 @@ TEST(BasePrices, RegressionUnpricedLinkedMaterialLineAddsNothingInEitherForm) {
   EXPECT_EQ(p.Number("select fcjj from qfsjb"), 10);
 }
 
-TEST(BasePrices, AFailureLeavesTheProjectAsItWas) {
-  Project p;
-  SubItems(p, "(1,2,2)");
-  p.Execute("insert into gjrg(ysid,dw,dj,sl) values (1,'工日',100,0.5)");
-  p.Execute("insert into qfsjb(ysid,rgjj) values (9,3)");
-
-  // The fee rows and the hj of eight tables were rebuilt before.
-  p.Execute("alter table ftpbf rename to ftpbf_elsewhere");
-  std::string before = p.Snapshot();
-  EXPECT_EQ(p.orvane().JiSuanDEJJ_QB(), "no such table: ftpbf");
-  EXPECT_EQ(p.Snapshot(), before);
-
-  // A scratch table left over from an interrupted run stops both forms.
-  p.Execute("alter table ftpbf_elsewhere rename to ftpbf").Execute("create table gjrgtemp(ysid)");
-  before = p.Snapshot();
-  EXPECT_EQ(p.orvane().JiSuanDEJJ_QB(), "table gjrgtemp already exists");
-  EXPECT_EQ(p.Snapshot(), before);
-  try {
-    RunRow(p, 1);
-    ADD_FAILURE() << "the single-row form ran over a left-over scratch table";
-  } catch (const Error& e) {
-    EXPECT_STREQ(e.what(), "table gjrgtemp already exists");
-  }
-  EXPECT_EQ(p.Snapshot(), before);
-}
-
 }  // namespace
 }  // namespace quillmere

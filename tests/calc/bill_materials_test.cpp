@@ -110,24 +110,5 @@ TEST(BillMaterials, SeveralListEntriesCountOnceAndTheCloserOneWins) {
             "1 | 120 | 0\n100 | 120 | 0\n200 | 80 | 10.01\n");
 }
 
-TEST(BillMaterials, FailureLeavesTheDatabaseAndTheAnalysisColumnsAsTheyWere) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"create table qdclbtemp(ysid)", "table qdclbtemp already exists"},
-      {"alter table fxclb add column cllb1 text", "duplicate column name: cllb1"},
-      {"create table aaab(ysid,xhj)", "table aaab already exists"},
-      {"drop table gcclb", "no such table: gcclb"},  // read last, after the columns were added
-  };
-  for (const auto& [setup, message] : cases) {
-    Project p;
-    Rows(p, "(100,1)", "(1,100,1,1)");
-    Entries(p, "('P3','石子','',60,0)");
-    Materials(p, "(1,'P3','石子',60,0,1,'')");
-    p.Execute(setup);
-    const std::string before = p.Snapshot();
-    EXPECT_EQ(p.orvane().QingDanCLHZ(), message);
-    EXPECT_EQ(p.Snapshot(), before) << setup;
-  }
-}
-
 }  // namespace
 }  // namespace quillmere

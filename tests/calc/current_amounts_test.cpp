@@ -222,21 +222,5 @@ TEST(CurrentAmounts, SecondRunOnTheSameAnalysisTablesCountsPercentageRowsAgain) 
   EXPECT_EQ(p.Rows("select count(*) from fxrgb where bh='QT'"), "2\n");
 }
 
-TEST(CurrentAmounts, FailureReturnsTheEngineTextAndChangesNothing) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"create table fxrgbtemp(ysid)", "table fxrgbtemp already exists"},
-      {"create table aaaa(bh,ysid)", "table aaaa already exists"},
-      {"drop table qddyb", "no such table: qddyb"},
-  };
-  for (const auto& [setup, message] : cases) {
-    Project p;
-    ChargedOnCharged(p, true);
-    p.Execute(setup);
-    const std::string before = p.Snapshot();
-    EXPECT_EQ(p.orvane().JiSuanXXJ(true), message);
-    EXPECT_EQ(p.Snapshot(), before) << setup;
-  }
-}
-
 }  // namespace
 }  // namespace quillmere

@@ -94,20 +94,11 @@ TEST(Organise, AStopLeavesTheProjectAsItWas) {
   p.Execute("insert into qddyb(ysid,fb5) values (99,98)");
 
   // The sub-item bill was written back before the measure bill stopped.
-  std::string before = p.Snapshot();
+  const std::string before = p.Snapshot();
   EXPECT_EQ(p.orvane().ZhengLiGCShuJu(true), "当前措施项目清单中第 5 行子目没有对应到清单");
   EXPECT_EQ(p.Snapshot(), before);
   ASSERT_EQ(p.orvane().ZhengLiGCShuJu(false), "");
   EXPECT_EQ(p.Rows("select ysid,fb1,fb5 from qddyb order by ysid"), "1 | 10 | 50\n2 | 11 | 51\n3 | 11 | 0\n");
-
-  p.Execute("update zhys set yssl=null where ysid=50");  // read into the bill item's multiplier
-  before = p.Snapshot();
-  EXPECT_EQ(p.orvane().ZhengLiGCShuJu(true), "Invalid use of Null");
-  EXPECT_EQ(p.Snapshot(), before);
-  p.Execute("update zhys set yssl=4 where ysid=50").Execute("drop table mbgjb");
-  before = p.Snapshot();
-  EXPECT_EQ(p.orvane().ZhengLiGCShuJu(false), "no such table: mbgjb");
-  EXPECT_EQ(p.Snapshot(), before);
 }
 
 }  // namespace

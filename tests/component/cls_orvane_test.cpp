@@ -1,13 +1,16 @@
 // ClsOrvane as a host sees it: the connection it holds, members called
-// before a connection is set, and message boxes handed to the host.
+// before a connection is set, message boxes handed to the host, and members
+// that fail leaving the project as it was.
 
 #include "quillmere/cls_orvane.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "quillmere/samples.h"
 #include "support/project_fixture.h"
 
 namespace quillmere {
@@ -68,6 +71,60 @@ TEST(ClsOrvaneBillItemPrice, EmptyArgumentsGiveZeroWithoutTouchingAnything) {
   EXPECT_EQ(zgj, 0);
   EXPECT_TRUE(p.orvane().Messages().empty());
   EXPECT_EQ(p.Snapshot(), before);
+}
+
+// The demo is priced member by member up to the one that fails, so that the
+// failing member has work to do and writes some of it before the fault
+// (tables read late, scratch tables made midway, a null met in a loop).
+TEST(ClsOrvaneMembers, AFailureReturnsTheEngineTextAndLeavesEveryTableAsItWas) {
+  const std::vector<std::function<std::string(ClsOrvane&)>> pipeline = {
+      [](ClsOrvane& o) { return o.ZhengLiGCShuJu(false); },
+      [](ClsOrvane& o) { return o.JiSuanDEJJ_QB(); },
+      [](ClsOrvane& o) { return o.ChongXinJSXXJ_QB(true); },
+      [](ClsOrvane& o) { return o.HuiZongRCJ(); },
+      [](ClsOrvane& o) { return o.JiSuanXXJ(true); },
+      [](ClsOrvane& o) { return o.QingDanCLHZ(); },
+      [](ClsOrvane& o) { return o.JiSuanZHDJ_QB("定额计价法", false); },
+      [](ClsOrvane& o) {
+        double zgr = 0;
+        return o.JiSuanGCRCJ(false, zgr);
+      },
+      [](ClsOrvane& o) { return o.JiSuanZDYCS(); },
+      [](ClsOrvane& o) { return o.JiSuanCSFB(); },
+  };
+  const struct {
+    size_t member;
+    const char* fault;
+    const char* text;
+  } cases[] = {
+      {0, "drop table mbgjb", "no such table: mbgjb"},
+      {0, "update zhys set yssl=null where ysid=111", "Invalid use of Null"},  // a bill item's multiplier
+      {1, "alter table ftpbf rename to ftpbf_elsewhere", "no such table: ftpbf"},
+      {1, "create table gjrgtemp(ysid)", "table gjrgtemp already exists"},
+      {2, "alter table ftjxfb rename to ftjxfb_elsewhere", "no such table: ftjxfb"},
+      {2, "create table bbb(hj)", "table bbb already exists"},
+      {3, "drop table clxzb", "no such table: clxzb"},
+      {4, "create table fxrgbtemp(ysid)", "table fxrgbtemp already exists"},
+      {4, "create table aaaa(bh,ysid)", "table aaaa already exists"},
+      {4, "drop table qddyb", "no such table: qddyb"},
+      {5, "create table qdclbtemp(ysid)", "table qdclbtemp already exists"},
+      {5, "alter table fxclb add column cllb1 text", "duplicate column name: cllb1"},
+      {5, "create table aaab(ysid,xhj)", "table aaab already exists"},
+      {5, "drop table gcclb", "no such table: gcclb"},  // read after fxclb took its extra columns
+      {6, "drop table fbdyb", "no such table: fbdyb"},
+      {8, "update zhys set ysid=null where ysid=323", "Invalid use of Null"},  // after the formula pass
+      {8, "update zhys set zdycsfl='两成' where ysid=3221", "Type mismatch"},
+      {9, "update zhys set sjbj=null where ysid=323", "Invalid use of Null"},  // after section 320 is written
+  };
+  for (const auto& c : cases) {
+    Project p;
+    WriteDemoProject(p.db());
+    for (size_t i = 0; i < c.member; ++i) ASSERT_EQ(pipeline[i](p.orvane()), "") << i;
+    p.Execute(c.fault);
+    const std::string before = p.Snapshot();
+    EXPECT_EQ(pipeline[c.member](p.orvane()), c.text) << c.fault;
+    EXPECT_EQ(p.Snapshot(), before) << c.fault;
+  }
 }
 
 }  // namespace
