@@ -41,7 +41,7 @@ TEST(Aggregation, SplitMaterialsEnterThroughTheirComponentsAndClassesBecomeOrdin
       "insert into gjcl(ysid,clid,bh,dw,dj,sl,chaifen,cllb) values (1,1,'M1','m3',80,2,0,''),(1,2,'S1','m3',80,2,1,''),"
       "(1,3,'S2','m3',80,3,1,''),(1,4,'S3','m3',80,1.5,1,''),(1,5,'S4','m3',80,2,1,''),(1,6,'S5','m3',80,1,null,''),"
       "(1,8,'QC','%',0,1,0,''),(1,9,'K1','t',5,1,0,'辅材'),(1,9,'K1','t',5,2,0,''),(1,9,'K1','t',5,4,0,'主材'),"
-      "(1,9,'K1','t',5,8,0,null)");
+      "(1,9,'K1','t',5,8,0,null),(1,9,'K1','t',5,16,0,'周转材')");
   p.Execute("insert into gjpbf(ysid,clid,bh,dj,sl) values (1,2,'P1',300,0.33335),(1,3,'P2',5,0.33335),(1,6,'P3',0,1)");
   p.Execute("insert into gjlpjb(ysid,clid,bh,dj,sl) values (1,4,'L1',4,2)");
   p.Execute("insert into ftrg(ysid,clid_src,bh,dj,sl) values (1,5,'FR',60,0.5)");
@@ -52,11 +52,12 @@ TEST(Aggregation, SplitMaterialsEnterThroughTheirComponentsAndClassesBecomeOrdin
   Aggregate(p);
   // FC 1.25*2 = 2.5; FP 0.1*3*2 = 0.6; L1 2*1.5 = 3; P1 0.33335*2 = 0.6667;
   // P2 0.33335*3 = 1.00005, four decimals half away from zero: 1.0001.
-  // K1: 辅材 and '' merge (1+2); a null class is no class text and stays apart.
+  // K1: 辅材, 周转材 and '' merge (1+2+16); a null class is no class text and
+  // stays apart.
   EXPECT_EQ(p.Rows("select bh,sl,quote(cllb) from fxclb order by bh,sl"),
-            "FC | 2.5 | ''\nFP | 0.6 | ''\nK1 | 3 | ''\nK1 | 4 | '主材'\nK1 | 8 | NULL\nL1 | 3 | ''\nM1 | 2 | ''\n"
+            "FC | 2.5 | ''\nFP | 0.6 | ''\nK1 | 4 | '主材'\nK1 | 8 | NULL\nK1 | 19 | ''\nL1 | 3 | ''\nM1 | 2 | ''\n"
             "P1 | 0.6667 | ''\nP2 | 1.0001 | ''\n");
-  EXPECT_EQ(p.Rows("select quote(cllb) from gjcl where bh='K1' order by sl"), "''\n''\n'主材'\nNULL\n");
+  EXPECT_EQ(p.Rows("select quote(cllb) from gjcl where bh='K1' order by sl"), "''\n''\n'主材'\nNULL\n''\n");
   // Labour 0.5*2; machine 0.2*2 at its price with consumption; item 4*0.2*2 =
   // 1.6, hj 1.6, jchj (1.2-1)*1.6 = 0.32.
   EXPECT_EQ(p.Rows("select bh,xxj,sl,null from fxrgb union all select bh,xxj,sl,null from fxjxb union all "
@@ -69,6 +70,7 @@ TEST(Aggregation, ProjectTablesCountPricedRowsAndMachinesAtTheirOwnPrice) {
   p.Execute("insert into zhys(ysid,qdlb,sjgcl) values (1,0,4),(2,1,2),(3,3,10),(4,0,0)");
   p.Execute("insert into gjrg(ysid,bh,dw,dj,sl) select ysid,'R1','工日',50,1.5 from zhys");
   p.Execute("insert into gjjx(ysid,jxid,bh,dw,dj,xxj,xxj2,sl) select ysid,1,'J1','台班',100,120,125,0.5 from zhys");
+  p.Execute("insert into gjjx(ysid,jxid,bh,dw,dj,sl) values (1,3,'J2','台班',10,0.333)");
   p.Execute("insert into gjjxfb(ysid,jxid,bh,dj,xxj,sl) values (1,1,'E1',1,1.5,10)");
   p.Execute("insert into gjcl(ysid,clid,bh,chaifen,sl) values (1,9,'S1',1,2)");
   p.Execute("insert into ftjx(ysid,clid_src,jxid,bh,dj,xxj2,sl) values (1,9,2,'FJ',50,55,0.2)");
@@ -78,12 +80,15 @@ TEST(Aggregation, ProjectTablesCountPricedRowsAndMachinesAtTheirOwnPrice) {
   EXPECT_EQ(p.Rows("select ysid,sl from fxrgb order by ysid"), "1 | 1.5\n2 | 1.5\n3 | 1.5\n4 | 1.5\n");
   EXPECT_EQ(p.Rows("select sl,hj,xhj from gcrgb"), "9 | 450 | 450\n");
   // jxtcb at the machine's own xxj: J1 0.5*4 + 0.5*2 = 3 (hj 300, xhj 120*3 =
-  // 360); FJ 0.2*2*4 = 1.6 without a current price (80). gcjxb at xxj2: J1
-  // 125*3 = 375; FJ 0.4 per unit *4 = 1.6, 55*1.6 = 88.
+  // 360); FJ 0.2*2*4 = 1.6 without a current price (80); J2 0.333*4 = 1.332
+  // to four decimals, 13.32. gcjxb at xxj2: J1 125*3 = 375; FJ 0.4 per unit
+  // *4 = 1.6, 55*1.6 = 88; J2 as in jxtcb.
   EXPECT_EQ(p.Rows("select 'tc',bh,dj,xxj,sl,hj,xhj from jxtcb union all "
                    "select 'gc',bh,dj,xxj,sl,hj,xhj from gcjxb order by 1,2"),
-            "gc | FJ | 50 | 55 | 1.6 | 80 | 88\ngc | J1 | 100 | 125 | 3 | 300 | 375\n"
-            "tc | FJ | 50 | 0 | 1.6 | 80 | 80\ntc | J1 | 100 | 120 | 3 | 300 | 360\n");
+            "gc | FJ | 50 | 55 | 1.6 | 80 | 88\ngc | J1 | 100 | 125 | 3 | 300 | 375\ngc | J2 | 10 | 0 | 1.332 | 13.32 "
+            "| 13.32\n"
+            "tc | FJ | 50 | 0 | 1.6 | 80 | 80\ntc | J1 | 100 | 120 | 3 | 300 | 360\ntc | J2 | 10 | 0 | 1.332 | 13.32 | "
+            "13.32\n");
   // Consumption: 10*0.5 = 5 per unit, jchj (1.5-1)*5 = 2.5; project 5*4 = 20, xhj 30.
   EXPECT_EQ(p.Rows("select sl,hj,jchj from fxjxfb union all select sl,hj,xhj from gcjxfb"),
             "5 | 5 | 2.5\n20 | 20 | 30\n");

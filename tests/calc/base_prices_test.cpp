@@ -74,7 +74,9 @@ TEST(BasePrices, SplitMaterialsTakeTheirPriceFromTheirComponents) {
   p.Execute(
       "insert into ftcl(ysid,clid_src,clid,chaifen,chaifenstyle,dj,sl) values "
       "(1,4,40,0,null,7,1),(1,4,41,1,1,99,0.5),(1,4,42,1,2,8,1)");
-  p.Execute("insert into ftpbf(ysid,clid_src,clid,dj,sl) values (1,4,41,2,3)");
+  // Only style 1 prices a split component from its own components.
+  p.Execute("insert into ftpbf(ysid,clid_src,clid,dj,sl) values (1,4,41,2,3),(1,4,42,5,1)");
+  p.Execute("insert into gjjx(ysid,dw,dj,sl) values (1,'台班',50,0.1)");
   RunWholeProject(p);
 
   // Split components of the style-3 breakdown: 41 (style 1) takes its
@@ -89,14 +91,15 @@ TEST(BasePrices, SplitMaterialsTakeTheirPriceFromTheirComponents) {
             "2 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0\n"
             "3 | 21 | 31.5 | 0 | 0 | 21 | 31.5 | 0 | 0\n"
             "4 | 29 | 58 | 10 | 20 | 18 | 36 | 1 | 2\n");
-  // rgjj = labour part 20; fcjj = 30 + 0 + 31.5 + 36; jxjj = machine part 2.
-  EXPECT_EQ(p.Rows("select rgjj,fcjj,zcjj,jxjj from qfsjb"), "20 | 97.5 | 0 | 2\n");
+  // rgjj = labour part 20; fcjj = 30 + 0 + 31.5 + 36; jxjj = machine part 2
+  // + the machine line 50 x 0.1.
+  EXPECT_EQ(p.Rows("select rgjj,fcjj,zcjj,jxjj from qfsjb"), "20 | 97.5 | 0 | 7\n");
 
   // A second run finds component 42 at price 0, so its hj becomes 0: the
   // material part of 4 drops to 7 + 3 = 10, x 2 = 20; fcjj 30 + 31.5 + 20.
   RunWholeProject(p);
   EXPECT_EQ(p.Rows("select dj,hj,cldj,clhj from gjcl where clid=4"), "21 | 42 | 10 | 20\n");
-  EXPECT_EQ(p.Rows("select rgjj,fcjj,jxjj from qfsjb"), "20 | 81.5 | 2\n");
+  EXPECT_EQ(p.Rows("select rgjj,fcjj,jxjj from qfsjb"), "20 | 81.5 | 7\n");
 }
 
 TEST(BasePrices, PercentageLinesArePricedOnTheirOwnOrTheNamedRow) {

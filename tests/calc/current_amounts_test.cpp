@@ -69,7 +69,7 @@ TEST(CurrentAmounts, OrdinaryPercentageRowsChargeOnTheirOwnRow) {
   Lines(p, "fxrgb", "(1,100,120),(2,100,100)");
   Materials(p, "(1,'',50,50)");
   Lines(p, "fxjxb", "(1,80,90)");
-  Percent(p, "gjrg", "(1,'QT',10,100,10,0),(2,'QT',10,100,10,0)");
+  Percent(p, "gjrg", "(1,'QT',10,100,10,0),(2,'QT',10,90,9,0)");
   Percent(p, "gjcl", "(1,'QC',4,50,2,0)");
   p.Execute("update gjcl set cllb='主材'");  // still counted as ordinary material
   Percent(p, "gjjx", "(1,'QJ',5,80,4,0),(1,'J000FH',1,0,3,0),(1,'J000FI',1,0,1,0)");
@@ -80,13 +80,14 @@ TEST(CurrentAmounts, OrdinaryPercentageRowsChargeOnTheirOwnRow) {
   // 90*5/100 = 4.5; the two kept codes as stored; gjjx.xxj/xhj untouched.
   EXPECT_EQ(p.Rows("select ysid,bh,xxj,xhj,null,null from gjrg union all select ysid,bh,xxj,xhj,null,null from gjcl "
                    "union all select ysid,bh,xxj2,xhj2,xxj,xhj from gjjx"),
-            "1 | QT | 120 | 12 | NULL | NULL\n2 | QT | 100 | 10 | NULL | NULL\n1 | QC | 50 | 2 | NULL | NULL\n"
+            "1 | QT | 120 | 12 | NULL | NULL\n2 | QT | 90 | 9 | NULL | NULL\n1 | QC | 50 | 2 | NULL | NULL\n"
             "1 | QJ | 90 | 4.5 | 0 | 0\n1 | J000FH | 30 | 3 | 77 | 7.7\n1 | J000FI | 20 | 1 | 0 | 0\n");
   // Row 1: rgf 120+12 = 132, fcf 50+2 = 52, jxf 90+4.5+3+1 = 98.5; differences
-  // 132-110 = 22, 52-52 = 0, 98.5-88 = 10.5. Row 2: 100+10, settled at base 110.
+  // 132-110 = 22, 52-52 = 0, 98.5-88 = 10.5. Row 2: 100+9 = 109, a full 1
+  // from its base 110: not settled.
   EXPECT_EQ(p.Rows(kFigures),
             "1 | 132 | 1 | 52 | 0 | 98.5 | 22 | 0 | 0 | 10.5\n"
-            "2 | 110 | 1 | 0 | 0 | 0 | 0 | 0 | 0 | 0\n");
+            "2 | 109 | 1 | 0 | 0 | 0 | -1 | 0 | 0 | 0\n");
   // Every percentage row now has its analysis line, materials as ordinary.
   EXPECT_EQ(p.Rows("select bh,xxj,hj,xhj,quote(cllb) from fxclb where dw='%' union all "
                    "select bh,xxj,hj,xhj,null from fxjxb where dw='%'"),
