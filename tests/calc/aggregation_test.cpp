@@ -69,6 +69,7 @@ TEST(Aggregation, ProjectTablesCountPricedRowsAndMachinesAtTheirOwnPrice) {
   Project p;
   p.Execute("insert into zhys(ysid,qdlb,sjgcl) values (1,0,4),(2,1,2),(3,3,10),(4,0,0)");
   p.Execute("insert into gjrg(ysid,bh,dw,dj,sl) select ysid,'R1','工日',50,1.5 from zhys");
+  p.Execute("insert into gjrg(ysid,bh,dw,dj,sl) values (4,'R9','工日',50,1)");  // only where nothing is priced
   p.Execute("insert into gjjx(ysid,jxid,bh,dw,dj,xxj,xxj2,sl) select ysid,1,'J1','台班',100,120,125,0.5 from zhys");
   p.Execute("insert into gjjx(ysid,jxid,bh,dw,dj,sl) values (1,3,'J2','台班',10,0.333)");
   p.Execute("insert into gjjxfb(ysid,jxid,bh,dj,xxj,sl) values (1,1,'E1',1,1.5,10)");
@@ -77,8 +78,9 @@ TEST(Aggregation, ProjectTablesCountPricedRowsAndMachinesAtTheirOwnPrice) {
   Aggregate(p);
   // Every row has its analysis line; the project counts rows 1 and 2 only
   // (row 3 is left out, row 4 has no quantity): 1.5*4 + 1.5*2 = 9, 50*9 = 450.
-  EXPECT_EQ(p.Rows("select ysid,sl from fxrgb order by ysid"), "1 | 1.5\n2 | 1.5\n3 | 1.5\n4 | 1.5\n");
-  EXPECT_EQ(p.Rows("select sl,hj,xhj from gcrgb"), "9 | 450 | 450\n");
+  EXPECT_EQ(p.Rows("select ysid,bh,sl from fxrgb order by ysid,bh"),
+            "1 | R1 | 1.5\n2 | R1 | 1.5\n3 | R1 | 1.5\n4 | R1 | 1.5\n4 | R9 | 1\n");
+  EXPECT_EQ(p.Rows("select bh,sl,hj,xhj from gcrgb"), "R1 | 9 | 450 | 450\n");
   // jxtcb at the machine's own xxj: J1 0.5*4 + 0.5*2 = 3 (hj 300, xhj 120*3 =
   // 360); FJ 0.2*2*4 = 1.6 without a current price (80); J2 0.333*4 = 1.332
   // to four decimals, 13.32. gcjxb at xxj2: J1 125*3 = 375; FJ 0.4 per unit

@@ -120,10 +120,11 @@ TEST_F(BillItemPrice, FeeProgrammeModeAcceptsOnlyWholeNumbersSeparatedByCommas) 
     EXPECT_EQ(p.orvane().Messages()[0].style, 64);
     EXPECT_EQ(p.Snapshot(), before) << list;
   }
-  // Blanks around the ids are fine; only existing rows are mapped, each once.
+  // Blanks around the ids and a plus sign are fine; only existing rows are
+  // mapped, each once.
   p.orvane().ClearMessages();
   p.Execute("update qfsjb set sjgcl_qd=0");
-  Price(" 11 , 11,12,999 ", false, true);
+  Price(" 11 , +11,12,999 ", false, true);
   EXPECT_TRUE(p.orvane().Messages().empty());
   EXPECT_EQ(p.Rows("select ysid from qddyb where fb5=10 order by ysid"), "11\n12\n");
 }

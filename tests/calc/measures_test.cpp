@@ -33,7 +33,8 @@ class Measures : public ::testing::Test {
         "(17,8,7,'搬入','100',10,''),(18,9,7,'搬出','-100',10,''),(19,10,5,'脚手架',null,null,'1'),"
         "(20,10.5,0,'钢管脚手架',null,null,''),(21,11,7,'临时设施','200',50,''),"
         "(22,12,6,'冬雨季施工','工程量清单计价',null,''),(23,13,6,'已完工程保护','工程量清单计价',0,''),"
-        "(24,14,6,'排水','未定义的名称',10,''))");
+        "(24,14,6,'排水','未定义的名称',10,''),(25,10.7,null,'备注行',null,null,''),(26,15,1,'其他措施',null,null,''),"
+        "(27,16,7,'尾项','50',10,''))");
     // A row of the sub-item bill is no measure, whatever its level.
     p.Execute("insert into zhys(ysid,sjxh,qdlb,fbcch,jsjs,zdycsfl,sjdj,sjbj) values (30,0,0,6,'1000',10,5,5)");
   }
@@ -55,7 +56,8 @@ TEST_F(Measures, PricesItemsByFormulaRollsDetailLinesUpAndWarnsOfALineUnderNoIte
   // 16: 1000*5/100 = 50 stays: its lines 10 and -10 sum to exactly 0; its
   //     formula is cleared all the same.
   // 19 (bill item) keeps 800; 21 (under no item): 200*50/100 = 100, counted
-  // nowhere; 22 rate null, 23 rate 0, 24 unknown name: 0.
+  // nowhere; 22 rate null, 23 rate 0, 24 unknown name: 0; the section 26
+  // closes item 24, so its line 27 (50*10/100 = 5) is under no item either.
   EXPECT_EQ(Measured(),
             "30 | 5 | 5 | 1000\n"
             "10 | 77 | 77 | NULL\n"
@@ -69,22 +71,26 @@ TEST_F(Measures, PricesItemsByFormulaRollsDetailLinesUpAndWarnsOfALineUnderNoIte
             "18 | -10 | -10 | -100\n"
             "19 | 77 | 800 | NULL\n"
             "20 | 77 | 77 | NULL\n"
+            "25 | 77 | 77 | NULL\n"
             "21 | 100 | 100 | 200\n"
             "22 | 0 | 0 | 工程量清单计价\n"
             "23 | 0 | 0 | 工程量清单计价\n"
-            "24 | 0 | 0 | 未定义的名称\n");
+            "24 | 0 | 0 | 未定义的名称\n"
+            "26 | 77 | 77 | NULL\n"
+            "27 | 5 | 5 | 50\n");
   // Totals of the items priced as a whole and the bill items:
   //   措施项目计价 1250 + 559.25 + 50 + 800 = 2659.25 (lines only through items)
   //   施工组织措施 1250 + 559.25 + 50 = 1859.25
   //   安全文明施工措施费 1250 (the bill item 19 marked '1' is no level-6 item)
   EXPECT_EQ(p.Rows("select fymc, blsz from qfblb where fymc like '%措施%'"),
             "措施项目计价 | 2659.25\n施工组织措施 | 1859.25\n安全文明施工措施费 | 1250\n");
-  // The line is the 12th row of the measure bill in display order: the quota
-  // sub-item 20 counts among the rows.
-  ASSERT_EQ(seen.size(), 1u);
-  EXPECT_EQ(seen[0].prompt, "措施项目中第12行费用[临时设施]没有对应的清单，会导致本记录费用不统计，请检查！");
+  // Positions count every row of the measure bill in display order, the
+  // quota sub-item 20 and the row 25 without a level included.
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].prompt, "措施项目中第13行费用[临时设施]没有对应的清单，会导致本记录费用不统计，请检查！");
   EXPECT_EQ(seen[0].style, 48);
   EXPECT_EQ(seen[0].title, "提示");
+  EXPECT_EQ(seen[1].prompt, "措施项目中第18行费用[尾项]没有对应的清单，会导致本记录费用不统计，请检查！");
 
   // A second run: 12 lost its formula, 0 in the formula pass, then its lines
   // 559.25 again. 16 lost its formula too and its lines still sum to 0: 0.

@@ -17,9 +17,11 @@ using testing::Project;
 constexpr const char* kQuotaPricing = "定额计价法";
 constexpr const char* kBillPricing = "清单计价法";
 
-// A fee programme line of the unit price (kind 1), in calculation order n.
+// A fee programme line of the unit price (kind 1), in calculation order n;
+// the display numbers run the other way, so only jsxh can give the order.
 void AddLine(Project& p, int n, const char* code, const char* formula) {
-  p.Insert("qfjjcxb", {{"sjxh", n}, {"fycode", code}, {"fymc", code}, {"sjgs", formula}, {"leixing", 1}, {"jsxh", n}});
+  p.Insert("qfjjcxb",
+           {{"sjxh", 10 - n}, {"fycode", code}, {"fymc", code}, {"sjgs", formula}, {"leixing", 1}, {"jsxh", n}});
 }
 
 TEST(FixedRates, SubItemFeesFollowTheirFeeBasis) {
@@ -94,12 +96,12 @@ TEST_F(BillItems, AFailingLabourPriceIsSkippedButNothingElseIs) {
 
 // Sections over two bill items and three sub-items:
 //   100 (level 1, bzj false) > 200 (level 2, bzj true) > bill item 10 > sub-items 11, 12
-//   100 > bill item 20 > sub-item 21;  300 (level 3) has nothing under it.
+//   100 > bill item 20 > sub-item 21;  300 (level 3, bzj true) has nothing under it.
 class Sections : public ::testing::Test {
  protected:
   void SetUp() override {
     p.Execute(R"(insert into zhys (ysid,fbcch,bzj,yssl,sjdj,zcfdj) values
-        (100, 1, 0, 1, 5, 0), (200, 2, 1, 1, 5, 0), (300, 3, 0, 1, 5, 0),
+        (100, 1, 0, 1, 5, 0), (200, 2, 1, 1, 5, 0), (300, 3, 1, 1, 5, 0),
         (10, 5, null, 1.9, 0, 0), (11, 0, null, 3, 0, 1), (12, 0, null, 2, 0, 1))");
     // Sub-items on another fee basis, so their fees stay 0.
     p.Execute(R"(insert into qfsjb (ysid,fbcch,jsjs,rgf,zcf,sjgcl,sjgcl_qd,zcf_qd,zgj_qd,zgjhj_qd,rgjj,fcjj,jxjj) values
@@ -214,19 +216,20 @@ TEST_F(FeeProgramme, BillItemLinesRunOnTheSummedComponents) {
   p.Execute(
       R"(insert into qfsjb (ysid,fbcch,jsjs,sjgcl,sjgcl_qd,glffl,lrfl,rgf,jxf,fcf,fcjj,fcjc,zcf,zcjj,zcjc,zhdj) values
       (10, 5, null,        2, 0,   0.3, 0.2, 0,  0, 0,   0, 0,   0, 0, 0, 0),
-      (11, 0, '人工+机械', 0, 0.5, 0,   0,   10, 2, 4,   3, 1,   7, 6, 1, 0),
+      (11, 0, '人工+机械', 0, 0.5, 0,   0,   10, 2, 4.2, 3, 1,   7, 6, 1, 0),
       (12, 0, '人工',      0, 1.5, 0,   0,   20, 4, 1.2, 1, 0.2, 2, 2, 0, 0),
       (30, 5, null,        2, 0,   0,   0,   4,  0, 0,   0, 0,   0, 0, 0, 9))");
   p.Execute("insert into qddyb (ysid,fb5) values (11,10),(12,10)");  // bill item 30 has no sub-items
   Rates("(11,10,5,0,100),(12,10,5,0,100)");
   ASSERT_EQ(p.orvane().JiSuanZHDJ_QB(kBillPricing, true), "");
   EXPECT_EQ(p.Rows("select ysid,glf,lr,zhdj from qfsjb where fbcch=0 order by ysid"),
-            // 12*0.1=1.2, 0.6; 10+4+7+2+1.2+0.6 = 24.8
-            "11 | 1.2 | 0.6 | 24.8\n"
+            // 12*0.1=1.2, 0.6; 10+4.2+7+2+1.2+0.6 = 25
+            "11 | 1.2 | 0.6 | 25\n"
             // 20*0.1=2, 1; 20+1.2+2+4+2+1 = 30.2
             "12 | 2 | 1 | 30.2\n");
   EXPECT_EQ(p.Rows("select ysid,rgf,fcf,zcf,zcf_qd,jxf,glf,lr,zhdj,zhbj from qfsjb where fbcch=5 order by ysid"),
-            // rgf 10*0.5+20*1.5=35; fcf = fcjj 3 + fcjc 0.8 = 3.8; zcf = (6+1)*0.5+2*1.5 = 6.5
+            // rgf 10*0.5+20*1.5=35; fcf = fcjj 3 + fcjc 0.8 = 3.8 (not the sub-items' own
+            // settled 4.2*0.5+1.2*1.5 = 3.9); zcf = (6+1)*0.5+2*1.5 = 6.5
             // jxf 1+6=7; glf 0.6+3=3.6 and lr 0.3+1.5=1.8 kept by their lines
             // aqwm (3.6+1.8)*1+0.5 = 5.9; zhdj 35+3.8+6.5+7+3.6+1.8+5.9 = 63.6; *2 = 127.2
             "10 | 35 | 3.8 | 6.5 | 6.5 | 7 | 3.6 | 1.8 | 63.6 | 127.2\n"
