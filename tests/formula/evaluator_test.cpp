@@ -23,12 +23,13 @@ TEST(Evaluator, OperatorsFollowThePrecedenceAndAssociativityOfTheScriptLanguage)
   // ^ binds tighter than the sign and associates left: -(2^2), (2^3)^2,
   // (2^-1)^2. / always divides as real; \ and Mod round their operands half
   // to even first (7.5\2 is 8\2, 6.5\2 is 6\2, 2.5 Mod 2 is 2 Mod 2), then
-  // truncate towards 0 with the sign of the dividend. * binds tighter than \,
-  // \ tighter than Mod, Mod tighter than +.
+  // truncate towards 0 with the sign of the dividend. * binds tighter than
+  // integer division (7\(2*2)), which binds tighter than Mod (9 Mod (6\2)),
+  // and Mod tighter than +.
   // clang-format off
   ExpectValues({{"-2^2", -4},         {"2^3^2", 64},       {"1+2*3", 7},         {"2*-3", -6},
                 {"2^-1^2", 0.25},     {"10-4-3", 3},       {"12/4/3", 1},        {"7/2", 3.5},
-                {"7\\2", 3},          {"7 Mod 3", 1},      {"7\\2*2", 1},        {"7 Mod 4\\2", 1},
+                {"7\\2", 3},          {"7 Mod 3", 1},      {"7\\2*2", 1},        {"9 Mod 6\\2", 0},
                 {"1+7 mod 3", 2},     {"--2", 2},          {"1.5E-1", 0.15},     {"(1+2)*(3-(4-5))", 12},
                 {"7.5\\2", 4},        {"6.5\\2", 3},       {"-7\\2", -3},        {"-7 Mod 3", -1},
                 {"2.5 Mod 2", 0},     {"9 Mod 2.5", 1},    {" 1.5e3 + .5 + 2. ", 1502.5}});
@@ -48,13 +49,13 @@ TEST(Evaluator, ComparisonsGiveMinusOneOrZeroAndLogicWorksBitwise) {
 }
 
 TEST(Evaluator, TextsFunctionsAndConversionsFollowTheScriptLanguage) {
-  // Two texts join with +, a number makes + add; & joins after + and writes
-  // numbers with 15 digits. PI has seven decimals; CEIL(x) is Fix(x)+1;
+  // Two texts join with +, a number makes + add; & joins after + and -
+  // (1 & (10-5)) and writes numbers with 15 digits. PI has seven decimals; CEIL(x) is Fix(x)+1;
   // asin(x) is Atn(x/Sqr(1-x*x)); RTOD and DTOR convert with that PI; Round,
   // CInt and CLng round half to even.
   // clang-format off
   ExpectValues({{"\"1\"+\"2\"", 12},                {"\"1\"+2", 3},                {"\" 2.5 \"*2", 5},
-                {"1 & 2+3", 15},                    {"0.1+0.2 & \"\"", 0.3},       {"PI*2", 6.2831852},
+                {"1 & 10-5", 15},                    {"0.1+0.2 & \"\"", 0.3},       {"PI*2", 6.2831852},
                 {"pi()", 3.1415926},                {"CEIL(2)", 3},                {"CEIL(-1.5)", 0},
                 {"asin(-1)", 0},                    {"RTOD(1)", 180 / 3.1415926},  {"DTOR(180)", 3.1415926},
                 {"Atan(1)+Atn(1)", 2 * std::atan(1.0)},                            {"SQRT(16)+sqr(9)", 7},

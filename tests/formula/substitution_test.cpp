@@ -118,10 +118,10 @@ TEST(LineReferences, ReplacedByTheResultsOfTheirLines) {
   EXPECT_EQ(JiSuanGS(ReplaceLineReferences("10%*[1]", results)), 30);
   // [12] is replaced as a whole: line 1 never replaces part of it.
   EXPECT_EQ(ReplaceLineReferences("[12]-[1]+[2]*[1]+[0]", results), "7-300+12.5*300+0");
-  // Only "[" + the number's text + "]" is replaced: [2.7] lists 2 but stays,
+  // Only "[" + the number's text + "]" is replaced: [2.7] and [02] list 2 but stay,
   // and the formula fails to evaluate. References after the end of the scan
   // are replaced all the same.
-  EXPECT_EQ(ReplaceLineReferences("[2.7]+[2]", results), "[2.7]+12.5");
+  EXPECT_EQ(ReplaceLineReferences("[2.7]+[02]+[2]", results), "[2.7]+[02]+12.5");
   EXPECT_EQ(ReplaceLineReferences("[1]+a]+[1]+[2]", results), "300+a]+300+[2]");
   // 70000 is no line number, and none of its 16-bit shadows (70000 - 65536 = 4464).
   EXPECT_EQ(ReplaceLineReferences("[1]+a]+[70000]", std::vector<double>(4465, 1.0)), "1+a]+[70000]");
