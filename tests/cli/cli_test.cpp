@@ -90,6 +90,13 @@ TEST_F(CommandLine, CallAnswersTwoForUsageErrorsAndUnusableDatabases) {
                                        PathOf("missing.db") + " HuiZongRCJ", PathOf("junk.db") + " HuiZongRCJ"}) {
     EXPECT_EQ(Quillmere("call " + arguments).status, 2) << arguments;
   }
+  // A member that reports a failure answers 1: here the single-row
+  // recalculation of a project without fee rows.
+  {
+    Connection c = Connection::Open(db);
+    c.Execute("drop table qfsjb");
+  }
+  EXPECT_EQ(Quillmere("call " + db + " JiSuanZHDJ 1 false").status, 1);
   EXPECT_EQ(Quillmere("--version").status, 0);
   EXPECT_EQ(Quillmere("call --help").status, 0);
 }

@@ -62,8 +62,8 @@ TEST(Evaluator, TextsFunctionsAndConversionsFollowTheScriptLanguage) {
                 {"asin(0.5)", std::atan(0.5 / std::sqrt(0.75))},                   {"IIF(\"true\",1,2)", 1},
                 {"IIF(0,2,3)+iif(500>300,500*0.02,300*0.03)", 13},                 {"Int(\"2.7\")", 2},
                 {"Int(-2.5)+Fix(-2.5)", -5},        {"Round(2.125,2)", 2.12},      {"Round(2.135,2)", 2.14},
-                {"Round(2.5)+Round(3.5)+Round(-2.5)", 4},                          {"CInt(32767.4)", 32767},
-                {"CInt(2.5)+CInt(3.5)+CLng(-2.5)", 4},                             {"CDbl(\"1.25\")*4", 5},
+                {"Round(2.5)*10+Round(-2.5)", 18},                                 {"CInt(2.5)+CInt(3.5)", 6},
+                {"CInt(32767.4)+CLng(-2.5)", 32765},                               {"CDbl(\"1.25\")*4", 5},
                 {"Abs(-3)+Sgn(-0.1)+Sgn(0)+Sgn(7)", 3},                            {"True+False", -1},
                 {"Exp(1)+Log(10)", std::exp(1.0) + std::log(10.0)},                {"5 ' the site fee", 5},
                 {"Sin(1)+Cos(1)+Tan(1)", std::sin(1.0) + std::cos(1.0) + std::tan(1.0)},
@@ -87,12 +87,16 @@ TEST(Evaluator, AnyErrorMakesTheFormulaCountAsZeroWithTheFirstReason) {
       {"3000000000\\1", "Overflow"},  // beyond 32 bits
       {"10^400", "Overflow"},
       {"1e400", "Overflow"},
+      {"1e308*10", "Overflow"},
+      {"Exp(1000)", "Overflow"},
       {"CInt(32767.5)", "Overflow"},  // rounds to 32768
       {"CLng(2147483648)", "Overflow"},
       {"(-8)^(1/3)", "Invalid procedure call or argument"},
       {"Sqr(-1)", "Invalid procedure call or argument: 'Sqr'"},
       {"Round(2.5,-1)", "Invalid procedure call or argument: 'Round'"},
+      {"Log(0)", "Invalid procedure call or argument: 'Log'"},
       {"Sqr", "Wrong number of arguments or invalid property assignment: 'Sqr'"},
+      {"Round(1,2,3)", "Wrong number of arguments or invalid property assignment: 'Round'"},
       {"\"a\"+1", "Type mismatch"},
       {"\"a\"\"b\"", "Type mismatch"},
       {"(1=1) & \"\"", "Type mismatch"},  // "True" is no number
