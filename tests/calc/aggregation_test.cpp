@@ -96,7 +96,7 @@ TEST(Aggregation, ProjectTablesCountPricedRowsAndMachinesAtTheirOwnPrice) {
             "5 | 5 | 2.5\n20 | 20 | 30\n");
 }
 
-TEST(Aggregation, ListedMaterialsAreMarkedByNameSpecificationAndEffectivePrice) {
+TEST(Aggregation, ListedMaterialsAreMarkedByNameGradeAndEffectivePrice) {
   Project p;
   p.Execute("insert into zhys(ysid,qdlb,sjgcl) values (1,0,2),(2,0,1),(3,0,1)");
   p.Execute(
@@ -110,7 +110,7 @@ TEST(Aggregation, ListedMaterialsAreMarkedByNameSpecificationAndEffectivePrice) 
       "('C1','钢筋','Φ12','t',4000,0,9,9),"  // the current price is the effective one
       "('C2','水泥','','t',400,1,9,9),"      // owner-supplied ...
       "('C2','水泥','','t',400,0,9,9),"      // ... and provisional: owner-supplied wins on the sub-item
-      "('C3','砂',null,'t',80,null,9,9),"    // a null specification expects "砂 "
+      "('C3','砂',null,'t',80,null,9,9),"    // a null ggxh expects "砂 "
       "('C4','石子','','t',60,0,9,9),"       // effective price 65, not 60
       "('C5','钢筋','','t',10,null,9,9)");   // matches two project lines
   p.Execute(

@@ -181,7 +181,7 @@ TEST_F(BillItemPrice, ProvisionalPriceClassesFollowTheList) {
       ('A5', '钢',   'Q235', 't', 10,    0))");
   Price("11", false, false);
   EXPECT_EQ(p.Rows("select bh,xhj,cllb from qdclb order by bh"),
-            // an entry without specification matches the bare name (regression: the
+            // an entry without ggxh matches the bare name (regression: the
             // name was always built with a blank, so it never matched here)
             "A1 | 50 | 2\n"
             // main material at the listed current price
@@ -190,7 +190,7 @@ TEST_F(BillItemPrice, ProvisionalPriceClassesFollowTheList) {
             "A3 | 300 | 1\n"
             // a price that differs in any digit does not match
             "A4 | 0.52 | 0\n"
-            // the entry's specification is part of the name
+            // the entry's ggxh is part of the name
             "A5 | 10 | 0\n");
   // ordinary 50+0.52+10, main 70+300, provisional 50+70 (times 4 for the whole bill item)
   EXPECT_DOUBLE_EQ(zgj, 120);

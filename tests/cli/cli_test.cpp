@@ -119,6 +119,11 @@ TEST_F(CommandLine, CallPricesMemberByMemberAsTheLibraryDoes) {
   // The command line prints numbers with 15 significant digits.
   const auto number = [](double v) { return std::stod(NumberText(v)); };
   const auto text = [](const std::string& result) { return Json{{"result", result}, {"out", Json::object()}}; };
+  const auto bill_item = [&](ClsOrvane& o, const char* subitems, bool fee_programme) {
+    double zgj = 3;
+    const double price = o.JiSuanQDDJ(121, subitems, false, zgj, fee_programme);
+    return Json{{"result", number(price)}, {"out", {{"dblZgj", number(zgj)}}}};
+  };
   const struct {
     std::string arguments;
     int status;
@@ -153,22 +158,14 @@ TEST_F(CommandLine, CallPricesMemberByMemberAsTheLibraryDoes) {
        [&](ClsOrvane& o) {
          return Json{{"result", o.JiSuanZHDJ(1211, true)}, {"out", Json::object()}};
        }},
-      {"JiSuanQDDJ 121 1211,1212 false 3 false", 0,
-       [&](ClsOrvane& o) {
-         double zgj = 3;
-         const double price = o.JiSuanQDDJ(121, "1211,1212", false, zgj, false);
-         return Json{{"result", number(price)}, {"out", {{"dblZgj", number(zgj)}}}};
-       }},
+      {"JiSuanQDDJ 121 1211,1212 false 3 false", 0, [&](ClsOrvane& o) { return bill_item(o, "1211,1212", false); }},
       {"JiSuanQDDJ 121 '1211;drop table zhys' false 3 true", 1,
-       [&](ClsOrvane& o) {
-         double zgj = 3;
-         const double price = o.JiSuanQDDJ(121, "1211;drop table zhys", false, zgj, true);
-         return Json{{"result", number(price)}, {"out", {{"dblZgj", number(zgj)}}}};
-       }},
+       [&](ClsOrvane& o) { return bill_item(o, "1211;drop table zhys", true); }},
       {"JiSuanZHDJ_QB 清单计价法 false", 0, [&](ClsOrvane& o) { return text(o.JiSuanZHDJ_QB("清单计价法", false)); }},
       // Without its argument it is the call with false, which keeps the unit prices.
       {"ChongXinJSXXJ_QB", 0, [&](ClsOrvane& o) { return text(o.ChongXinJSXXJ_QB(false)); }},
   };
+  size_t boxes = 0;
   for (const auto& call : calls) {
     const Outcome run = Quillmere("call " + db + " " + call.arguments);
     Json expected = call.in_process(p.orvane());
@@ -177,12 +174,15 @@ TEST_F(CommandLine, CallPricesMemberByMemberAsTheLibraryDoes) {
     for (const Message& m : p.orvane().Messages()) {
       expected["messages"].push_back({{"prompt", m.prompt}, {"style", m.style}, {"title", m.title}});
     }
+    boxes += expected["messages"].size();
     p.orvane().ClearMessages();
     EXPECT_EQ(Json::parse(run.out), expected) << call.arguments;
     EXPECT_EQ(run.status, call.status) << call.arguments;
   }
   EXPECT_EQ(testing::Project(db).Snapshot(), p.Snapshot());
-  // The calls did price the project, and the measures did warn.
+  // The calls did price the project; the measures warned and the bill item
+  // price failed with a box each.
+  EXPECT_EQ(boxes, 2u);
   EXPECT_GT(p.Number("select shuzhi from gcxxb where mingc='工程造价'"), 500000);
 }
 

@@ -55,7 +55,7 @@ TEST(Evaluator, TextsFunctionsAndConversionsFollowTheScriptLanguage) {
   // CInt and CLng round half to even.
   // clang-format off
   ExpectValues({{"\"1\"+\"2\"", 12},                {"\"1\"+2", 3},                {"\" 2.5 \"*2", 5},
-                {"1 & 10-5", 15},                    {"0.1+0.2 & \"\"", 0.3},       {"PI*2", 6.2831852},
+                {"1 & 10-5", 15},                   {"0.1+0.2 & \"\"", 0.3},       {"PI*2", 6.2831852},
                 {"pi()", 3.1415926},                {"CEIL(2)", 3},                {"CEIL(-1.5)", 0},
                 {"asin(-1)", 0},                    {"RTOD(1)", 180 / 3.1415926},  {"DTOR(180)", 3.1415926},
                 {"Atan(1)+Atn(1)", 2 * std::atan(1.0)},                            {"SQRT(16)+sqr(9)", 7},
