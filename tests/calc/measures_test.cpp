@@ -101,9 +101,7 @@ TEST_F(Measures, PricesItemsByFormulaRollsDetailLinesUpAndWarnsOfALineUnderNoIte
 
 TEST_F(Measures, NothingHappensWithoutFeeVariables) {
   p.Execute("update qfblb set bllx=1");
-  const std::string before = p.Snapshot();
-  EXPECT_EQ(p.orvane().JiSuanZDYCS(), "");
-  EXPECT_EQ(p.Snapshot(), before);
+  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanZDYCS(); }), "");
   EXPECT_TRUE(p.orvane().Messages().empty());
 }
 

@@ -94,9 +94,8 @@ TEST(Organise, AStopLeavesTheProjectAsItWas) {
   p.Execute("insert into qddyb(ysid,fb5) values (99,98)");
 
   // The sub-item bill was written back before the measure bill stopped.
-  const std::string before = p.Snapshot();
-  EXPECT_EQ(p.orvane().ZhengLiGCShuJu(true), "当前措施项目清单中第 5 行子目没有对应到清单");
-  EXPECT_EQ(p.Snapshot(), before);
+  EXPECT_EQ(p.Unchanged([&] { return p.orvane().ZhengLiGCShuJu(true); }),
+            "当前措施项目清单中第 5 行子目没有对应到清单");
   ASSERT_EQ(p.orvane().ZhengLiGCShuJu(false), "");
   EXPECT_EQ(p.Rows("select ysid,fb1,fb5 from qddyb order by ysid"), "1 | 10 | 50\n2 | 11 | 51\n3 | 11 | 0\n");
 }

@@ -82,15 +82,11 @@ TEST_F(SummaryTable, NothingToCalculateChangesNothing) {
   double per_area = -2;
   // No summary lines (only a unit-price line).
   p.Insert("qfjjcxb", {{"leixing", 1}, {"jsxh", 1}, {"sjxh", 1}, {"jsjs", "1"}, {"fl", 100}});
-  const std::string before = p.Snapshot();
-  EXPECT_EQ(p.orvane().JiSuanHZB(100, cost, per_area), "");
-  EXPECT_EQ(p.Snapshot(), before);
+  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanHZB(100, cost, per_area); }), "");
   // Summary lines but no fee variables of kind 2.
   Lines("(1,1,'5',100)");
   p.Execute("update qfblb set bllx=1");
-  const std::string again = p.Snapshot();
-  EXPECT_EQ(p.orvane().JiSuanHZB(100, cost, per_area), "");
-  EXPECT_EQ(p.Snapshot(), again);
+  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanHZB(100, cost, per_area); }), "");
   EXPECT_EQ(cost, -1);
   EXPECT_EQ(per_area, -2);
 }
@@ -100,14 +96,10 @@ TEST_F(SummaryTable, FailureChangesNothingAndKeepsTheCallersValues) {
   double cost = -1;
   double per_area = -2;
   // Only two lines: [3] is beyond them.
-  const std::string before = p.Snapshot();
-  EXPECT_EQ(p.orvane().JiSuanHZB(100, cost, per_area), "Subscript out of range");
-  EXPECT_EQ(p.Snapshot(), before);
+  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanHZB(100, cost, per_area); }), "Subscript out of range");
   // A line without a rate.
   p.Execute("update qfjjcxb set jsjs='[1]', fl=NULL where sjxh=2");
-  const std::string again = p.Snapshot();
-  EXPECT_EQ(p.orvane().JiSuanHZB(100, cost, per_area), "Invalid use of Null");
-  EXPECT_EQ(p.Snapshot(), again);
+  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanHZB(100, cost, per_area); }), "Invalid use of Null");
   EXPECT_EQ(cost, -1);
   EXPECT_EQ(per_area, -2);
 
@@ -115,9 +107,7 @@ TEST_F(SummaryTable, FailureChangesNothingAndKeepsTheCallersValues) {
   // batch, the cost fails to be stored, and the batch rolls back too.
   p.Execute("update qfjjcxb set fl=100 where sjxh=2");
   p.Execute("drop table gcxxb");
-  const std::string without = p.Snapshot();
-  EXPECT_EQ(p.orvane().JiSuanHZB(100, cost, per_area), "no such table: gcxxb");
-  EXPECT_EQ(p.Snapshot(), without);
+  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanHZB(100, cost, per_area); }), "no such table: gcxxb");
   EXPECT_EQ(cost, -1);
 }
 

@@ -24,9 +24,7 @@ TEST_F(Recordsets, AQueryWithoutRowsCountsZeroAndWritesNothing) {
   ASSERT_TRUE(DaKaiJLJ("select ysid,yssl from zhys where ysid=99", p.db(), rs));
   EXPECT_EQ(rs.RecordCount(), 0);
   EXPECT_TRUE(rs.Eof());
-  const std::string before = p.Snapshot();
-  rs.UpdateBatch();
-  EXPECT_EQ(p.Snapshot(), before);
+  p.Unchanged([&] { rs.UpdateBatch(); });
 }
 
 TEST_F(Recordsets, WalksInQueryOrderAndReadsFieldsByAnyCase) {
@@ -79,9 +77,7 @@ TEST_F(Recordsets, UpdateBatchWritesNoneWhenOneEditFails) {
   rs.SetField("yssl", 70.0);
   rs.MoveNext();
   rs.SetField("zhmc", std::string("bad"));
-  const std::string before = p.Snapshot();
-  EXPECT_THROW(rs.UpdateBatch(), Error);
-  EXPECT_EQ(p.Snapshot(), before);
+  p.Unchanged([&] { EXPECT_THROW(rs.UpdateBatch(), Error); });
 }
 
 TEST_F(Recordsets, FieldsOfAJoinOrAnExpressionCannotBeWrittenBack) {

@@ -141,9 +141,7 @@ TEST(ProjectSchema, IndexesAreRecreatedWhenMissingAndNeverDuplicated) {
 
 TEST(ProjectSchema, CreatingTwiceFailsAndChangesNothing) {
   Project p;
-  const std::string before = p.Snapshot();
-  EXPECT_THROW(CreateProjectSchema(p.db()), Error);
-  EXPECT_EQ(p.Snapshot(), before);
+  p.Unchanged([&] { EXPECT_THROW(CreateProjectSchema(p.db()), Error); });
 }
 
 }  // namespace

@@ -5,10 +5,13 @@
 #ifndef QUILLMERE_TESTS_SUPPORT_PROJECT_FIXTURE_H_
 #define QUILLMERE_TESTS_SUPPORT_PROJECT_FIXTURE_H_
 
+#include <gtest/gtest.h>
+
 #include <cstddef>
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include "quillmere/cls_orvane.h"
@@ -52,6 +55,20 @@ class Project {
   // Every table with its columns and all its rows in a fixed order: equal
   // snapshots mean an unchanged database.
   std::string Snapshot();
+  // The result of `call`, which must leave the database exactly as it was (a
+  // member that fails rolls back); a change is a test failure.
+  template <typename Call>
+  auto Unchanged(Call&& call) {
+    const std::string before = Snapshot();
+    if constexpr (std::is_void_v<decltype(call())>) {
+      call();
+      EXPECT_EQ(Snapshot(), before) << "the database changed";
+    } else {
+      auto result = call();
+      EXPECT_EQ(Snapshot(), before) << "the database changed";
+      return result;
+    }
+  }
 
  private:
   Connection connection_;
