@@ -16,14 +16,16 @@ namespace {
 using testing::Project;
 
 // A measure bill with items priced by formula, with and without detail
-// lines, and a detail line after a bill item, under no measure item.
+// lines, a detail line after a bill item and one after a section, both under
+// no measure item, and a row without a level.
 class Measures : public ::testing::Test {
  protected:
   void SetUp() override {
     p.Execute(
         "insert into qfblb(fymc,blsz,bllx) values ('工程量清单计价',50000,2),('人工费(分部分项)',1234.5,2),"
         "('措施项目计价',-1,2),('施工组织措施',-1,2),('安全文明施工措施费',-1,2)");
-    // (ysid, sjxh, fbcch, zhmc, jsjs, zdycsfl, bhlb)
+    // (ysid, sjxh, fbcch, zhmc, jsjs, zdycsfl, bhlb); every row priced 77 by
+    // an earlier run, the bill item 19 at 800.
     p.Execute(
         "insert into zhys(qdlb,sjdj,sjbj,ysid,sjxh,fbcch,zhmc,jsjs,zdycsfl,bhlb) "
         "select 1,77,iif(column1=19,800,77),* from (values "
