@@ -93,7 +93,7 @@ std::string LinkedCodeList(const ResourceKind& kind) {
 class BasePricing {
  public:
   BasePricing(Connection& connection, const Scope& scope)
-      : connection_(connection), scope_(scope), params_(scope.params()) {}
+      : scope_(scope), run_(connection, scope) {}
 
   void Run() {
     RebuildFeeRows();
@@ -107,7 +107,7 @@ class BasePricing {
   }
 
  private:
-  void Execute(const std::string& sql) { connection_.Execute(sql, params_); }
+  void Execute(const std::string& sql) { run_(sql); }
 
   void RebuildFeeRows() {
     Execute("delete from qfsjb" + scope_.Where());
@@ -257,9 +257,8 @@ class BasePricing {
     }
   }
 
-  Connection& connection_;
   const Scope& scope_;
-  const Params params_;
+  StageRunner run_;
 };
 
 }  // namespace

@@ -123,7 +123,7 @@ std::string RecomputeAssignments(Kind kind) {
 class CurrentPricing {
  public:
   CurrentPricing(Connection& connection, const Scope& scope)
-      : connection_(connection), scope_(scope), params_(scope.params()) {}
+      : scope_(scope), run_(connection, scope) {}
 
   void Run(bool clear_results) {
     if (scope_.whole()) {
@@ -144,7 +144,7 @@ class CurrentPricing {
   }
 
  private:
-  void Execute(const std::string& sql) { connection_.Execute(sql, params_); }
+  void Execute(const std::string& sql) { run_(sql); }
 
   // The whole project looks every line up in its list; one row keeps the
   // prices stored on its lines (a price the user set survives) and only
@@ -221,9 +221,8 @@ class CurrentPricing {
     }
   }
 
-  Connection& connection_;
   const Scope& scope_;
-  const Params params_;
+  StageRunner run_;
 };
 
 }  // namespace

@@ -52,16 +52,14 @@ std::string SubItemRows(const Scope& scope, std::string_view alias = "") {
 }
 
 void PriceSubItemsAtFixedRates(Connection& c, const Scope& scope) {
-  const Params params = scope.params();
+  StageRunner run(c, scope);
   for (const auto& [rows, amount] : kFeeBases) {
     const std::string base(amount);
-    c.Execute("update qfsjb set glf=format(" + base + "*glffl,'0.##'),lr=format(" + base + "*lrfl,'0.##') where " +
-                  rows + " and " + SubItemRows(scope),
-              params);
+    run("update qfsjb set glf=format(" + base + "*glffl,'0.##'),lr=format(" + base + "*lrfl,'0.##') where " + rows +
+        " and " + SubItemRows(scope));
   }
-  c.Execute("update qfsjb set zhdj=rgf+fcf+zcf+jxf+glf+lr,zhbj=format((rgf+fcf+zcf+jxf+glf+lr)*sjgcl,'0.##') where " +
-                SubItemRows(scope),
-            params);
+  run("update qfsjb set zhdj=rgf+fcf+zcf+jxf+glf+lr,zhbj=format((rgf+fcf+zcf+jxf+glf+lr)*sjgcl,'0.##') where " +
+      SubItemRows(scope));
 }
 
 void RollUpBillItemsAtFixedRates(Connection& c) {
@@ -78,26 +76,24 @@ void RollUpBillItemsAtFixedRates(Connection& c) {
 // Prices the sub-items through the fee programme and returns the programme,
 // which the bill items run again.
 std::vector<FeeLine> PriceSubItemsByProgramme(Connection& c, const Scope& scope) {
-  const Params params = scope.params();
-  c.Execute("delete from temp_qfsjb" + scope.Where("ysid"), params);
-  InsertAllColumns(c, "temp_qfsjb", "qfsjb", scope.Where("ysid"), params);
+  StageRunner run(c, scope);
+  run("delete from temp_qfsjb" + scope.Where("ysid"));
+  InsertAllColumns(c, "temp_qfsjb", "qfsjb", scope.Where("ysid"), scope.params());
   std::vector<FeeLine> programme = ReadFeeProgramme(c);
   for (const FeeLine& line : programme) {
     const std::string fee = FeeColumn(line.code);
     const std::string rate = FeeColumn(line.code, "_FL");
     // The sub-item's rate of this fee comes from the host's rate table; should
     // it hold several rows for one estimate row, the first stored counts.
-    c.Execute("update temp_qfsjb as aaa set " + rate + "=bbb." + rate +
-                  " from temp_zhys as bbb where aaa.ysid=bbb.ysid"
-                  " and bbb.rowid=(select min(rowid) from temp_zhys where ysid=aaa.ysid) and " +
-                  SubItemRows(scope, "aaa."),
-              params);
+    run("update temp_qfsjb as aaa set " + rate + "=bbb." + rate +
+        " from temp_zhys as bbb where aaa.ysid=bbb.ysid"
+        " and bbb.rowid=(select min(rowid) from temp_zhys where ysid=aaa.ysid) and " +
+        SubItemRows(scope, "aaa."));
     // Rates are in percent. Each line sees the fees of the lines before it,
     // since each statement stores its fee before the next one runs.
     for (const auto& [rows, amount] : kFeeBases) {
-      c.Execute("update temp_qfsjb set " + fee + "=format((" + SubItemFormula(line, amount) + ")*" + rate +
-                    "/100.0,'0.##') where " + rows + " and " + SubItemRows(scope),
-                params);
+      run("update temp_qfsjb set " + fee + "=format((" + SubItemFormula(line, amount) + ")*" + rate +
+          "/100.0,'0.##') where " + rows + " and " + SubItemRows(scope));
     }
   }
   if (scope.whole()) {
@@ -105,7 +101,7 @@ std::vector<FeeLine> PriceSubItemsByProgramme(Connection& c, const Scope& scope)
   } else {
     // The recalculated row has always kept its total unrounded, as hosts
     // read it; the whole-project run rounds it.
-    c.Execute(CopyBackWorkingRows("bbb.zhdj*aaa.sjgcl", "aaa.ysid=:ysid"), params);
+    run(CopyBackWorkingRows("bbb.zhdj*aaa.sjgcl", "aaa.ysid=:ysid"));
   }
   return programme;
 }
