@@ -163,7 +163,18 @@ const std::vector<Column> kFeeRowColumns = {
 // machine consumption on the machine (jxid), the lists on bh, mc, dw, the
 // bill mapping also on the bill item (fb5), and the resources on the row they
 // are charged on (ysid_gl) when the rows charged on a charged row are marked.
-const std::vector<std::pair<const char*, const char*>> kIndexes = {
+// The main-material refresh after every unit-price run compares each
+// sub-item's zcfhj and zcfdj with its fee row's zcf and its first priced main
+// material: the sub-items' figures, the fee rows' zcf and the priced main
+// materials each have an index of their own, narrow enough that the
+// comparison reads no table row (see RefreshMainMaterialPrices).
+struct Index {
+  const char* table;
+  const char* columns;
+  const char* name = nullptr;   // partial indexes are named for their rows
+  const char* where = nullptr;  // the rows of a partial index
+};
+const std::vector<Index> kIndexes = {
     {"zhys", "ysid"},          {"qfsjb", "ysid"},          {"temp_qfsjb", "ysid"},
     {"temp_zhys", "ysid"},     {"qddyb", "ysid"},          {"qddyb", "fb5"},
     {"fbdyb", "ysid"},         {"mbgjb", "ysid"},          {"mbgjb", "ysid_gl"},
@@ -177,6 +188,8 @@ const std::vector<std::pair<const char*, const char*>> kIndexes = {
     {"clzxj", "bh,mc,dw"},     {"jxzxj", "bh,mc,dw"},      {"zgjclb", "bh,mc,dw"},
     {"clxzb", "bh,mc,dw"},     {"gcclb", "bh,mc,dw"},      {"qfblb", "fymc"},
     {"gjrg", "ysid_gl"},       {"gjcl", "ysid_gl"},        {"gjjx", "ysid_gl"},
+    {"zhys", "ysid,fbcch,zcfhj,zcfdj"},   {"qfsjb", "ysid,zcf"},
+    {"gjcl", "ysid,cllb,dj,xxj", "idx_gjcl_priced_main_material", "cllb='主材' and dj<>0"},
 };
 
 std::string Declaration(const Column& column) {
@@ -242,12 +255,15 @@ void CreateProjectSchema(Connection& connection) {
 }
 
 void EnsureIndexes(Connection& connection) {
-  for (const auto& [table, columns] : kIndexes) {
-    std::string name = std::string("idx_") + table + "_" + columns;
+  for (const Index& index : kIndexes) {
+    std::string name = index.name ? index.name : std::string("idx_") + index.table + "_" + index.columns;
     for (char& c : name) {
       if (c == ',') c = '_';
     }
-    connection.Execute("CREATE INDEX IF NOT EXISTS \"" + name + "\" ON \"" + table + "\" (" + columns + ")");
+    std::string sql =
+        "CREATE INDEX IF NOT EXISTS \"" + name + "\" ON \"" + index.table + "\" (" + index.columns + ")";
+    if (index.where) sql += std::string(" WHERE ") + index.where;
+    connection.Execute(sql);
   }
 }
 
