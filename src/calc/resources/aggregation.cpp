@@ -198,7 +198,7 @@ void MarkListedMaterials(StageRunner& run) {
       "and c.dj=gcclb.dj and c.rowid<clxzb.rowid)");
 
   // An owner-supplied entry overrides a provisional one for the same material.
-  run("update gjcl set tzbz=''");
+  run("update gjcl set tzbz='' where tzbz is not ''");
   run("update gjcl set tzbz='暂估' " + ListedSubItemMaterial("(zgjclb.iszb is null or zgjclb.iszb=FALSE)"));
   run("update gjcl set tzbz='甲供' " + ListedSubItemMaterial("zgjclb.iszb=TRUE"));
 
@@ -216,7 +216,7 @@ void MarkListedMaterials(StageRunner& run) {
 void AggregateResources(Connection& connection, const Scope& scope) {
   StageRunner run(connection, scope);
 
-  run("update gjcl set cllb='' where cllb<>'主材'" + scope.And("gjcl.ysid"));
+  run("update gjcl set cllb='' where cllb<>'主材' and cllb<>''" + scope.And("gjcl.ysid"));
   if (scope.whole()) CountProjectMachines(run);
   StageLines(run, scope);
   GroupPerRow(run, scope);

@@ -162,8 +162,12 @@ class BasePricing {
               scope_.And("gjcl.ysid"));
       Execute("drop table " + t);
     }
-    // Every material's price is the unrounded sum of its parts.
-    Execute("update gjcl set dj=rgdj+cldj+jxdj,hj=format((rgdj+cldj+jxdj)*sl,'0.##')" + scope_.Where());
+    // Every material's price is the unrounded sum of its parts. An ordinary
+    // material's parts are its own price and amount, which stay as they are.
+    Execute(
+        "update gjcl set dj=rgdj+cldj+jxdj,hj=format((rgdj+cldj+jxdj)*sl,'0.##') "
+        "where (dj is not rgdj+cldj+jxdj or hj is not format((rgdj+cldj+jxdj)*sl,'0.##'))" +
+        scope_.And());
   }
 
   // Adds `sums` of `table`'s lines matching `condition` per estimate row onto

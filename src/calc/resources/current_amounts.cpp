@@ -118,7 +118,8 @@ std::string CodeList(const PercentageRows& rows) {
 }
 
 // Sets one fee-row column per listed sum. A fee row without lines of the
-// kind keeps its value.
+// kind keeps its value, and so does one that already holds its sum (the
+// differences are taken twice and mostly come out the same).
 template <size_t N>
 void SetFromAnalysis(StageRunner& run, const Scope& scope, const AnalysisSum (&sums)[N]) {
   for (const AnalysisSum& s : sums) {
@@ -127,7 +128,8 @@ void SetFromAnalysis(StageRunner& run, const Scope& scope, const AnalysisSum (&s
     run("create table " + scratch + " as select ysid,sum(" + s.summed + ") as total from " + s.analysis + where +
         " group by ysid");
     run(std::string("update qfsjb set ") + s.column + "=" + scratch + ".total from " + scratch +
-        " where qfsjb.ysid=" + scratch + ".ysid" + scope.And("qfsjb.ysid"));
+        " where qfsjb.ysid=" + scratch + ".ysid and qfsjb." + s.column + " is not " + scratch + ".total" +
+        scope.And("qfsjb.ysid"));
     run("drop table " + scratch);
   }
 }

@@ -19,6 +19,8 @@
 #include "calc/resources/current_prices.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace quillmere {
 namespace {
@@ -59,16 +61,30 @@ struct ComponentList {
 };
 constexpr ComponentList kComponentLists[] = {{"gjpbf", "1"}, {"gjlpjb", "2"}};
 
-std::string ResetAssignments(Kind kind) {
+// The columns a reset clears and the value each takes.
+std::vector<std::pair<const char*, const char*>> ResetValues(Kind kind) {
   switch (kind) {
     case Kind::kPriced:
-      return "xxj=0,xhj=hj";
+      return {{"xxj", "0"}, {"xhj", "hj"}};
     case Kind::kMachine:
-      return "xxj=0,jxcc=0,xxj2=0,xhj2=hj";
+      return {{"xxj", "0"}, {"jxcc", "0"}, {"xxj2", "0"}, {"xhj2", "hj"}};
     case Kind::kConsumption:
-      return "xxj=0,jchj=0";
+      return {{"xxj", "0"}, {"jchj", "0"}};
   }
   return {};
+}
+
+// "update T set <reset> where <a column differs from its reset value>":
+// lines that hold no current price already (most consumption items of a new
+// project) are not written again.
+std::string Reset(const std::string& table, Kind kind, const std::string& and_scope) {
+  std::string assignments;
+  std::string differs;
+  for (const auto& [column, value] : ResetValues(kind)) {
+    assignments += (assignments.empty() ? "" : ",") + std::string(column) + "=" + value;
+    differs += (differs.empty() ? "" : " or ") + std::string(column) + " is not " + value;
+  }
+  return "update " + table + " set " + assignments + " where (" + differs + ")" + and_scope;
 }
 
 // What a matching list entry L gives the line T: its current price, and the
@@ -133,7 +149,7 @@ class CurrentPricing {
             "fcf_qd=0");
       }
       for (const PricedTable& table : kResetOrder) {
-        Execute("update " + std::string(table.name) + " set " + ResetAssignments(table.kind));
+        Execute(Reset(table.name, table.kind, ""));
       }
     }
     for (const PricedTable& table : kBeforeSplitMaterials) PriceFromListOrStoredPrice(table);
@@ -182,8 +198,8 @@ class CurrentPricing {
   // One row's machines start again from the machine list (price only); the
   // machines of its split materials are not looked up.
   void RefillMachinesOfRow() {
-    Execute("update gjjx set " + ResetAssignments(Kind::kMachine) + scope_.Where());
-    Execute("update ftjx set " + ResetAssignments(Kind::kMachine) + scope_.Where());
+    Execute(Reset("gjjx", Kind::kMachine, scope_.And()));
+    Execute(Reset("ftjx", Kind::kMachine, scope_.And()));
     Execute(LookUp(kGjjx, "xxj=L.xxdj") + scope_.And("gjjx.ysid"));
   }
 
