@@ -115,7 +115,9 @@ void SummariseBillMaterials(Connection& connection) {
   // cllb1: '1' provisional price, '2' owner-supplied; sl1: the line's amount
   // over its row's whole quantity.
   run("alter table fxclb add column cllb1 text");
-  run("alter table fxclb add column sl1 real");
+  // sl1 starts at 0, which every line not marked ends with anyway, so those
+  // lines are never written.
+  run("alter table fxclb add column sl1 real default 0");
   run(MarkListedLines("a.dj", "(a.xxj=0 or a.xxj is null)"));
   run(MarkListedLines("a.xxj", "a.xxj<>0"));
   run("update fxclb as a set sl1=b.sjgcl from qddyb as b where a.ysid=b.ysid and cllb1 in ('1','2')");
