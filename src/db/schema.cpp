@@ -163,11 +163,18 @@ const std::vector<Column> kFeeRowColumns = {
 // machine consumption on the machine (jxid), the lists on bh, mc, dw, the
 // bill mapping also on the bill item (fb5), and the resources on the row they
 // are charged on (ysid_gl) when the rows charged on a charged row are marked.
-// The main-material refresh after every unit-price run compares each
-// sub-item's zcfhj and zcfdj with its fee row's zcf and its first priced main
-// material: the sub-items' figures, the fee rows' zcf and the priced main
-// materials each have an index of their own, narrow enough that the
-// comparison reads no table row (see RefreshMainMaterialPrices).
+// The last three serve the main-material refresh that ends every unit-price
+// run, the single-row one included (RefreshMainMaterialPrices): it compares
+// every estimate row's zcfhj and zcfdj with what its fee row and its first
+// priced main material give, and reads no table row doing so.
+//  - zhys(ysid,fbcch,zcfhj,zcfdj): the scan of the estimate rows in all four
+//    of its statements, and the row a priced main material belongs to;
+//  - qfsjb(ysid,zcf): a sub-item's fee row and its zcf ("update zhys set
+//    zcfhj=f.zcf from qfsjb as f ...", and whether a sub-item has one);
+//  - gjcl(ysid,cllb,dj,xxj) over the priced main materials only: a row's
+//    first priced main material and its price ("update zhys set
+//    zcfdj=iif(m.xxj=0,m.dj,m.xxj) from gjcl as m ..."), and whether a
+//    sub-item has one.
 struct Index {
   const char* table;
   const char* columns;
