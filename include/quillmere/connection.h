@@ -73,7 +73,9 @@ class Connection {
   static Connection Open(const std::string& path);
   // A fresh private in-memory database.
   static Connection OpenInMemory();
-  // Wraps a handle the host opened itself; the host keeps ownership.
+  // Wraps a handle the host opened itself; the host keeps ownership, and can
+  // close the handle once the Connection is gone (it finalizes the statements
+  // it kept prepared on it).
   static Connection Wrap(sqlite3* handle);
 
   Connection(Connection&& other) noexcept;

@@ -4,8 +4,8 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -102,8 +102,8 @@ bool RoundDecimalExactly(double x, int decimals, Rounding rounding, double& resu
     std::uint64_t kept = digits / unit;
     const std::uint64_t dropped = digits % unit;
     const std::uint64_t half = unit / 2;
-    const bool round_up = rounding == Rounding::kHalfEven ? dropped > half || (dropped == half && kept % 2 == 1)
-                                                          : dropped >= half;
+    const bool round_up =
+        rounding == Rounding::kHalfEven ? dropped > half || (dropped == half && kept % 2 == 1) : dropped >= half;
     if (round_up) ++kept;
     if (kept == 0) {
       result = 0.0;

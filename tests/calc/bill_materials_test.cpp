@@ -149,10 +149,13 @@ TEST(BillMaterials, EveryBillLineOfAMaterialTakesTheFlagOfItsClosestProjectLine)
   auto line = [&](int ysid, const char* dw, double dj) {
     p.Insert("qdclb", {{"ysid", ysid}, {"bh", "C1"}, {"mc", "钢筋"}, {"dw", dw}, {"dj", dj}, {"xhj", 5.0}});
   };
-  for (int ysid : {100, 200, 300}) line(ysid, "t", 10.0);  // the first line at 10: unselected
-  line(100, "t", 10.006);  // 0.001 from 10.005, 0.006 from 10: selected
-  line(200, "t", 10.02);   // 0.015 from the closest: no flag
-  line(300, "kg", 10.0);   // its own unit's line: selected
+  // At 10: the first project line at 10, unselected. At 10.006: 0.001 from
+  // 10.005, 0.006 from 10, selected. At 10.02: 0.015 from the closest, no
+  // flag. In kg: its own unit's line, selected.
+  for (int ysid : {100, 200, 300}) line(ysid, "t", 10.0);
+  line(100, "t", 10.006);
+  line(200, "t", 10.02);
+  line(300, "kg", 10.0);
   RefreshBillMaterialSelection(p.db());
   EXPECT_EQ(p.Rows("select ysid,dw,dj,xz from qdclb order by rowid"),
             "100 | t | 10 | 0\n200 | t | 10 | 0\n300 | t | 10 | 0\n"

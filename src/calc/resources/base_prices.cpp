@@ -92,8 +92,7 @@ std::string LinkedCodeList(const ResourceKind& kind) {
 
 class BasePricing {
  public:
-  BasePricing(Connection& connection, const Scope& scope)
-      : scope_(scope), run_(connection, scope) {}
+  BasePricing(Connection& connection, const Scope& scope) : scope_(scope), run_(connection, scope) {}
 
   void Run() {
     RebuildFeeRows();

@@ -127,9 +127,8 @@ void SetFromAnalysis(StageRunner& run, const Scope& scope, const AnalysisSum (&s
     const std::string where = *s.filter ? std::string(" where ") + s.filter + scope.And("ysid") : scope.Where("ysid");
     run("create table " + scratch + " as select ysid,sum(" + s.summed + ") as total from " + s.analysis + where +
         " group by ysid");
-    run(std::string("update qfsjb set ") + s.column + "=" + scratch + ".total from " + scratch +
-        " where qfsjb.ysid=" + scratch + ".ysid and qfsjb." + s.column + " is not " + scratch + ".total" +
-        scope.And("qfsjb.ysid"));
+    run(std::string("update qfsjb set ") + s.column + "=" + scratch + ".total from " + scratch + " where qfsjb.ysid=" +
+        scratch + ".ysid and qfsjb." + s.column + " is not " + scratch + ".total" + scope.And("qfsjb.ysid"));
     run("drop table " + scratch);
   }
 }

@@ -138,8 +138,7 @@ std::string RecomputeAssignments(Kind kind) {
 
 class CurrentPricing {
  public:
-  CurrentPricing(Connection& connection, const Scope& scope)
-      : scope_(scope), run_(connection, scope) {}
+  CurrentPricing(Connection& connection, const Scope& scope) : scope_(scope), run_(connection, scope) {}
 
   void Run(bool clear_results) {
     if (scope_.whole()) {
