@@ -175,6 +175,13 @@ const std::vector<Column> kFeeRowColumns = {
 //    first priced main material and its price ("update zhys set
 //    zcfdj=iif(m.xxj=0,m.dj,m.xxj) from gjcl as m ..."), and whether a
 //    sub-item has one.
+// The percentage lines (dw='%') of gjrg, gjcl and gjjx, a few in a thousand,
+// have an index each, so that the base and current prices of percentage rows
+// ("update gjcl set dj=... from qfsjb where gjcl.ysid=qfsjb.ysid and
+// gjcl.dw='%' ..."), their sums per row ("... from gjcl where dw='%' ...
+// group by ysid") and the marks and resets of linked percentage rows read
+// them alone instead of every resource line. Each has the key of the table's
+// own ysid index, so the sums per row add the lines in the same order.
 struct Index {
   const char* table;
   const char* columns;
@@ -197,6 +204,9 @@ const std::vector<Index> kIndexes = {
     {"gjrg", "ysid_gl"},       {"gjcl", "ysid_gl"},        {"gjjx", "ysid_gl"},
     {"zhys", "ysid,fbcch,zcfhj,zcfdj"},   {"qfsjb", "ysid,zcf"},
     {"gjcl", "ysid,cllb,dj,xxj", "idx_gjcl_priced_main_material", "cllb='主材' and dj<>0"},
+    {"gjrg", "ysid", "idx_gjrg_percentage", "dw='%'"},
+    {"gjcl", "ysid,clid", "idx_gjcl_percentage", "dw='%'"},
+    {"gjjx", "ysid,jxid", "idx_gjjx_percentage", "dw='%'"},
 };
 
 std::string Declaration(const Column& column) {

@@ -276,5 +276,22 @@ TEST(CurrentAmounts, FailureReturnsTheEngineTextAndChangesNothing) {
   }
 }
 
+// Percentage rows join the analysis tables in the order they are stored,
+// whatever index finds them: here row 2's lines were stored first, and of
+// row 1's the later material id first.
+TEST(CurrentAmounts, PercentageRowsJoinTheAnalysisInTheOrderTheyAreStored) {
+  Project p;
+  FeeRow(p, 1, 1, 10, 20, 30);
+  FeeRow(p, 2, 1, 10, 20, 30);
+  p.Insert("gjcl", {{"ysid", 2}, {"clid", 1}, {"bh", "C2"}, {"dw", "%"}, {"sl", 1.0}, {"dj", 20.0}, {"hj", 0.2}});
+  p.Insert("gjcl", {{"ysid", 1}, {"clid", 9}, {"bh", "C9"}, {"dw", "%"}, {"sl", 1.0}, {"dj", 20.0}, {"hj", 0.2}});
+  p.Insert("gjcl", {{"ysid", 1}, {"clid", 3}, {"bh", "C3"}, {"dw", "%"}, {"sl", 1.0}, {"dj", 20.0}, {"hj", 0.2}});
+  Percent(p, "gjrg", 2, "R2", 1, 10, 0.1);
+  Percent(p, "gjrg", 1, "R1", 1, 10, 0.1);
+  Compute(p);
+  EXPECT_EQ(p.Rows("select ysid,bh from fxclb order by rowid"), "2 | C2\n1 | C9\n1 | C3\n");
+  EXPECT_EQ(p.Rows("select ysid,bh from fxrgb order by rowid"), "2 | R2\n1 | R1\n");
+}
+
 }  // namespace
 }  // namespace quillmere

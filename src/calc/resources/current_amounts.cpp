@@ -200,11 +200,12 @@ void MarkChargedOnCharged(StageRunner& run, const PercentageRows& rows) {
       CodeList(kLabour) + ")");
 }
 
+// The rows go in in the order they are stored, whichever index finds them.
 void AppendToAnalysis(StageRunner& run, const Scope& scope, const PercentageRows& rows) {
   const std::string cls = rows.materials ? ",cllb" : "";
   run(std::string("insert into ") + rows.analysis + "(ysid,bh,mc,dw,dj,xxj,sl,hj,xhj" + cls +
       ") select ysid,bh,mc,dw,dj," + rows.price + ",sl,hj," + rows.amount + (rows.materials ? ",''" : "") + " from " +
-      rows.table + " where " + rows.table + ".dw='%'" + scope.And("ysid"));
+      rows.table + " where " + rows.table + ".dw='%'" + scope.And("ysid") + " order by " + rows.table + ".rowid");
 }
 
 }  // namespace
