@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -72,7 +73,9 @@ class Connection {
   static Connection Open(const std::string& path);
   // A fresh private in-memory database.
   static Connection OpenInMemory();
-  // Wraps a handle the host opened itself; the host keeps ownership.
+  // Wraps a handle the host opened itself; the host keeps ownership, and can
+  // close the handle once the Connection is gone (it finalizes the statements
+  // it kept prepared on it).
   static Connection Wrap(sqlite3* handle);
 
   Connection(Connection&& other) noexcept;
@@ -84,6 +87,9 @@ class Connection {
   // Runs exactly one SQL statement. Text after the statement, and comments
   // anywhere in it, are an error: a stored fee formula that becomes part of a
   // statement can never add a second one. Throws Error with SQLite's message.
+  // The statements run last are kept prepared, so a text run again (a row
+  // loop's insert, a batch of updates) is only bound and stepped; a kept
+  // statement is reset after every run and never holds a lock.
   void Execute(std::string_view sql, const Params& params = {});
 
   // Transactions as savepoints: each BeginTrans opens one level, which
@@ -100,10 +106,12 @@ class Connection {
   sqlite3* handle() const { return db_; }
 
  private:
+  class StatementCache;
   Connection(sqlite3* db, bool owned);
   sqlite3* db_ = nullptr;
   bool owned_ = false;
   int depth_ = 0;
+  std::unique_ptr<StatementCache> statements_;
 };
 
 }  // namespace quillmere

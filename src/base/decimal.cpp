@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -32,9 +33,94 @@ Digits SignificantDigits(double magnitude) {
   return result;
 }
 
+// The same rounding without text, on exact integers, for the magnitudes
+// money takes (1e-17 <= |x| < 1e15) and up to 15 decimals; false for anything
+// else. The 15 significant digits are |x| * 10^s rounded half to even for
+// the s that makes them a 15-digit integer, exactly as the C library writes
+// them; x = m * 2^k makes that m * 5^s * 2^(k+s), at most 128 bits wide.
+// Dividing the kept digits by 10^decimals rounds once, like reading their text.
+bool RoundDecimalExactly(double x, int decimals, Rounding rounding, double& result) {
+  __extension__ typedef unsigned __int128 Wide;
+  constexpr std::uint64_t kLow = 100000000000000;    // 10^14
+  constexpr std::uint64_t kHigh = 1000000000000000;  // 10^15
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const double magnitude = std::fabs(x);
+  if (!(magnitude >= 1e-17 && magnitude < 1e15) || decimals < 0 || decimals > 15) return false;
+  int k = 0;
+  const auto m = static_cast<std::uint64_t>(std::ldexp(std::frexp(magnitude, &k), 53));
+  k -= 53;
+  int e = static_cast<int>(std::floor(std::log10(magnitude)));
+  std::uint64_t digits = 0;
+  for (int attempt = 0;; ++attempt) {
+    const int s = 14 - e;
+    if (s < 0 || s > 32 || attempt > 2) return false;
+    Wide scaled = m;
+    for (int i = 0; i < s; ++i) scaled *= 5;
+    const int shift = k + s;
+    bool round_up = false;
+    if (shift >= 0) {
+      if (shift > 60) return false;
+      scaled <<= shift;
+    } else if (-shift >= 127) {
+      return false;
+    } else {
+      const Wide unit = Wide{1} << -shift;
+      const Wide remainder = scaled & (unit - 1);
+      const Wide half = unit >> 1;
+      scaled >>= -shift;
+      round_up = remainder > half || (remainder == half && (scaled & 1) != 0);
+    }
+    // The exponent is the one of the value before rounding; a value that
+    // rounds up to 10^15 is written 1.00000000000000 with the next exponent.
+    if (scaled >= kHigh) {
+      ++e;
+    } else if (scaled < kLow) {
+      --e;
+    } else {
+      digits = static_cast<std::uint64_t>(scaled) + (round_up ? 1 : 0);
+      if (digits == kHigh) {
+        digits = kLow;
+        ++e;
+      }
+      break;
+    }
+  }
+  const int keep = e + decimals + 1;
+  double value = 0;
+  if (keep >= 15) {
+    const int exponent = e - 14;
+    if (exponent > 15 || exponent < -15) return false;
+    value = exponent >= 0 ? static_cast<double>(digits) * kPowers[exponent]
+                          : static_cast<double>(digits) / kPowers[-exponent];
+  } else if (keep < 0) {
+    result = 0.0;
+    return true;
+  } else {
+    std::uint64_t unit = 1;
+    for (int i = keep; i < 15; ++i) unit *= 10;
+    std::uint64_t kept = digits / unit;
+    const std::uint64_t dropped = digits % unit;
+    const std::uint64_t half = unit / 2;
+    const bool round_up =
+        rounding == Rounding::kHalfEven ? dropped > half || (dropped == half && kept % 2 == 1) : dropped >= half;
+    if (round_up) ++kept;
+    if (kept == 0) {
+      result = 0.0;
+      return true;
+    }
+    value = static_cast<double>(kept) / kPowers[decimals];
+  }
+  result = x < 0 ? -value : value;
+  return true;
+}
+
 }  // namespace
 
-double RoundDecimal(double x, int decimals, Rounding rounding) {
+// The rounding written out on the digit text: the reference every result of
+// the exact integer road below agrees with, and the road for the magnitudes
+// that one does not cover.
+double RoundDecimalByText(double x, int decimals, Rounding rounding) {
   if (!std::isfinite(x) || x == 0) return x == 0 ? 0.0 : x;
   const bool negative = x < 0;
   Digits d = SignificantDigits(std::fabs(x));
@@ -69,6 +155,12 @@ double RoundDecimal(double x, int decimals, Rounding rounding) {
   double value = std::strtod((kept + "e" + std::to_string(-decimals)).c_str(), nullptr);
   if (value == 0) return 0.0;
   return negative ? -value : value;
+}
+
+double RoundDecimal(double x, int decimals, Rounding rounding) {
+  double result = 0;
+  if (RoundDecimalExactly(x, decimals, rounding, result)) return result;
+  return RoundDecimalByText(x, decimals, rounding);
 }
 
 std::string NumberText(double x) {

@@ -21,6 +21,10 @@ enum class Rounding {
 // to tens, hundreds, ...
 double RoundDecimal(double x, int decimals, Rounding rounding = Rounding::kHalfAwayFromZero);
 
+// RoundDecimal worked out on the digit text itself, the way its contract
+// reads: slower, and the reference RoundDecimal is tested against.
+double RoundDecimalByText(double x, int decimals, Rounding rounding = Rounding::kHalfAwayFromZero);
+
 // The plain decimal text of x: at most 15 significant digits, a point as the
 // separator, no trailing zeros, no exponent for ordinary magnitudes
 // (1e-15 <= |x| < 1e15). -0 is written "0".

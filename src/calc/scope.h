@@ -43,6 +43,18 @@ class Scope {
   std::int32_t ysid_;
 };
 
+// Runs the statements of a stage, each with the parameters of its scope, so
+// that a stage body reads as a flat list of statement texts.
+class StageRunner {
+ public:
+  StageRunner(Connection& connection, const Scope& scope) : connection_(connection), params_(scope.params()) {}
+  void operator()(const std::string& sql) { connection_.Execute(sql, params_); }
+
+ private:
+  Connection& connection_;
+  Params params_;
+};
+
 }  // namespace quillmere
 
 #endif  // QUILLMERE_CALC_SCOPE_H_

@@ -5,7 +5,10 @@
 
 #include <sqlite3.h>
 
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "db/sql_functions.h"
 #include "db/statement.h"
@@ -17,7 +20,71 @@ std::string SavepointName(int level) { return "quillmere_" + std::to_string(leve
 
 }  // namespace
 
-Connection::Connection(sqlite3* db, bool owned) : db_(db), owned_(owned) { RegisterSqlFunctions(db_); }
+// The statements run last, keyed by their exact text. A text is checked
+// (one statement, no comment) when it is first prepared; the same text finds
+// the same verdict, so a kept statement needs no second check. A change of
+// schema since the preparation is no concern: the engine prepares a kept
+// statement again by itself when it next runs.
+class Connection::StatementCache {
+ public:
+  // Big enough for every text a row loop or a batch of updates repeats, and
+  // for the statement lists of a stage run again for another row.
+  static constexpr size_t kCapacity = 64;
+
+  explicit StatementCache(sqlite3* db) : db_(db) {}
+
+  void Execute(std::string_view sql, const Params& params) {
+    auto found = entries_.find(std::string(sql));
+    if (found != entries_.end()) {
+      try {
+        found->second.statement->Rebind(params);
+      } catch (const Error&) {
+        // Prepared afresh below, so that an error of the text itself (its
+        // table gone, say) comes before one of its parameters, as it would.
+        entries_.erase(found);
+        found = entries_.end();
+      }
+    }
+    if (found == entries_.end()) {
+      auto statement = std::make_unique<Statement>(db_, sql, params);
+      if (entries_.size() >= kCapacity) EvictLeastRecent();
+      found = entries_.emplace(std::string(sql), Entry{std::move(statement), 0}).first;
+    }
+    found->second.last_use = ++clock_;
+    try {
+      found->second.statement->Run();
+    } catch (const Error&) {
+      entries_.erase(found);
+      throw;
+    }
+    // A statement left unreset would keep its read of the database open and
+    // could block a rollback to a savepoint.
+    found->second.statement->Reset();
+  }
+
+ private:
+  struct Entry {
+    std::unique_ptr<Statement> statement;
+    std::uint64_t last_use;
+  };
+
+  void EvictLeastRecent() {
+    auto oldest = entries_.begin();
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+      if (it->second.last_use < oldest->second.last_use) oldest = it;
+    }
+    entries_.erase(oldest);
+  }
+
+  sqlite3* db_;
+  std::uint64_t clock_ = 0;
+  std::unordered_map<std::string, Entry> entries_;
+};
+
+Connection::Connection(sqlite3* db, bool owned)
+    : db_(db), owned_(owned), statements_(std::make_unique<StatementCache>(db)) {
+  RegisterSqlFunctions(db_);
+}
 
 Connection Connection::Open(const std::string& path) {
   sqlite3* db = nullptr;
@@ -39,7 +106,7 @@ Connection Connection::OpenInMemory() { return Open(":memory:"); }
 Connection Connection::Wrap(sqlite3* handle) { return Connection(handle, false); }
 
 Connection::Connection(Connection&& other) noexcept
-    : db_(other.db_), owned_(other.owned_), depth_(other.depth_) {
+    : db_(other.db_), owned_(other.owned_), depth_(other.depth_), statements_(std::move(other.statements_)) {
   other.db_ = nullptr;
   other.owned_ = false;
   other.depth_ = 0;
@@ -47,10 +114,12 @@ Connection::Connection(Connection&& other) noexcept
 
 Connection& Connection::operator=(Connection&& other) noexcept {
   if (this != &other) {
+    statements_.reset();
     if (owned_) sqlite3_close_v2(db_);
     db_ = other.db_;
     owned_ = other.owned_;
     depth_ = other.depth_;
+    statements_ = std::move(other.statements_);
     other.db_ = nullptr;
     other.owned_ = false;
     other.depth_ = 0;
@@ -59,10 +128,16 @@ Connection& Connection::operator=(Connection&& other) noexcept {
 }
 
 Connection::~Connection() {
+  // Kept statements go first: a host that wrapped its own handle can close
+  // it only once no statement of ours is left on it.
+  statements_.reset();
   if (owned_) sqlite3_close_v2(db_);
 }
 
-void Connection::Execute(std::string_view sql, const Params& params) { Statement(db_, sql, params).Run(); }
+void Connection::Execute(std::string_view sql, const Params& params) {
+  if (!statements_) throw Error("the connection was moved away");
+  statements_->Execute(sql, params);
+}
 
 void Connection::BeginTrans() {
   Execute("SAVEPOINT " + SavepointName(depth_ + 1));

@@ -166,7 +166,32 @@ const std::vector<Column> kFeeRowColumns = {
 // machine consumption on the machine (jxid), the lists on bh, mc, dw, the
 // bill mapping also on the bill item (fb5), and the resources on the row they
 // are charged on (ysid_gl) when the rows charged on a charged row are marked.
-const std::vector<std::pair<const char*, const char*>> kIndexes = {
+// The last three serve the main-material refresh that ends every unit-price
+// run, the single-row one included (RefreshMainMaterialPrices): it compares
+// every estimate row's zcfhj and zcfdj with what its fee row and its first
+// priced main material give, and reads no table row doing so.
+//  - zhys(ysid,fbcch,zcfhj,zcfdj): the scan of the estimate rows in all four
+//    of its statements, and the row a priced main material belongs to;
+//  - qfsjb(ysid,zcf): a sub-item's fee row and its zcf ("update zhys set
+//    zcfhj=f.zcf from qfsjb as f ...", and whether a sub-item has one);
+//  - gjcl(ysid,cllb,dj,xxj) over the priced main materials only: a row's
+//    first priced main material and its price ("update zhys set
+//    zcfdj=iif(m.xxj=0,m.dj,m.xxj) from gjcl as m ..."), and whether a
+//    sub-item has one.
+// The percentage lines (dw='%') of gjrg, gjcl and gjjx, a few in a thousand,
+// have an index each, so that the base and current prices of percentage rows
+// ("update gjcl set dj=... from qfsjb where gjcl.ysid=qfsjb.ysid and
+// gjcl.dw='%' ..."), their sums per row ("... from gjcl where dw='%' ...
+// group by ysid") and the marks and resets of linked percentage rows read
+// them alone instead of every resource line. Each has the key of the table's
+// own ysid index, so the sums per row add the lines in the same order.
+struct Index {
+  const char* table;
+  const char* columns;
+  const char* name = nullptr;   // partial indexes are named for their rows
+  const char* where = nullptr;  // the rows of a partial index
+};
+const std::vector<Index> kIndexes = {
     {"zhys", "ysid"},          {"qfsjb", "ysid"},          {"temp_qfsjb", "ysid"},
     {"temp_zhys", "ysid"},     {"qddyb", "ysid"},          {"qddyb", "fb5"},
     {"fbdyb", "ysid"},         {"mbgjb", "ysid"},          {"mbgjb", "ysid_gl"},
@@ -180,6 +205,11 @@ const std::vector<std::pair<const char*, const char*>> kIndexes = {
     {"clzxj", "bh,mc,dw"},     {"jxzxj", "bh,mc,dw"},      {"zgjclb", "bh,mc,dw"},
     {"clxzb", "bh,mc,dw"},     {"gcclb", "bh,mc,dw"},      {"qfblb", "fymc"},
     {"gjrg", "ysid_gl"},       {"gjcl", "ysid_gl"},        {"gjjx", "ysid_gl"},
+    {"zhys", "ysid,fbcch,zcfhj,zcfdj"},   {"qfsjb", "ysid,zcf"},
+    {"gjcl", "ysid,cllb,dj,xxj", "idx_gjcl_priced_main_material", "cllb='主材' and dj<>0"},
+    {"gjrg", "ysid", "idx_gjrg_percentage", "dw='%'"},
+    {"gjcl", "ysid,clid", "idx_gjcl_percentage", "dw='%'"},
+    {"gjjx", "ysid,jxid", "idx_gjjx_percentage", "dw='%'"},
 };
 
 std::string Declaration(const Column& column) {
@@ -245,12 +275,15 @@ void CreateProjectSchema(Connection& connection) {
 }
 
 void EnsureIndexes(Connection& connection) {
-  for (const auto& [table, columns] : kIndexes) {
-    std::string name = std::string("idx_") + table + "_" + columns;
+  for (const Index& index : kIndexes) {
+    std::string name = index.name ? index.name : std::string("idx_") + index.table + "_" + index.columns;
     for (char& c : name) {
       if (c == ',') c = '_';
     }
-    connection.Execute("CREATE INDEX IF NOT EXISTS \"" + name + "\" ON \"" + table + "\" (" + columns + ")");
+    std::string sql =
+        "CREATE INDEX IF NOT EXISTS \"" + name + "\" ON \"" + index.table + "\" (" + index.columns + ")";
+    if (index.where) sql += std::string(" WHERE ") + index.where;
+    connection.Execute(sql);
   }
 }
 

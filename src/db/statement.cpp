@@ -117,6 +117,8 @@ void Statement::Run() {
   }
 }
 
+void Statement::Reset() { sqlite3_reset(stmt_); }
+
 int Statement::ColumnCount() const { return sqlite3_column_count(stmt_); }
 
 std::string Statement::ColumnName(int i) const {

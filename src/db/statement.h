@@ -31,6 +31,8 @@ class Statement {
   bool Step();
   // Runs the statement to completion, discarding any rows.
   void Run();
+  // Ends the run so the statement holds no read or lock; the bindings stay.
+  void Reset();
 
   int ColumnCount() const;
   std::string ColumnName(int i) const;

@@ -6,7 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <iomanip>
+#include <random>
 #include <tuple>
+#include <vector>
 
 namespace quillmere {
 namespace {
@@ -30,6 +34,49 @@ TEST(RoundDecimal, RoundsTheVisibleDecimalHalfAwayFromZeroOrHalfEven) {
   }
   EXPECT_EQ(RoundDecimal(-0.001, 2), 0);
   EXPECT_FALSE(std::signbit(RoundDecimal(-0.001, 2)));
+}
+
+// RoundDecimal takes a road of exact integers for ordinary amounts; it must
+// give, bit for bit, what the rounding of the digit text gives.
+TEST(RoundDecimal, AgreesBitForBitWithTheRoundingOfTheDigitText) {
+  std::mt19937_64 random(20240607);
+  std::uniform_real_distribution<double> exponent(-17.0, 15.5);
+  std::uniform_int_distribution<int> decimals(0, 15);
+  std::vector<double> amounts;
+  for (int i = 0; i < 100000; ++i) amounts.push_back(std::pow(10.0, exponent(random)));
+  // Cents, mills and the like as a person types them: 2.675, 1.005, ...
+  for (int i = 0; i < 50000; ++i) {
+    const double cents = static_cast<double>(random() % 100000000000);
+    amounts.push_back(cents / std::pow(10.0, static_cast<double>(random() % 7)));
+  }
+  // Exact binary halves at the fifteenth digit: 2^-22 = 2.384185791015625e-7
+  // and friends, and n + 0.5 for fifteen-digit n.
+  for (int i = 0; i < 50000; ++i) {
+    amounts.push_back(std::ldexp(static_cast<double>(random() % (1 << 20) + 1), -static_cast<int>(random() % 60)));
+    amounts.push_back(static_cast<double>(100000000000000 + random() % 900000000000000) + 0.5);
+  }
+  // Next to the powers of ten, where the exponent of the digits changes.
+  for (int p = -17; p <= 15; ++p) {
+    for (double x = std::pow(10.0, p), n = 0; n < 40; ++n) {
+      amounts.push_back(x = std::nextafter(x, 0.0));
+      amounts.push_back(std::nextafter(std::pow(10.0, p), 1e300) + n * std::pow(10.0, p - 15));
+    }
+  }
+  int differences = 0;
+  for (const double amount : amounts) {
+    for (const double x : {amount, -amount}) {
+      const int d = decimals(random);
+      for (const Rounding rounding : {Rounding::kHalfAwayFromZero, Rounding::kHalfEven}) {
+        const double fast = RoundDecimal(x, d, rounding);
+        const double reference = RoundDecimalByText(x, d, rounding);
+        if (std::memcmp(&fast, &reference, sizeof fast) != 0 && ++differences <= 5) {
+          ADD_FAILURE() << std::setprecision(17) << x << " to " << d << " decimals: " << fast << " but the text gives "
+                        << reference;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(differences, 0);
 }
 
 TEST(NumberText, PlainDecimalWithFifteenSignificantDigits) {

@@ -223,5 +223,19 @@ TEST(CurrentAmounts, SecondRunOnTheSameAnalysisTablesCountsPercentageRowsAgain) 
   EXPECT_EQ(p.Rows("select count(*) from fxrgb where bh='QT'"), "2\n");
 }
 
+// Percentage rows join the analysis tables in the order they are stored,
+// whatever index finds them: here row 2's lines were stored first, and of
+// row 1's the later material id first.
+TEST(CurrentAmounts, PercentageRowsJoinTheAnalysisInTheOrderTheyAreStored) {
+  Project p;
+  FeeRows(p, "(1,1,10,20,30),(2,1,10,20,30)");
+  p.Execute("insert into gjcl(ysid,clid,bh,dw,sl,dj,hj) values "
+            "(2,1,'C2','%',1,20,0.2),(1,9,'C9','%',1,20,0.2),(1,3,'C3','%',1,20,0.2)");
+  Percent(p, "gjrg", "(2,'R2',1,10,0.1,0),(1,'R1',1,10,0.1,0)");
+  Compute(p);
+  EXPECT_EQ(p.Rows("select ysid,bh from fxclb order by rowid"), "2 | C2\n1 | C9\n1 | C3\n");
+  EXPECT_EQ(p.Rows("select ysid,bh from fxrgb order by rowid"), "2 | R2\n1 | R1\n");
+}
+
 }  // namespace
 }  // namespace quillmere

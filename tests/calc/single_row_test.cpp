@@ -64,6 +64,59 @@ TEST_F(SingleRow, FeeProgrammeStoresTheTotalUnrounded) {
   EXPECT_EQ(p.Rows("select glf,zhdj from qfsjb where ysid=1"), "99 | 1\n");
 }
 
+// The main-material figures of every estimate row after one row is
+// recalculated, whatever the host left in them. Row 1 is recalculated; the
+// others carry stale figures.
+class MainMaterialRefresh : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    p.Execute(R"(insert into zhys (ysid,fbcch,zcfdj,zcfhj) values
+        (1, 0, 9, 9), (2, 0, 5, 5), (3, 0, 7, 7), (4, 1, 0, 3), (5, 1, 6, 6), (6, null, 2, 6), (7, 0, 0, 0))");
+    // Row 7 has two fee rows, stored in this order; row 3 none.
+    p.Execute(R"(insert into qfsjb (ysid,fbcch,jsjs,zcf) values
+        (1, 0, '人工', 4), (2, 0, '人工', null), (4, 1, null, 0), (5, 1, null, 0), (6, null, null, 0),
+        (7, 0, '人工', 5), (7, 0, '人工', 7))");
+    // Row 7: an unpriced main material first, then two priced ones.
+    p.Execute(R"(insert into gjcl (ysid,cllb,dj,xxj) values
+        (1, '主材', 30, 0), (3, '主材', 12, null), (4, '主材', 8, 9), (4, '', 50, 0),
+        (7, '主材', 0, 99), (7, '主材', 20, 0), (7, '主材', 10, 0))");
+  }
+  Project p;
+};
+
+TEST_F(MainMaterialRefresh, EveryRowTakesItsFeeRowAndFirstPricedMainMaterial) {
+  ComputeUnitPrices(p.db(), Scope::Row(1), "", false);
+  EXPECT_EQ(p.Rows("select ysid,zcfdj,zcfhj from zhys order by ysid"),
+            // the recalculated row: its main material at base price, its fee row's zcf
+            "1 | 30 | 4\n"
+            // no main material: 0; a fee row without zcf passes on its null
+            "2 | 0 | NULL\n"
+            // a main material without current price passes on its null; no fee row: 0
+            "3 | NULL | 0\n"
+            // a section takes its main material's current price and keeps its total
+            "4 | 9 | 3\n"
+            // rows that are no sub-items and have no main material keep both
+            "5 | 6 | 6\n"
+            "6 | 2 | 6\n"
+            // the first priced main material entered; the fee row stored last
+            "7 | 20 | 7\n");
+}
+
+TEST_F(MainMaterialRefresh, OnlyTheRowsWhoseFiguresChangeAreWritten) {
+  p.Execute("create table written (ysid)");
+  p.Execute(
+      "create trigger count_writes after update of zcfdj, zcfhj on zhys begin "
+      "insert into written values (new.ysid); end");
+  ComputeUnitPrices(p.db(), Scope::Row(1), "", false);
+  // Rows 5 and 6 keep both figures and are not written; a row whose two
+  // figures change is written once for each.
+  EXPECT_EQ(p.Rows("select ysid,count(*) from written group by ysid order by ysid"),
+            "1 | 2\n2 | 2\n3 | 2\n4 | 1\n7 | 2\n");
+  p.Execute("delete from written");
+  ComputeUnitPrices(p.db(), Scope::Row(1), "", false);
+  EXPECT_EQ(p.Rows("select count(*) from written"), "0\n");
+}
+
 TEST(SingleRowRecalculation, AllFiveStepsSucceedAndALaterFailureKeepsTheEarlierSteps) {
   Project p;
   p.Execute(R"(insert into zhys (ysid,sjxh,qdlb,fbcch,yssl,sjgcl,jsjs,glffl,lrfl,sjdj) values

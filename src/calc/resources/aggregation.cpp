@@ -31,16 +31,6 @@
 namespace quillmere {
 namespace {
 
-class Runner {
- public:
-  Runner(Connection& connection, const Scope& scope) : connection_(connection), params_(scope.params()) {}
-  void operator()(const std::string& sql) { connection_.Execute(sql, params_); }
-
- private:
-  Connection& connection_;
-  Params params_;
-};
-
 // An analysis table with its staging and project tables. Materials carry
 // their class through every level, and their project lines the selection,
 // provisional-price and owner-supplied flags.
@@ -65,7 +55,7 @@ const AnalysisTable kAnalysisTables[] = {
 
 // Machine quantities of the project: the sub-item and measure bills only, and
 // at the machine's own current price, without its consumption differences.
-void CountProjectMachines(Runner& run) {
+void CountProjectMachines(StageRunner& run) {
   run("delete from fxjxb1");
   run("insert into fxjxb1(ysid,bh,mc,dw,dj,xxj,sl) "
       "select gjjx.ysid,gjjx.bh,gjjx.mc,gjjx.dw,gjjx.dj,gjjx.xxj,format(gjjx.sl*zhys.sjgcl,'0.####') "
@@ -84,7 +74,7 @@ void CountProjectMachines(Runner& run) {
 // through all its components, never as itself; a material whose split flag is
 // null enters neither way. Percentage rows stay out: the current-price stage
 // appends them once it has priced them.
-void StageLines(Runner& run, const Scope& scope) {
+void StageLines(StageRunner& run, const Scope& scope) {
   run("delete from fxrgb1" + scope.Where("ysid"));
   run("insert into fxrgb1(ysid,bh,mc,dw,dj,xxj,sl) "
       "select gjrg.ysid,gjrg.bh,gjrg.mc,gjrg.dw,gjrg.dj,gjrg.xxj,gjrg.sl from gjrg where gjrg.dw<>'%'" +
@@ -146,7 +136,7 @@ void StageLines(Runner& run, const Scope& scope) {
 }
 
 // Each resource once per row, base price, current price (and class).
-void GroupPerRow(Runner& run, const Scope& scope) {
+void GroupPerRow(StageRunner& run, const Scope& scope) {
   for (const AnalysisTable& t : kAnalysisTables) {
     const std::string cls = t.materials ? ",cllb" : "";
     const std::string key = "ysid,bh,mc,dw,dj,xxj";
@@ -163,7 +153,7 @@ void GroupPerRow(Runner& run, const Scope& scope) {
 // category and with a quantity. Each row's product is rounded before the sum.
 // The lines go in in key order, so the first of several lines of a material
 // is the one with the lowest base price, then current price, then class.
-void TotalProject(Runner& run) {
+void TotalProject(StageRunner& run) {
   for (const AnalysisTable& t : kAnalysisTables) {
     const std::string a = t.analysis;
     const std::string key = a + ".bh," + a + ".mc," + a + ".dw," + a + ".dj," + a + ".xxj";
@@ -195,7 +185,7 @@ std::string ListedSubItemMaterial(const char* iszb_condition) {
          " and gjcl.dw=zgjclb.dw and iif(gjcl.xxj=0,gjcl.dj=zgjclb.dj,gjcl.xxj=zgjclb.dj) and " + iszb_condition;
 }
 
-void MarkListedMaterials(Runner& run) {
+void MarkListedMaterials(StageRunner& run) {
   run("update gcclb set zgj=FALSE,jg=FALSE,xz=TRUE");
   run("update gcclb set zgj=TRUE from zgjclb where " + ListedMaterial("gcclb", "zgjclb") +
       " and (zgjclb.iszb=FALSE or zgjclb.iszb is null)");
@@ -208,7 +198,7 @@ void MarkListedMaterials(Runner& run) {
       "and c.dj=gcclb.dj and c.rowid<clxzb.rowid)");
 
   // An owner-supplied entry overrides a provisional one for the same material.
-  run("update gjcl set tzbz=''");
+  run("update gjcl set tzbz='' where tzbz is not ''");
   run("update gjcl set tzbz='暂估' " + ListedSubItemMaterial("(zgjclb.iszb is null or zgjclb.iszb=FALSE)"));
   run("update gjcl set tzbz='甲供' " + ListedSubItemMaterial("zgjclb.iszb=TRUE"));
 
@@ -224,9 +214,9 @@ void MarkListedMaterials(Runner& run) {
 }  // namespace
 
 void AggregateResources(Connection& connection, const Scope& scope) {
-  Runner run(connection, scope);
+  StageRunner run(connection, scope);
 
-  run("update gjcl set cllb='' where cllb<>'主材'" + scope.And("gjcl.ysid"));
+  run("update gjcl set cllb='' where cllb<>'主材' and cllb<>''" + scope.And("gjcl.ysid"));
   if (scope.whole()) CountProjectMachines(run);
   StageLines(run, scope);
   GroupPerRow(run, scope);

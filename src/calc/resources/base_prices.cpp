@@ -92,8 +92,7 @@ std::string LinkedCodeList(const ResourceKind& kind) {
 
 class BasePricing {
  public:
-  BasePricing(Connection& connection, const Scope& scope)
-      : connection_(connection), scope_(scope), params_(scope.params()) {}
+  BasePricing(Connection& connection, const Scope& scope) : scope_(scope), run_(connection, scope) {}
 
   void Run() {
     RebuildFeeRows();
@@ -107,7 +106,7 @@ class BasePricing {
   }
 
  private:
-  void Execute(const std::string& sql) { connection_.Execute(sql, params_); }
+  void Execute(const std::string& sql) { run_(sql); }
 
   void RebuildFeeRows() {
     Execute("delete from qfsjb" + scope_.Where());
@@ -162,8 +161,12 @@ class BasePricing {
               scope_.And("gjcl.ysid"));
       Execute("drop table " + t);
     }
-    // Every material's price is the unrounded sum of its parts.
-    Execute("update gjcl set dj=rgdj+cldj+jxdj,hj=format((rgdj+cldj+jxdj)*sl,'0.##')" + scope_.Where());
+    // Every material's price is the unrounded sum of its parts. An ordinary
+    // material's parts are its own price and amount, which stay as they are.
+    Execute(
+        "update gjcl set dj=rgdj+cldj+jxdj,hj=format((rgdj+cldj+jxdj)*sl,'0.##') "
+        "where (dj is not rgdj+cldj+jxdj or hj is not format((rgdj+cldj+jxdj)*sl,'0.##'))" +
+        scope_.And());
   }
 
   // Adds `sums` of `table`'s lines matching `condition` per estimate row onto
@@ -257,9 +260,8 @@ class BasePricing {
     }
   }
 
-  Connection& connection_;
   const Scope& scope_;
-  const Params params_;
+  StageRunner run_;
 };
 
 }  // namespace

@@ -82,8 +82,9 @@ void SettleSubItems(Connection& connection, const ListedKind& kind) {
                      "+t.xhj from (select ysid,sum(format(xhj,'0.##')) as xhj from aaab group by ysid) as t "
                      "where qfsjb.ysid=t.ysid");
   connection.Execute("drop table aaab");
-  connection.Execute(std::string("update qfsjb set ") + kind.per_unit + "=format(" + total +
-                     "/sjgcl,'0.##') where sjgcl<>0 and fbcch=0");
+  const std::string per_unit = "format(" + total + "/sjgcl,'0.##')";
+  connection.Execute(std::string("update qfsjb set ") + kind.per_unit + "=" + per_unit +
+                     " where sjgcl<>0 and fbcch=0 and " + kind.per_unit + " is not " + per_unit);
 }
 
 }  // namespace
@@ -114,14 +115,16 @@ void SummariseBillMaterials(Connection& connection) {
   // cllb1: '1' provisional price, '2' owner-supplied; sl1: the line's amount
   // over its row's whole quantity.
   run("alter table fxclb add column cllb1 text");
-  run("alter table fxclb add column sl1 real");
+  // sl1 starts at 0, which every line not marked ends with anyway, so those
+  // lines are never written.
+  run("alter table fxclb add column sl1 real default 0");
   run(MarkListedLines("a.dj", "(a.xxj=0 or a.xxj is null)"));
   run(MarkListedLines("a.xxj", "a.xxj<>0"));
   run("update fxclb as a set sl1=b.sjgcl from qddyb as b where a.ysid=b.ysid and cllb1 in ('1','2')");
   run("update fxclb set sl1=0 where sl1 is null");
   run("update fxclb set sl1=sl*sl1 where cllb1 in ('1','2')");
   run("update fxclb set sl1=sl1*iif(xxj=0,dj,xxj) where cllb1 in ('1','2')");
-  run("update fxclb set sl1=format(sl1,'0.00')");
+  run("update fxclb set sl1=format(sl1,'0.00') where sl1 is not format(sl1,'0.00')");
 
   for (const ListedKind& kind : kListedKinds) {
     run(std::string("update qfsjb set ") + kind.total + "=0 where " + kind.total + " is null");
@@ -135,7 +138,9 @@ void SummariseBillMaterials(Connection& connection) {
     run("drop table qdclbtemp");
   }
   for (const ListedKind& kind : kListedKinds) {
-    run(std::string("update qfsjb set ") + kind.per_unit + "=format(" + kind.total + "/sjgcl,'0.##') where sjgcl<>0");
+    const std::string per_unit = "format(" + std::string(kind.total) + "/sjgcl,'0.##')";
+    run(std::string("update qfsjb set ") + kind.per_unit + "=" + per_unit + " where sjgcl<>0 and " + kind.per_unit +
+        " is not " + per_unit);
   }
 
   SettleSubItems(connection, kProvisional);

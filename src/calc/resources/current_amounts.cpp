@@ -28,16 +28,6 @@
 namespace quillmere {
 namespace {
 
-class Runner {
- public:
-  Runner(Connection& connection, const Scope& scope) : connection_(connection), params_(scope.params()) {}
-  void operator()(const std::string& sql) { connection_.Execute(sql, params_); }
-
- private:
-  Connection& connection_;
-  Params params_;
-};
-
 // A fee-row column summed per row from one analysis table.
 struct AnalysisSum {
   const char* analysis;
@@ -128,23 +118,24 @@ std::string CodeList(const PercentageRows& rows) {
 }
 
 // Sets one fee-row column per listed sum. A fee row without lines of the
-// kind keeps its value.
+// kind keeps its value, and so does one that already holds its sum (the
+// differences are taken twice and mostly come out the same).
 template <size_t N>
-void SetFromAnalysis(Runner& run, const Scope& scope, const AnalysisSum (&sums)[N]) {
+void SetFromAnalysis(StageRunner& run, const Scope& scope, const AnalysisSum (&sums)[N]) {
   for (const AnalysisSum& s : sums) {
     const std::string scratch = std::string(s.analysis) + "temp";
     const std::string where = *s.filter ? std::string(" where ") + s.filter + scope.And("ysid") : scope.Where("ysid");
     run("create table " + scratch + " as select ysid,sum(" + s.summed + ") as total from " + s.analysis + where +
         " group by ysid");
-    run(std::string("update qfsjb set ") + s.column + "=" + scratch + ".total from " + scratch +
-        " where qfsjb.ysid=" + scratch + ".ysid" + scope.And("qfsjb.ysid"));
+    run(std::string("update qfsjb set ") + s.column + "=" + scratch + ".total from " + scratch + " where qfsjb.ysid=" +
+        scratch + ".ysid and qfsjb." + s.column + " is not " + scratch + ".total" + scope.And("qfsjb.ysid"));
     run("drop table " + scratch);
   }
 }
 
 // Adds the summed amounts of the table's percentage rows that meet
 // `condition` to their own fee rows.
-void AddToOwnRows(Runner& run, const Scope& scope, const PercentageRows& rows, const std::string& summed,
+void AddToOwnRows(StageRunner& run, const Scope& scope, const PercentageRows& rows, const std::string& summed,
                   const std::string& condition) {
   const std::string t = rows.table;
   const std::string scratch = rows.scratch;
@@ -157,7 +148,7 @@ void AddToOwnRows(Runner& run, const Scope& scope, const PercentageRows& rows, c
 
 // An ordinary percentage row charges on its own row's current amount of its
 // kind, or on its own base price where that kind shows no difference.
-void PriceOrdinaryRows(Runner& run, const Scope& scope, const PercentageRows& rows) {
+void PriceOrdinaryRows(StageRunner& run, const Scope& scope, const PercentageRows& rows) {
   const std::string t = rows.table;
   std::string excluded = CodeList(rows);
   if (*rows.left_alone) excluded += std::string(",") + rows.left_alone;
@@ -190,7 +181,7 @@ std::string RestoreLinkedRow(const Scope& scope, const PercentageRows& rows, con
          ".dw='%' and " + t + ".bh='" + code.code + "' and " + code.no_difference + scope.And(t + ".ysid");
 }
 
-void ChargeLinkedRows(Runner& run, const Scope& scope, const PercentageRows& rows) {
+void ChargeLinkedRows(StageRunner& run, const Scope& scope, const PercentageRows& rows) {
   const std::string t = rows.table;
   // The whole project also clears the pass marks, which it sets afresh; one
   // row keeps the marks of the last whole-project run.
@@ -202,24 +193,25 @@ void ChargeLinkedRows(Runner& run, const Scope& scope, const PercentageRows& row
 
 // Marks every row (percentage or not) charged on a row that owns a linked
 // labour row, from the list of labour rows in `aaaa`.
-void MarkChargedOnCharged(Runner& run, const PercentageRows& rows) {
+void MarkChargedOnCharged(StageRunner& run, const PercentageRows& rows) {
   run(std::string("update ") + rows.table +
       " as a set azfy=1 from aaaa as b "
       "where a.ysid_gl=b.ysid and b.bh in (" +
       CodeList(kLabour) + ")");
 }
 
-void AppendToAnalysis(Runner& run, const Scope& scope, const PercentageRows& rows) {
+// The rows go in in the order they are stored, whichever index finds them.
+void AppendToAnalysis(StageRunner& run, const Scope& scope, const PercentageRows& rows) {
   const std::string cls = rows.materials ? ",cllb" : "";
   run(std::string("insert into ") + rows.analysis + "(ysid,bh,mc,dw,dj,xxj,sl,hj,xhj" + cls +
       ") select ysid,bh,mc,dw,dj," + rows.price + ",sl,hj," + rows.amount + (rows.materials ? ",''" : "") + " from " +
-      rows.table + " where " + rows.table + ".dw='%'" + scope.And("ysid"));
+      rows.table + " where " + rows.table + ".dw='%'" + scope.And("ysid") + " order by " + rows.table + ".rowid");
 }
 
 }  // namespace
 
 void ComputeCurrentAmounts(Connection& connection, const Scope& scope, bool net_of_base) {
-  Runner run(connection, scope);
+  StageRunner run(connection, scope);
 
   SetFromAnalysis(run, scope, kCurrentAmounts);
   SetFromAnalysis(run, scope, kDifferences);

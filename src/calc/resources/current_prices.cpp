@@ -19,6 +19,8 @@
 #include "calc/resources/current_prices.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace quillmere {
 namespace {
@@ -59,16 +61,30 @@ struct ComponentList {
 };
 constexpr ComponentList kComponentLists[] = {{"gjpbf", "1"}, {"gjlpjb", "2"}};
 
-std::string ResetAssignments(Kind kind) {
+// The columns a reset clears and the value each takes.
+std::vector<std::pair<const char*, const char*>> ResetValues(Kind kind) {
   switch (kind) {
     case Kind::kPriced:
-      return "xxj=0,xhj=hj";
+      return {{"xxj", "0"}, {"xhj", "hj"}};
     case Kind::kMachine:
-      return "xxj=0,jxcc=0,xxj2=0,xhj2=hj";
+      return {{"xxj", "0"}, {"jxcc", "0"}, {"xxj2", "0"}, {"xhj2", "hj"}};
     case Kind::kConsumption:
-      return "xxj=0,jchj=0";
+      return {{"xxj", "0"}, {"jchj", "0"}};
   }
   return {};
+}
+
+// "update T set <reset> where <a column differs from its reset value>":
+// lines that hold no current price already (most consumption items of a new
+// project) are not written again.
+std::string Reset(const std::string& table, Kind kind, const std::string& and_scope) {
+  std::string assignments;
+  std::string differs;
+  for (const auto& [column, value] : ResetValues(kind)) {
+    assignments += (assignments.empty() ? "" : ",") + std::string(column) + "=" + value;
+    differs += (differs.empty() ? "" : " or ") + std::string(column) + " is not " + value;
+  }
+  return "update " + table + " set " + assignments + " where (" + differs + ")" + and_scope;
 }
 
 // What a matching list entry L gives the line T: its current price, and the
@@ -122,8 +138,7 @@ std::string RecomputeAssignments(Kind kind) {
 
 class CurrentPricing {
  public:
-  CurrentPricing(Connection& connection, const Scope& scope)
-      : connection_(connection), scope_(scope), params_(scope.params()) {}
+  CurrentPricing(Connection& connection, const Scope& scope) : scope_(scope), run_(connection, scope) {}
 
   void Run(bool clear_results) {
     if (scope_.whole()) {
@@ -133,7 +148,7 @@ class CurrentPricing {
             "fcf_qd=0");
       }
       for (const PricedTable& table : kResetOrder) {
-        Execute("update " + std::string(table.name) + " set " + ResetAssignments(table.kind));
+        Execute(Reset(table.name, table.kind, ""));
       }
     }
     for (const PricedTable& table : kBeforeSplitMaterials) PriceFromListOrStoredPrice(table);
@@ -144,7 +159,7 @@ class CurrentPricing {
   }
 
  private:
-  void Execute(const std::string& sql) { connection_.Execute(sql, params_); }
+  void Execute(const std::string& sql) { run_(sql); }
 
   // The whole project looks every line up in its list; one row keeps the
   // prices stored on its lines (a price the user set survives) and only
@@ -182,8 +197,8 @@ class CurrentPricing {
   // One row's machines start again from the machine list (price only); the
   // machines of its split materials are not looked up.
   void RefillMachinesOfRow() {
-    Execute("update gjjx set " + ResetAssignments(Kind::kMachine) + scope_.Where());
-    Execute("update ftjx set " + ResetAssignments(Kind::kMachine) + scope_.Where());
+    Execute(Reset("gjjx", Kind::kMachine, scope_.And()));
+    Execute(Reset("ftjx", Kind::kMachine, scope_.And()));
     Execute(LookUp(kGjjx, "xxj=L.xxdj") + scope_.And("gjjx.ysid"));
   }
 
@@ -221,9 +236,8 @@ class CurrentPricing {
     }
   }
 
-  Connection& connection_;
   const Scope& scope_;
-  const Params params_;
+  StageRunner run_;
 };
 
 }  // namespace

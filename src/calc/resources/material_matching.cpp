@@ -15,12 +15,22 @@ std::string ListedName(std::string_view entry) {
 void RefreshBillMaterialSelection(Connection& connection) {
   // Project lines of one material differ by current price and class as well;
   // they share the flag of their base price, so the closest base price decides
-  // and the lowest rowid only settles the order among equals.
+  // and the lowest rowid only settles the order among equals. The flag depends
+  // on a line's code, name, unit and base price alone, and a project has many
+  // bill lines but few such keys: each key finds its project line once, in a
+  // scratch table of the connection's own, and the bill lines take the flag
+  // through its index.
   connection.Execute(
-      "update qdclb as a set xz=b.xz from gcclb as b "
-      "where a.bh=b.bh and a.mc=b.mc and a.dw=b.dw and abs(a.dj-b.dj)<0.01 "
-      "and not exists (select 1 from gcclb as c where c.bh=a.bh and c.mc=a.mc and c.dw=a.dw "
-      "and (abs(a.dj-c.dj)<abs(a.dj-b.dj) or (abs(a.dj-c.dj)=abs(a.dj-b.dj) and c.rowid<b.rowid)))");
+      "create temp table qdclb_selection as select k.bh,k.mc,k.dw,k.dj,b.xz "
+      "from (select distinct bh,mc,dw,dj from qdclb) as k inner join gcclb as b "
+      "on b.bh=k.bh and b.mc=k.mc and b.dw=k.dw and abs(k.dj-b.dj)<0.01 "
+      "where not exists (select 1 from gcclb as c where c.bh=k.bh and c.mc=k.mc and c.dw=k.dw "
+      "and (abs(k.dj-c.dj)<abs(k.dj-b.dj) or (abs(k.dj-c.dj)=abs(k.dj-b.dj) and c.rowid<b.rowid)))");
+  connection.Execute("create index temp.qdclb_selection_key on qdclb_selection (bh,mc,dw,dj)");
+  connection.Execute(
+      "update qdclb set xz=s.xz from temp.qdclb_selection as s "
+      "where qdclb.bh=s.bh and qdclb.mc=s.mc and qdclb.dw=s.dw and qdclb.dj=s.dj");
+  connection.Execute("drop table temp.qdclb_selection");
   connection.Execute("update qdclb set xz=FALSE where xhj=0 or xhj is null");
 }
 

@@ -52,16 +52,14 @@ std::string SubItemRows(const Scope& scope, std::string_view alias = "") {
 }
 
 void PriceSubItemsAtFixedRates(Connection& c, const Scope& scope) {
-  const Params params = scope.params();
+  StageRunner run(c, scope);
   for (const auto& [rows, amount] : kFeeBases) {
     const std::string base(amount);
-    c.Execute("update qfsjb set glf=format(" + base + "*glffl,'0.##'),lr=format(" + base + "*lrfl,'0.##') where " +
-                  rows + " and " + SubItemRows(scope),
-              params);
+    run("update qfsjb set glf=format(" + base + "*glffl,'0.##'),lr=format(" + base + "*lrfl,'0.##') where " + rows +
+        " and " + SubItemRows(scope));
   }
-  c.Execute("update qfsjb set zhdj=rgf+fcf+zcf+jxf+glf+lr,zhbj=format((rgf+fcf+zcf+jxf+glf+lr)*sjgcl,'0.##') where " +
-                SubItemRows(scope),
-            params);
+  run("update qfsjb set zhdj=rgf+fcf+zcf+jxf+glf+lr,zhbj=format((rgf+fcf+zcf+jxf+glf+lr)*sjgcl,'0.##') where " +
+      SubItemRows(scope));
 }
 
 void RollUpBillItemsAtFixedRates(Connection& c) {
@@ -78,26 +76,24 @@ void RollUpBillItemsAtFixedRates(Connection& c) {
 // Prices the sub-items through the fee programme and returns the programme,
 // which the bill items run again.
 std::vector<FeeLine> PriceSubItemsByProgramme(Connection& c, const Scope& scope) {
-  const Params params = scope.params();
-  c.Execute("delete from temp_qfsjb" + scope.Where("ysid"), params);
-  InsertAllColumns(c, "temp_qfsjb", "qfsjb", scope.Where("ysid"), params);
+  StageRunner run(c, scope);
+  run("delete from temp_qfsjb" + scope.Where("ysid"));
+  InsertAllColumns(c, "temp_qfsjb", "qfsjb", scope.Where("ysid"), scope.params());
   std::vector<FeeLine> programme = ReadFeeProgramme(c);
   for (const FeeLine& line : programme) {
     const std::string fee = FeeColumn(line.code);
     const std::string rate = FeeColumn(line.code, "_FL");
     // The sub-item's rate of this fee comes from the host's rate table; should
     // it hold several rows for one estimate row, the first stored counts.
-    c.Execute("update temp_qfsjb as aaa set " + rate + "=bbb." + rate +
-                  " from temp_zhys as bbb where aaa.ysid=bbb.ysid"
-                  " and bbb.rowid=(select min(rowid) from temp_zhys where ysid=aaa.ysid) and " +
-                  SubItemRows(scope, "aaa."),
-              params);
+    run("update temp_qfsjb as aaa set " + rate + "=bbb." + rate +
+        " from temp_zhys as bbb where aaa.ysid=bbb.ysid"
+        " and bbb.rowid=(select min(rowid) from temp_zhys where ysid=aaa.ysid) and " +
+        SubItemRows(scope, "aaa."));
     // Rates are in percent. Each line sees the fees of the lines before it,
     // since each statement stores its fee before the next one runs.
     for (const auto& [rows, amount] : kFeeBases) {
-      c.Execute("update temp_qfsjb set " + fee + "=format((" + SubItemFormula(line, amount) + ")*" + rate +
-                    "/100.0,'0.##') where " + rows + " and " + SubItemRows(scope),
-                params);
+      run("update temp_qfsjb set " + fee + "=format((" + SubItemFormula(line, amount) + ")*" + rate +
+          "/100.0,'0.##') where " + rows + " and " + SubItemRows(scope));
     }
   }
   if (scope.whole()) {
@@ -105,7 +101,7 @@ std::vector<FeeLine> PriceSubItemsByProgramme(Connection& c, const Scope& scope)
   } else {
     // The recalculated row has always kept its total unrounded, as hosts
     // read it; the whole-project run rounds it.
-    c.Execute(CopyBackWorkingRows("bbb.zhdj*aaa.sjgcl", "aaa.ysid=:ysid"), params);
+    run(CopyBackWorkingRows("bbb.zhdj*aaa.sjgcl", "aaa.ysid=:ysid"));
   }
   return programme;
 }
@@ -190,14 +186,30 @@ void WritePricesOntoEstimateRows(Connection& c) {
   c.Execute("update zhys set sjdj=0 where sjbj=0 and fbcch<5 and fbcch>0");
 }
 
+// Every estimate row's main-material figures, whatever the scope: hosts read
+// them on every sub-item after recalculating a single row. A sub-item's total
+// zcfhj is its fee row's main material (the fee row stored last, should there
+// be several), 0 without a fee row; any row's price zcfdj is that of its first
+// priced main material, else 0 on a sub-item, else it stays. Each statement
+// writes only the rows whose figure changes, so recalculating one row of a
+// large project rewrites next to nothing, and finds them on narrow indexes
+// (the rows to zero through a subquery, as an update of one table would read
+// the table itself); the four touch different rows or columns and can run in
+// any order.
 void RefreshMainMaterialPrices(Connection& c) {
-  c.Execute("update zhys set zcfdj=0,zcfhj=0 where fbcch=0");
-  c.Execute("update zhys set zcfhj=qfsjb.zcf from qfsjb where zhys.ysid=qfsjb.ysid and zhys.fbcch=0");
-  // A row with several priced main materials shows the first one entered.
-  c.Execute(
-      "update zhys set zcfdj=iif(gjcl.xxj=0,gjcl.dj,gjcl.xxj) from gjcl "
-      "where zhys.ysid=gjcl.ysid and gjcl.cllb='主材' and gjcl.dj<>0 and gjcl.rowid=("
-      "select min(m.rowid) from gjcl as m where m.ysid=zhys.ysid and m.cllb='主材' and m.dj<>0)");
+  const char* statements[] = {
+      "update zhys set zcfhj=f.zcf from qfsjb as f where zhys.fbcch=0 and zhys.ysid=f.ysid "
+      "and f.zcf is not zhys.zcfhj and not exists (select 1 from qfsjb as g where g.ysid=f.ysid and g.rowid>f.rowid)",
+      "update zhys set zcfhj=0 where rowid in (select z.rowid from zhys as z where z.fbcch=0 and z.zcfhj is not 0 "
+      "and not exists (select 1 from qfsjb as f where f.ysid=z.ysid))",
+      // A row with several priced main materials shows the first one entered.
+      "update zhys set zcfdj=iif(m.xxj=0,m.dj,m.xxj) from gjcl as m where zhys.ysid=m.ysid and m.cllb='主材' "
+      "and m.dj<>0 and iif(m.xxj=0,m.dj,m.xxj) is not zhys.zcfdj and not exists (select 1 from gjcl as k "
+      "where k.ysid=m.ysid and k.cllb='主材' and k.dj<>0 and k.rowid<m.rowid)",
+      "update zhys set zcfdj=0 where rowid in (select z.rowid from zhys as z where z.fbcch=0 and z.zcfdj is not 0 "
+      "and not exists (select 1 from gjcl as m where m.ysid=z.ysid and m.cllb='主材' and m.dj<>0))",
+  };
+  for (const char* sql : statements) c.Execute(sql);
 }
 
 }  // namespace
