@@ -105,7 +105,7 @@ const std::vector<Table>& Tables() {
                  {"xxdj", Kind::kNumber}}},
       // An entry's name is matched as mc, a blank and ggxh when ggxh is not
       // empty; a null ggxh matches nothing, so a host that leaves it out
-      // gets the empty specification instead.
+      // gets the empty grade instead.
       {"zgjclb", {{"bh", Kind::kText}, {"mc", Kind::kText}, {"ggxh", Kind::kText, "''"}, {"dw", Kind::kText},
                   {"dj", Kind::kNumber}, {"iszb", Kind::kBool}, {"sl", Kind::kNumber}, {"hj", Kind::kNumber}}},
       {"clxzb", {{"bh", Kind::kText}, {"mc", Kind::kText}, {"dw", Kind::kText}, {"dj", Kind::kNumber},

@@ -65,7 +65,7 @@ std::string MarkListedLines(const std::string& price, const std::string& conditi
 
 // The sub-items' totals of one kind, from the marked lines that match the list
 // exactly on the name built with trim and a null-propagating join (an entry
-// whose specification is null names nothing here). Each line counts once
+// whose ggxh is null names nothing here). Each line counts once
 // even when the list names its material twice.
 void SettleSubItems(Connection& connection, const ListedKind& kind) {
   connection.Execute(std::string("create table aaab as select ysid,sl1 as xhj from fxclb where fxclb.cllb1='") +

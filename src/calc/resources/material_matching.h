@@ -13,10 +13,10 @@
 namespace quillmere {
 
 // The SQL expression of the name a material carries when it is the entry
-// `entry` (an alias of zgjclb): the entry's name, then one blank and the
-// specification when the specification is not the empty text. Null parts read
-// as empty text, but a null specification is not the empty one: such an entry
-// expects its name followed by a lone blank.
+// `entry` (an alias of zgjclb): the entry's name, then one blank and its
+// grade (ggxh) when the grade is not the empty text. Null parts read as empty
+// text, but a null grade is not the empty one: such an entry expects its name
+// followed by a lone blank.
 std::string ListedName(std::string_view entry);
 
 // Gives every bill material line the selection flag of its project material

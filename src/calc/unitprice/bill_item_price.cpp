@@ -24,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "calc/resources/material_matching.h"
 #include "calc/unitprice/bill_item_sums.h"
 #include "calc/unitprice/fee_programme.h"
 #include "db/recordset.h"
@@ -122,12 +123,6 @@ void MapSubItems(Connection& c, const Params& bill_item, const std::string& subi
       params);
 }
 
-// The name a provisional-price list entry gives a material: its name, then
-// one blank and its specification when it has one, as the bill material
-// summary of the whole project builds it.
-constexpr const char* kListedName =
-    "ifnull(zgjclb.mc,'')||ifnull(iif(zgjclb.ggxh='','',' '||ifnull(zgjclb.ggxh,'')),'')";
-
 // The material amounts of the bill item per unit, by material category:
 // which categories count, and where the amount goes on the fee row.
 struct MaterialSum {
@@ -151,10 +146,11 @@ void ListMaterials(Connection& c, const Params& bill_item) {
   c.Execute("update qdclb set hj=format(dj*sl,'0.##'),xhj=format(iif(xxj=0,dj*sl,xxj*sl),'0.##') where ysid=:id",
             bill_item);
   // Provisional price: a listed entry that is not owner-supplied, with the
-  // material's code, unit and name, at exactly its effective price.
+  // material's code, unit and name (built as the bill material summary of
+  // the whole project builds it), at exactly its effective price.
   c.Execute(std::string("update qdclb set cllb=iif(qdclb.cllb=1,3,2) from qfsjb, zgjclb "
                         "where qdclb.ysid=qfsjb.ysid and qdclb.bh=zgjclb.bh and qdclb.mc=") +
-                kListedName +
+                ListedName("zgjclb") +
                 " and qdclb.dw=zgjclb.dw and iif(qdclb.xxj=0,qdclb.dj=zgjclb.dj,qdclb.xxj=zgjclb.dj)"
                 " and (zgjclb.iszb is null or zgjclb.iszb=false) and qdclb.ysid=:id",
             bill_item);
