@@ -26,6 +26,9 @@ void EnsureIndexes(Connection& connection);
 // starting with a digit.
 bool IsFeeCode(std::string_view code);
 
+// Throws Error naming `code` unless it is a fee code by IsFeeCode.
+void RequireFeeCode(std::string_view code);
+
 // For each fee code C adds the columns C and C_FL to temp_qfsjb and C_FL to
 // temp_zhys, skipping those present (names compare case-insensitively, so a
 // code GLF uses the column glf of the fee rows). Throws Error naming a code

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/decimal.h"
+#include "calc/unitprice/fee_programme.h"
 #include "db/recordset.h"
 #include "db/transaction.h"
 #include "db/value.h"
@@ -28,22 +29,19 @@ using Clock = std::chrono::steady_clock;
 // line's own rate. Earlier lines win when a code repeats.
 void PrepareFeeProgramme(Connection& connection) {
   Transaction transaction(connection);
-  Recordset lines;
-  lines.Open(connection, "select fycode,fl from qfjjcxb where leixing=1 order by jsxh");
-  std::vector<std::pair<std::string, Value>> rates;
+  const std::vector<FeeLine> programme = ReadFeeProgramme(connection);
   std::vector<std::string> codes;
-  for (; !lines.Eof(); lines.MoveNext()) {
-    const std::string code = TextOrEmpty(lines.Field("fycode"));
-    if (!IsFeeCode(code)) {
-      throw Error("the fee code \"" + code + "\" of the fee programme cannot name a column");
+  for (const FeeLine& line : programme) {
+    if (!IsFeeCode(line.code)) {
+      throw Error("the fee code \"" + line.code + "\" of the fee programme cannot name a column");
     }
-    codes.push_back(code);
-    rates.emplace_back(code, lines.Field("fl"));
+    codes.push_back(line.code);
   }
   AddFeeCodeColumns(connection, codes);
   connection.Execute("insert into temp_zhys(ysid) select ysid from zhys where ysid not in (select ysid from temp_zhys)");
-  for (const auto& [code, rate] : rates) {
-    connection.Execute("update temp_zhys set [" + code + "_FL]=? where [" + code + "_FL] is null", {rate});
+  for (const FeeLine& line : programme) {
+    const std::string rate = FeeColumn(line.code, "_FL");
+    connection.Execute("update temp_zhys set " + rate + "=? where " + rate + " is null", {line.rate});
   }
   transaction.Commit();
 }

@@ -3,12 +3,12 @@
 #include "db/recordset.h"
 
 #include <sqlite3.h>
-#include <strings.h>
 
 #include <cctype>
 #include <memory>
 #include <string>
 
+#include "base/text.h"
 #include "db/statement.h"
 #include "db/transaction.h"
 
@@ -17,23 +17,19 @@ namespace {
 
 constexpr const char* kRowidColumn = "quillmere_rowid";
 
-bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
-
 // The query with the source rowid added as its first column, so edited rows
 // can be written back; empty when the query is not a plain select (a distinct
 // select would change its meaning with the extra column).
 std::string WithRowid(std::string_view sql) {
   size_t i = 0;
   while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
-  if (sql.size() < i + 7 || !SameName(sql.substr(i, 6), "select") ||
+  if (sql.size() < i + 7 || !EqualsIgnoringCase(sql.substr(i, 6), "select") ||
       !std::isspace(static_cast<unsigned char>(sql[i + 6]))) {
     return {};
   }
   size_t j = i + 6;
   while (j < sql.size() && std::isspace(static_cast<unsigned char>(sql[j]))) ++j;
-  if (SameName(sql.substr(j, 8), "distinct")) return {};
+  if (EqualsIgnoringCase(sql.substr(j, 8), "distinct")) return {};
   std::string augmented(sql.substr(0, i + 6));
   augmented += " _rowid_ AS ";
   augmented += kRowidColumn;
@@ -84,7 +80,7 @@ void Recordset::Open(Connection& connection, std::string_view sql, const Params&
       names_.push_back(statement->ColumnName(i));
       const char* origin = sqlite3_column_origin_name(statement->get(), i);
       const char* table = sqlite3_column_table_name(statement->get(), i);
-      const bool from_source = origin && table && !table_.empty() && SameName(table, table_);
+      const bool from_source = origin && table && !table_.empty() && EqualsIgnoringCase(table, table_);
       origin_columns_.push_back(from_source ? origin : "");
     }
     while (statement->Step()) {
@@ -134,7 +130,7 @@ void Recordset::MoveNext() {
 
 size_t Recordset::ColumnIndex(std::string_view name) const {
   for (size_t i = 0; i < names_.size(); ++i) {
-    if (SameName(names_[i], name)) return i;
+    if (EqualsIgnoringCase(names_[i], name)) return i;
   }
   throw Error("Item cannot be found in the collection corresponding to the requested name or ordinal: " +
               std::string(name));

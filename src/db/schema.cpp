@@ -2,11 +2,11 @@
 // names, the indexes its joins need, and the fee-code columns.
 
 #include <sqlite3.h>
-#include <strings.h>
 
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "db/statement.h"
 #include "db/transaction.h"
 #include "quillmere/connection.h"
@@ -251,7 +251,7 @@ std::string CreateTableStatement(const Table& table) {
 
 bool HasColumn(const std::vector<std::string>& columns, const std::string& name) {
   for (const auto& c : columns) {
-    if (c.size() == name.size() && strcasecmp(c.c_str(), name.c_str()) == 0) return true;
+    if (EqualsIgnoringCase(c, name)) return true;
   }
   return false;
 }
@@ -296,12 +296,15 @@ bool IsFeeCode(std::string_view code) {
   return true;
 }
 
-void AddFeeCodeColumns(Connection& connection, const std::vector<std::string>& codes) {
-  for (const auto& code : codes) {
-    if (!IsFeeCode(code)) {
-      throw Error("the fee code \"" + code + "\" cannot name a column: use letters, digits and underscores");
-    }
+void RequireFeeCode(std::string_view code) {
+  if (!IsFeeCode(code)) {
+    throw Error("the fee code \"" + std::string(code) +
+                "\" cannot name a column: use letters, digits and underscores");
   }
+}
+
+void AddFeeCodeColumns(Connection& connection, const std::vector<std::string>& codes) {
+  for (const auto& code : codes) RequireFeeCode(code);
   Transaction transaction(connection);
   for (const auto& code : codes) {
     // A fee starts at 0 so that a formula naming a later line reads 0; a rate

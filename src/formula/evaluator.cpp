@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "base/decimal.h"
+#include "base/text.h"
 #include "formula/formula.h"
 
 namespace quillmere {
@@ -135,17 +136,6 @@ int BindingOf(Token t) {
   }
 }
 
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 struct Symbol {
   char c;
   Token token;
@@ -229,7 +219,7 @@ constexpr FunctionEntry kFunctions[] = {
 
 const FunctionEntry* FindFunction(std::string_view name) {
   for (const FunctionEntry& f : kFunctions) {
-    if (SameName(f.name, name)) return &f;
+    if (EqualsIgnoringCase(f.name, name)) return &f;
   }
   return nullptr;
 }
@@ -360,7 +350,7 @@ void Evaluator::Next() {
     lexeme_ = text_.substr(start, pos_ - start);
     token_ = Token::kName;
     for (const Keyword& k : kKeywords) {
-      if (SameName(k.name, lexeme_)) token_ = k.token;
+      if (EqualsIgnoringCase(k.name, lexeme_)) token_ = k.token;
     }
     return;
   }
@@ -490,8 +480,8 @@ Value Evaluator::NameOrCall() {
     Next();
   }
   if (failed_) return Value{};
-  if (!parenthesised && SameName(name, "True")) return Boolean(true);
-  if (!parenthesised && SameName(name, "False")) return Boolean(false);
+  if (!parenthesised && EqualsIgnoringCase(name, "True")) return Boolean(true);
+  if (!parenthesised && EqualsIgnoringCase(name, "False")) return Boolean(false);
   const FunctionEntry* f = FindFunction(name);
   if (f == nullptr) {
     // A fee variable that was not substituted, or a misspelt function.
@@ -755,8 +745,8 @@ Value Evaluator::Call(const FunctionEntry& f, Value* args, int count) {
       return Binary(Token::kDivide, Binary(Token::kTimes, x, Number(kScriptPi)), Number(180));
     case Function::kIif: {
       double condition = 0;
-      if (x.kind == Value::Kind::kText && (SameName(x.text, "True") || SameName(x.text, "False"))) {
-        condition = SameName(x.text, "True") ? -1 : 0;
+      if (x.kind == Value::Kind::kText && (EqualsIgnoringCase(x.text, "True") || EqualsIgnoringCase(x.text, "False"))) {
+        condition = EqualsIgnoringCase(x.text, "True") ? -1 : 0;
       } else if (!ToNumber(x, condition)) {
         return Value{};
       }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/decimal.h"
+#include "base/text.h"
 #include "formula/formula.h"
 
 namespace quillmere {
@@ -43,25 +44,6 @@ std::string PlainNumberText(double value) {
     }
   }
   return NumberText(value);
-}
-
-// Replaces every occurrence of `what` (non-empty) in `text`, scanning from the
-// first character; a replacement is never searched again.
-void ReplaceAll(std::string& text, std::string_view what, std::string_view with) {
-  size_t at = text.find(what);
-  if (at == std::string::npos) return;
-  std::string out;
-  out.reserve(text.size() + (with.size() > what.size() ? with.size() - what.size() : 0) * 4);
-  size_t from = 0;
-  while (at != std::string::npos) {
-    out.append(text, from, at - from);
-    out.append(with);
-    if (out.size() > kMaxFormulaText) throw FormulaError("Out of string space");
-    from = at + what.size();
-    at = text.find(what, from);
-  }
-  out.append(text, from, std::string::npos);
-  text.swap(out);
 }
 
 // The line number a bracketed text spells exactly as the caller writes it
@@ -125,7 +107,9 @@ std::string TiHuanBL(std::string_view formula, const std::vector<FeeVariable>& v
     // An empty name matches nothing, as a text replacement of "" leaves the text alone.
     if (name.empty()) continue;
     if (text.find(name) == std::string::npos) continue;
-    ReplaceAll(text, name, OperandText(*variables[i].value));
+    if (!ReplaceAll(text, name, OperandText(*variables[i].value), kMaxFormulaText)) {
+      throw FormulaError("Out of string space");
+    }
   }
   return text;
 }

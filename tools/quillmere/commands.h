@@ -7,6 +7,7 @@
 #define QUILLMERE_TOOLS_COMMANDS_H_
 
 #include <CLI/CLI.hpp>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -25,6 +26,11 @@ void AddSampleCommands(CLI::App& app);
 
 // Opens an existing project database, or reports why not (exit status 2).
 Connection OpenProject(const std::string& path);
+
+// Creates a fresh project database at `path` with every permanent table and
+// fills it; an existing non-empty file is refused and left untouched, and a
+// file this call created is removed again when filling fails (exit status 1).
+void WriteProject(const std::string& path, const std::function<void(Connection&)>& fill);
 
 // A number as people read it: at most 15 significant digits, so a sum of
 // amounts in cents prints as 28449.47 rather than 28449.469999999998.

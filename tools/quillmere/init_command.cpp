@@ -1,6 +1,5 @@
 // quillmere init: a fresh project database with every permanent table.
 
-#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -23,22 +22,10 @@ void AddInitCommand(CLI::App& app) {
                    "C_FL to temp_zhys")
       ->delimiter(',');
   init->callback([options] {
-    std::error_code error;
-    const bool existed = std::filesystem::exists(options->path, error);
-    if (existed && std::filesystem::file_size(options->path, error) > 0) {
-      Fail(options->path + " exists and is not empty; init only creates new project databases", kFailure);
-    }
     for (const auto& code : options->fee_codes) {
       if (!IsFeeCode(code)) Fail("the fee code \"" + code + "\" cannot name a column", kUsage);
     }
-    try {
-      Connection connection = Connection::Open(options->path);
-      CreateProjectSchema(connection);
-      AddFeeCodeColumns(connection, options->fee_codes);
-    } catch (const Error& e) {
-      if (!existed) std::filesystem::remove(options->path, error);
-      Fail(e.what(), kFailure);
-    }
+    WriteProject(options->path, [&](Connection& c) { AddFeeCodeColumns(c, options->fee_codes); });
     std::cout << "created " << options->path << " with " << ProjectTableNames().size() << " tables";
     if (!options->fee_codes.empty()) std::cout << " and " << options->fee_codes.size() << " fee codes";
     std::cout << "\n";

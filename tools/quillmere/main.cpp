@@ -9,6 +9,7 @@
 #include <string>
 
 #include "commands.h"
+#include "quillmere/project.h"
 #include "quillmere/version.h"
 
 namespace quillmere::cli {
@@ -20,6 +21,22 @@ Connection OpenProject(const std::string& path) {
     return Connection::Open(path);
   } catch (const Error& e) {
     Fail(std::string("cannot open the project database: ") + e.what(), kUsage);
+  }
+}
+
+void WriteProject(const std::string& path, const std::function<void(Connection&)>& fill) {
+  std::error_code error;
+  const bool existed = std::filesystem::exists(path, error);
+  if (existed && std::filesystem::file_size(path, error) > 0) {
+    Fail(path + " exists and is not empty; a project database is only ever created new", kFailure);
+  }
+  try {
+    Connection connection = Connection::Open(path);
+    CreateProjectSchema(connection);
+    fill(connection);
+  } catch (const Error& e) {
+    if (!existed) std::filesystem::remove(path, error);
+    Fail(e.what(), kFailure);
   }
 }
 

@@ -1,38 +1,14 @@
 // quillmere demo and quillmere generate: sample projects ready for calc.
 
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <string>
 
 #include "commands.h"
-#include "quillmere/project.h"
 #include "quillmere/samples.h"
 
 namespace quillmere::cli {
-namespace {
-
-// Creates a fresh project database at `path` and fills it; an existing
-// non-empty file is refused and left untouched.
-void WriteProject(const std::string& path, const std::function<void(Connection&)>& fill) {
-  std::error_code error;
-  const bool existed = std::filesystem::exists(path, error);
-  if (existed && std::filesystem::file_size(path, error) > 0) {
-    Fail(path + " exists and is not empty; choose a new file", kFailure);
-  }
-  try {
-    Connection connection = Connection::Open(path);
-    CreateProjectSchema(connection);
-    fill(connection);
-  } catch (const Error& e) {
-    if (!existed) std::filesystem::remove(path, error);
-    Fail(e.what(), kFailure);
-  }
-}
-
-}  // namespace
-
 void AddSampleCommands(CLI::App& app) {
   auto demo_path = std::make_shared<std::string>();
   CLI::App* demo = app.add_subcommand("demo", "Write the demo project (municipal road and drainage works)");

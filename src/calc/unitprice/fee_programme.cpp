@@ -5,32 +5,13 @@
 
 #include <string>
 
+#include "base/text.h"
 #include "db/recordset.h"
 #include "db/value.h"
 #include "quillmere/project.h"
 
 namespace quillmere {
 namespace {
-
-void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
-  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
-  }
-}
-
-std::string Upper(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -53,16 +34,15 @@ std::vector<FeeLine> ReadFeeProgramme(Connection& connection) {
   std::vector<FeeLine> lines;
   const std::int64_t count = programme.RecordCount();
   for (std::int64_t i = 0; i < count; ++i) {
-    lines.push_back({TextOrEmpty(programme.Field("fycode")), TextOrEmpty(programme.Field("sjgs"))});
+    lines.push_back({TextOrEmpty(programme.Field("fycode")), TextOrEmpty(programme.Field("sjgs")),
+                     programme.Field("fl")});
     programme.MoveNext();
   }
   return lines;
 }
 
 std::string FeeColumn(const std::string& code, std::string_view suffix) {
-  if (!IsFeeCode(code)) {
-    throw Error("the fee code \"" + code + "\" cannot name a column: use letters, digits and underscores");
-  }
+  RequireFeeCode(code);
   return "[" + code + std::string(suffix) + "]";
 }
 
@@ -73,14 +53,14 @@ std::string SubItemFormula(const FeeLine& line, std::string_view basis) {
 }
 
 std::string BillItemFormula(const FeeLine& line) {
-  std::string formula = Lower(line.formula);
+  std::string formula = AsciiLower(line.formula);
   // A bill item has no fee basis of its own and no rates: its fees are the
   // sums of its sub-items' fees, so the basis counts as 1 and a rate name
   // stands for the summed fee.
   static const std::pair<std::string_view, std::string_view> kBillItemNames[] = {
       {"[jsjs]", "1"}, {"jsjs", "1"}, {"[glffl]", "glf"}, {"glffl", "glf"}, {"[lrfl]", "lr"}, {"lrfl", "lr"}};
   for (const auto& [from, to] : kBillItemNames) ReplaceAll(formula, from, to);
-  const std::string code = Upper(line.code);
+  const std::string code = AsciiUpper(line.code);
   if (code == "GLF") formula = "glf";
   if (code == "LR") formula = "lr";
   return EngineExpression(formula, line.code);
@@ -116,7 +96,7 @@ std::string EngineExpression(std::string_view formula, const std::string& code) 
       const std::string word(formula.substr(i, j - i));
       size_t next = j;
       while (next < n && (formula[next] == ' ' || formula[next] == '\t')) ++next;
-      out += Lower(word) == "isnull" && next < n && formula[next] == '(' ? "[isnull]" : word;
+      out += AsciiLower(word) == "isnull" && next < n && formula[next] == '(' ? "[isnull]" : word;
       i = j;
       continue;
     }

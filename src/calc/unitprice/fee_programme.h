@@ -20,6 +20,7 @@ namespace quillmere {
 struct FeeLine {
   std::string code;
   std::string formula;
+  Value rate;  // fl, in percent; the rate a host that sets none would give
 };
 
 // The lines in calculation order (jsxh; equal orders by line number, then
