@@ -216,6 +216,7 @@ TEST_F(CommandLine, CalcNamesTheFailingMemberAndAnswersOne) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.out.find("JiSuanXXJ failed: table fxrgbtemp already exists"), std::string::npos) << run.out;
   EXPECT_EQ(Quillmere("calc " + db + " --floor-area lots").status, 2);
+  EXPECT_EQ(Quillmere("calc " + db + " --floor-area nan").status, 2);
 }
 
 TEST_F(CommandLine, GenerateIsReproducibleFromItsSeed) {

@@ -134,7 +134,15 @@ void AddCalcCommand(CLI::App& app) {
                    "Pricing method (StrJJFS); \"定额计价法\" sums section totals from sub-items. Default: "
                    "清单计价法 with --bill-pricing, else 定额计价法");
   CLI::Option* area = calc->add_option("--floor-area", options->floor_area,
-                                       "Floor area for the cost per area (default: gcxxb 建筑面积, else 0)");
+                                       "Floor area for the cost per area (default: gcxxb 建筑面积, else 0)")
+                           ->check(CLI::Validator(
+                               [](const std::string& text) {
+                                 double value = 0;
+                                 return ParseNumberArgument(text, value) && value >= 0
+                                            ? std::string()
+                                            : "the floor area is a number of at least 0, not " + text;
+                               },
+                               "AREA"));
   calc->add_flag("--clear-current", options->pipeline.clear_current,
                  "Zero the current-price results of every fee row first (BolQingKongXXJ)");
   calc->add_flag("--install-diff", options->pipeline.install_difference,

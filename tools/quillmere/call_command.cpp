@@ -111,14 +111,6 @@ bool ParseInt(const std::string& text, std::int32_t& value) {
   return true;
 }
 
-bool ParseDouble(const std::string& text, double& value) {
-  if (text.empty()) return false;
-  errno = 0;
-  char* end = nullptr;
-  value = std::strtod(text.c_str(), &end);
-  return errno == 0 && *end == '\0';
-}
-
 std::string KindName(Kind kind) {
   switch (kind) {
     case Kind::kBool:
@@ -175,7 +167,7 @@ Arguments Parse(const Member& member, const std::vector<std::string>& values) {
       case Kind::kDouble:
       case Kind::kOutDouble: {
         double d = 0;
-        ok = ParseDouble(text, d);
+        ok = ParseNumberArgument(text, d);
         (p.kind == Kind::kDouble ? arguments.doubles : arguments.outs).push_back(d);
         break;
       }

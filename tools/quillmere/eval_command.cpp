@@ -2,8 +2,6 @@
 // substitutions the project totals make, so an estimator can check a formula
 // before storing it.
 
-#include <cerrno>
-#include <cmath>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -20,12 +18,7 @@ bool SplitAssignment(const std::string& text, std::string& name, double& value) 
   const size_t at = text.rfind('=');
   if (at == std::string::npos || at == 0) return false;
   name = text.substr(0, at);
-  const std::string number = text.substr(at + 1);
-  if (number.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  value = std::strtod(number.c_str(), &end);
-  return end == number.c_str() + number.size() && errno == 0 && std::isfinite(value);
+  return ParseNumberArgument(text.substr(at + 1), value);
 }
 
 }  // namespace
