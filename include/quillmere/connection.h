@@ -66,11 +66,19 @@ class Params {
   std::vector<std::pair<std::string, Value>> named_;
 };
 
+// How Connection::Open treats the file.
+enum class OpenMode {
+  kCreate,    // read and write; a missing file is created
+  kExisting,  // read and write; the file must exist
+  kReadOnly,  // read only; the file must exist, and nothing can change it
+};
+
 class Connection {
  public:
-  // Opens (creating if needed) the database file at `path`; the Connection
-  // owns the handle and closes it when destroyed. Throws Error on failure.
-  static Connection Open(const std::string& path);
+  // Opens the database file at `path` as `mode` says; the Connection owns the
+  // handle and closes it when destroyed. Throws Error on failure, also for a
+  // file that is not an SQLite database.
+  static Connection Open(const std::string& path, OpenMode mode = OpenMode::kCreate);
   // A fresh private in-memory database.
   static Connection OpenInMemory();
   // Wraps a handle the host opened itself; the host keeps ownership, and can

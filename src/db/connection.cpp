@@ -86,9 +86,12 @@ Connection::Connection(sqlite3* db, bool owned)
   RegisterSqlFunctions(db_);
 }
 
-Connection Connection::Open(const std::string& path) {
+Connection Connection::Open(const std::string& path, OpenMode mode) {
+  int flags = SQLITE_OPEN_READWRITE;
+  if (mode == OpenMode::kCreate) flags |= SQLITE_OPEN_CREATE;
+  if (mode == OpenMode::kReadOnly) flags = SQLITE_OPEN_READONLY;
   sqlite3* db = nullptr;
-  const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
   if (rc != SQLITE_OK) {
     std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     sqlite3_close(db);

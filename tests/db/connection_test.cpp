@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <cstdio>
 #include <string>
 
 #include "db/transaction.h"
@@ -114,6 +115,17 @@ TEST(KeptStatements, AHostCanCloseItsHandleOnceTheConnectionIsGone) {
   }
   // sqlite3_close refuses a handle with statements still prepared on it.
   EXPECT_EQ(sqlite3_close(handle), SQLITE_OK);
+}
+
+TEST(OpenModes, ReadOnlyAndExistingNeverCreateOrWrite) {
+  const std::string path = ::testing::TempDir() + "open_modes.db";
+  std::remove(path.c_str());
+  EXPECT_THROW(Connection::Open(path, OpenMode::kExisting), Error);
+  EXPECT_THROW(Connection::Open(path, OpenMode::kReadOnly), Error);
+  Connection::Open(path).Execute("create table t (a)");
+  Connection reader = Connection::Open(path, OpenMode::kReadOnly);
+  EXPECT_EQ(ErrorOf(reader, "insert into t values (1)"), "attempt to write a readonly database");
+  std::remove(path.c_str());
 }
 
 }  // namespace
