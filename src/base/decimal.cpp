@@ -2,6 +2,7 @@
 
 #include "base/decimal.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -33,25 +34,26 @@ Digits SignificantDigits(double magnitude) {
   return result;
 }
 
-// The same rounding without text, on exact integers, for the magnitudes
-// money takes (1e-17 <= |x| < 1e15) and up to 15 decimals; false for anything
-// else. The 15 significant digits are |x| * 10^s rounded half to even for
-// the s that makes them a 15-digit integer, exactly as the C library writes
-// them; x = m * 2^k makes that m * 5^s * 2^(k+s), at most 128 bits wide.
-// Dividing the kept digits by 10^decimals rounds once, like reading their text.
-bool RoundDecimalExactly(double x, int decimals, Rounding rounding, double& result) {
+// The 15 significant digits of |x| as one integer and the decimal exponent of
+// its last digit: |x| = digits * 10^exponent, exactly the value the C library
+// writes with 15 significant digits. Worked out on exact integers for the
+// magnitudes money takes (1e-17 <= |x| < 1e15): x = m * 2^k makes the digits
+// m * 5^s * 2^(k+s) rounded half to even, at most 128 bits wide, for the s
+// that makes them a 15-digit integer. Elsewhere read off the digit text.
+struct DecimalValue {
+  std::uint64_t digits = 0;
+  int exponent = 0;
+};
+
+bool ExactDecimalValue(double magnitude, DecimalValue& out) {
   __extension__ typedef unsigned __int128 Wide;
   constexpr std::uint64_t kLow = 100000000000000;    // 10^14
   constexpr std::uint64_t kHigh = 1000000000000000;  // 10^15
-  static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  const double magnitude = std::fabs(x);
-  if (!(magnitude >= 1e-17 && magnitude < 1e15) || decimals < 0 || decimals > 15) return false;
+  if (!(magnitude >= 1e-17 && magnitude < 1e15)) return false;
   int k = 0;
   const auto m = static_cast<std::uint64_t>(std::ldexp(std::frexp(magnitude, &k), 53));
   k -= 53;
   int e = static_cast<int>(std::floor(std::log10(magnitude)));
-  std::uint64_t digits = 0;
   for (int attempt = 0;; ++attempt) {
     const int s = 14 - e;
     if (s < 0 || s > 32 || attempt > 2) return false;
@@ -78,14 +80,36 @@ bool RoundDecimalExactly(double x, int decimals, Rounding rounding, double& resu
     } else if (scaled < kLow) {
       --e;
     } else {
-      digits = static_cast<std::uint64_t>(scaled) + (round_up ? 1 : 0);
-      if (digits == kHigh) {
-        digits = kLow;
+      out.digits = static_cast<std::uint64_t>(scaled) + (round_up ? 1 : 0);
+      if (out.digits == kHigh) {
+        out.digits = kLow;
         ++e;
       }
-      break;
+      out.exponent = e - 14;
+      return true;
     }
   }
+}
+
+DecimalValue DecimalValueOf(double magnitude) {
+  DecimalValue value;
+  if (magnitude == 0 || ExactDecimalValue(magnitude, value)) return value;
+  const Digits d = SignificantDigits(magnitude);
+  value.digits = std::strtoull(d.digits.c_str(), nullptr, 10);
+  value.exponent = d.exponent - (kSignificantDigits - 1);
+  return value;
+}
+
+// RoundDecimal on exact integers where the digits are exact; false where the
+// digit text must decide.
+bool RoundDecimalExactly(double x, int decimals, Rounding rounding, double& result) {
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  if (decimals < 0 || decimals > 15) return false;
+  DecimalValue exact;
+  if (!ExactDecimalValue(std::fabs(x), exact)) return false;
+  const std::uint64_t digits = exact.digits;
+  const int e = exact.exponent + 14;  // of the first digit
   const int keep = e + decimals + 1;
   double value = 0;
   if (keep >= 15) {
@@ -161,6 +185,39 @@ double RoundDecimal(double x, int decimals, Rounding rounding) {
   double result = 0;
   if (RoundDecimalExactly(x, decimals, rounding, result)) return result;
   return RoundDecimalByText(x, decimals, rounding);
+}
+
+double DecimalDistance(double a, double b) {
+  __extension__ typedef __int128 Wide;
+  if (!std::isfinite(a) || !std::isfinite(b)) return std::fabs(a - b);
+  const DecimalValue da = DecimalValueOf(std::fabs(a));
+  const DecimalValue db = DecimalValueOf(std::fabs(b));
+  // Both on the scale of the finer last digit; a zero takes the other's.
+  int scale = std::min(da.exponent, db.exponent);
+  if (da.digits == 0) scale = db.exponent;
+  if (db.digits == 0) scale = da.exponent;
+  const int shift_a = da.exponent - scale, shift_b = db.exponent - scale;
+  // Beyond 10^23 the scaled digits leave 128 bits; values that far apart in
+  // magnitude are far apart in price too, and the binary distance serves.
+  if ((da.digits != 0 && shift_a > 23) || (db.digits != 0 && shift_b > 23)) return std::fabs(a - b);
+  auto scaled = [](const DecimalValue& d, int shift, bool negative) {
+    Wide w = static_cast<Wide>(d.digits);
+    for (int i = 0; i < shift && w != 0; ++i) w *= 10;
+    return negative ? -w : w;
+  };
+  Wide difference = scaled(da, shift_a, a < 0) - scaled(db, shift_b, b < 0);
+  if (difference < 0) difference = -difference;
+  // One correctly rounded operation on exact operands where it can be done,
+  // the digit text read back otherwise.
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  if (difference < (Wide{1} << 53) && scale >= -22 && scale <= 22) {
+    const auto exact = static_cast<double>(difference);
+    return scale < 0 ? exact / kPowers[-scale] : exact * kPowers[scale];
+  }
+  std::string text;
+  for (; difference != 0; difference /= 10) text.insert(text.begin(), static_cast<char>('0' + difference % 10));
+  return std::strtod((text + "e" + std::to_string(scale)).c_str(), nullptr);
 }
 
 std::string NumberText(double x) {

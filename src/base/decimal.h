@@ -25,6 +25,12 @@ double RoundDecimal(double x, int decimals, Rounding rounding = Rounding::kHalfA
 // reads: slower, and the reference RoundDecimal is tested against.
 double RoundDecimalByText(double x, int decimals, Rounding rounding = Rounding::kHalfAwayFromZero);
 
+// How far apart the decimals a and b denote lie: the exact difference of
+// their 15-significant-digit values, as the nearest double. So 380.01 and
+// 380.00 are exactly 0.01 apart (not 0.0099999999999909 as in binary), and a
+// tolerance "within 0.01" excludes or includes that bound as it says.
+double DecimalDistance(double a, double b);
+
 // The plain decimal text of x: at most 15 significant digits, a point as the
 // separator, no trailing zeros, no exponent for ordinary magnitudes
 // (1e-15 <= |x| < 1e15). -0 is written "0".

@@ -87,6 +87,20 @@ void Round(sqlite3_context* context, int argc, sqlite3_value** argv) {
   sqlite3_result_double(context, RoundDecimal(x, static_cast<int>(decimals), Rounding::kHalfEven));
 }
 
+// decimal_distance(a, b): how far apart the decimals a and b denote lie, so
+// that a price tolerance includes or excludes its bound exactly.
+void DecimalDistanceFunction(sqlite3_context* context, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+    return sqlite3_result_null(context);
+  }
+  double a = 0, b = 0;
+  if (!NumberArgument(context, argv[0], "decimal_distance", a) ||
+      !NumberArgument(context, argv[1], "decimal_distance", b)) {
+    return;
+  }
+  sqlite3_result_double(context, DecimalDistance(a, b));
+}
+
 // sum() with compensated (Neumaier) addition of reals: a project total of
 // a hundred thousand amounts in cents stays the exact decimal sum instead of
 // gathering binary noise in the tenth decimal. Integers add exactly, as in
@@ -155,6 +169,7 @@ void RegisterSqlFunctions(sqlite3* db) {
   Register(db, "sqr", 1, Unary<Sqr>);
   Register(db, "round", 1, Round);
   Register(db, "round", 2, Round);
+  Register(db, "decimal_distance", 2, DecimalDistanceFunction);
   sqlite3_create_function_v2(db, "sum", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr, SumStep, SumFinal,
                              nullptr);
 }

@@ -16,6 +16,8 @@ namespace quillmere {
 // sgn(x)               -1, 0 or 1.
 // sqr(x)               square root; a negative x is an error.
 // round(x[, n])        x rounded to n decimals, an exact half to even.
+// decimal_distance(a, b)  |a - b| on the decimals a and b denote (see
+//                      DecimalDistance); null when either is null.
 // sum(x)               SQLite's sum, with reals added without rounding drift.
 void RegisterSqlFunctions(sqlite3* db);
 

@@ -79,6 +79,20 @@ TEST(RoundDecimal, AgreesBitForBitWithTheRoundingOfTheDigitText) {
   EXPECT_EQ(differences, 0);
 }
 
+TEST(DecimalDistance, MeasuresTheDecimalsThePricesDenote) {
+  // In binary 380.01 - 380 is 0.0099999999999909 and 0.08 - 0.07 is
+  // 0.0099999999999999; on the decimals both are exactly 0.01. 50.005 lies
+  // exactly as far from 50 as from 50.01.
+  EXPECT_EQ(DecimalDistance(380.01, 380.00), 0.01);
+  EXPECT_EQ(DecimalDistance(0.07, 0.08), 0.01);
+  EXPECT_EQ(DecimalDistance(-12.34, -12.35), 0.01);
+  EXPECT_EQ(DecimalDistance(0.005, -0.005), 0.01);
+  EXPECT_EQ(DecimalDistance(50.005, 50.00), DecimalDistance(50.01, 50.005));
+  EXPECT_EQ(DecimalDistance(128.01, 127.01), 1);
+  EXPECT_EQ(DecimalDistance(0, 1e-300), 1e-300);
+  EXPECT_EQ(DecimalDistance(123456789012.34, 0.01), 123456789012.33);
+}
+
 TEST(NumberText, PlainDecimalWithFifteenSignificantDigits) {
   // clang-format off
   const std::pair<double, const char*> cases[] = {

@@ -172,16 +172,17 @@ TEST(CurrentAmounts, RowsChargedOnChargedRowsArePricedAgainWholeOrNetOfBase) {
 
 TEST(CurrentAmounts, RowsWithinOneOfBaseLabourTakeBackTheirBaseAmounts) {
   Project p;
-  FeeRows(p, "(1,1,100.4,31,40),(2,1,101.5,31,40)");
-  Lines(p, "fxrgb", "(1,100,100),(2,100,100)");
-  Materials(p, "(1,'',30,30),(2,'',30,30)");
-  Lines(p, "fxjxb", "(1,40,45),(2,40,45)");
+  FeeRows(p, "(1,1,100.4,31,40),(2,1,101.5,31,40),(3,1,127.01,31,40)");
+  Lines(p, "fxrgb", "(1,100,100),(2,100,100),(3,128.01,128.01)");
+  Materials(p, "(1,'',30,30),(2,'',30,30),(3,'',30,30)");
+  Lines(p, "fxjxb", "(1,40,45),(2,40,45),(3,40,45)");
   Compute(p);
   // Row 1 is 0.4 from base: labour and material (no difference) go back to
   // 100.4 and 31, machines (difference 5) stay 45. Row 2 is 1.5 away: nothing
-  // goes back, rgjc 100-101.5, fcjc 30-31.
-  EXPECT_EQ(p.Rows("select ysid,rgf,fcf,jxf,rgjc,fcjc,jxjc from qfsjb order by ysid"),
-            "1 | 100.4 | 31 | 45 | 0 | 0 | 5\n2 | 100 | 30 | 45 | -1.5 | -1 | 5\n");
+  // goes back, rgjc 100-101.5, fcjc 30-31. Row 3 is exactly 1 away (in
+  // binary 128.01 - 127.01 falls short of 1): nothing goes back either.
+  EXPECT_EQ(p.Rows("select ysid,rgf,fcf,jxf,round(rgjc,6),fcjc,jxjc from qfsjb order by ysid"),
+            "1 | 100.4 | 31 | 45 | 0 | 0 | 5\n2 | 100 | 30 | 45 | -1.5 | -1 | 5\n3 | 128.01 | 30 | 45 | 1 | -1 | 5\n");
 }
 
 TEST(CurrentAmounts, SingleRowComputesItsOwnRowOnly) {

@@ -51,16 +51,17 @@ const ListedKind kOwnerSupplied = {"2", "jghj_qd", "jg_qd"};
 const ListedKind kListedKinds[] = {kProvisional, kOwnerSupplied};
 
 // Marks analysis lines whose effective price `price` is within 0.01 of a list
-// entry's. Where several entries are that close (the same material listed as
+// entry's, the bound excluded and measured on the decimals the prices denote.
+// Where several entries are that close (the same material listed as
 // provisional and as owner-supplied, or at two prices), the closest in price
 // decides, then the first listed.
 std::string MarkListedLines(const std::string& price, const std::string& condition) {
-  const std::string closer = "abs(" + price + "-c.dj)<abs(" + price + "-b.dj)";
-  const std::string as_close = "abs(" + price + "-c.dj)=abs(" + price + "-b.dj)";
+  auto distance = [&price](const char* entry) { return "decimal_distance(" + price + "," + entry + ".dj)"; };
   return "update fxclb as a set cllb1=iif(b.iszb,'2','1') from zgjclb as b where a.bh=b.bh and a.mc=" +
-         ListedName("b") + " and a.dw=b.dw and abs(" + price + "-b.dj)<0.01 and " + condition +
+         ListedName("b") + " and a.dw=b.dw and " + distance("b") + "<0.01 and " + condition +
          " and not exists (select 1 from zgjclb as c where c.bh=a.bh and a.mc=" + ListedName("c") +
-         " and c.dw=a.dw and (" + closer + " or (" + as_close + " and c.rowid<b.rowid)))";
+         " and c.dw=a.dw and (" + distance("c") + "<" + distance("b") + " or (" + distance("c") + "=" +
+         distance("b") + " and c.rowid<b.rowid)))";
 }
 
 // The sub-items' totals of one kind, from the marked lines that match the list

@@ -255,10 +255,11 @@ void ComputeCurrentAmounts(Connection& connection, const Scope& scope, bool net_
   for (const PercentageRows* rows : kPercentageRows) AppendToAnalysis(run, scope, *rows);
   SetFromAnalysis(run, scope, kDifferences);
 
-  // A labour amount this close to base is taken as no change at all (the
-  // single row settles whatever the distance).
+  // A labour amount less than 1 from base, in the decimals the amounts
+  // denote, is taken as no change at all (the single row settles whatever the
+  // distance).
   run(std::string("update qfsjb set rgf=iif(rgjc=0,rgjj,rgf),fcf=iif(fcjc=0,fcjj,fcf),jxf=iif(jxjc=0,jxjj,jxf)") +
-      (scope.whole() ? " where abs(rgf-rgjj)<1" : scope.Where("ysid")));
+      (scope.whole() ? " where decimal_distance(rgf,rgjj)<1" : scope.Where("ysid")));
   run("update qfsjb set rgjc=rgf-rgjj,fcjc=fcf-fcjj,jxjc=jxf-jxjj" + scope.Where("ysid"));
 }
 

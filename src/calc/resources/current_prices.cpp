@@ -102,19 +102,19 @@ std::string ListAssignments(const std::string& t, Kind kind) {
   return {};
 }
 
-// The entry E of the list is a match for the line T: same code, name and
-// unit, and a price within 0.01 of the line's base price, bounds included
-// (1e-9 absorbs the binary error of the decimal bound: 2.02 lies within
-// 0.01 of 2.01, though in binary 2.01 + 0.01 falls short of 2.02).
-std::string Matches(const std::string& e, const std::string& t) {
-  return e + ".bh=" + t + ".bh AND " + e + ".mc=" + t + ".mc AND " + e + ".dw=" + t + ".dw AND " + t + ".dj>=" + e +
-         ".dj-0.01-1e-9 AND " + t + ".dj<=" + e + ".dj+0.01+1e-9";
+// How far the entry's price lies from the line's, in decimals, so that two
+// entries equally far in decimals are equally far here.
+std::string Distance(const std::string& e, const std::string& t) {
+  return "decimal_distance(" + e + ".dj," + t + ".dj)";
 }
 
-// How far the entry's price lies from the line's, to eight decimals, so that
-// two entries equally far in decimals are equally far here.
-std::string Distance(const std::string& e, const std::string& t) {
-  return "cast(abs(" + e + ".dj-" + t + ".dj)*1e8+0.5 as integer)";
+// The entry E of the list is a match for the line T: same code, name and
+// unit, and a price within 0.01 of the line's base price, bounds included,
+// measured on the decimals the prices denote (2.02 lies within 0.01 of 2.01,
+// though in binary 2.01 + 0.01 falls short of 2.02).
+std::string Matches(const std::string& e, const std::string& t) {
+  return e + ".bh=" + t + ".bh AND " + e + ".mc=" + t + ".mc AND " + e + ".dw=" + t + ".dw AND " + Distance(e, t) +
+         "<=0.01";
 }
 
 // "UPDATE T SET <assignments> FROM <list> AS L WHERE L is T's entry": of the

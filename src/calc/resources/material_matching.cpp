@@ -13,7 +13,9 @@ std::string ListedName(std::string_view entry) {
 }
 
 void RefreshBillMaterialSelection(Connection& connection) {
-  // Project lines of one material differ by current price and class as well;
+  // The base prices are within 0.01 of each other, the bound excluded and
+  // measured on the decimals they denote. Project lines of one material
+  // differ by current price and class as well;
   // they share the flag of their base price, so the closest base price decides
   // and the lowest rowid only settles the order among equals. The flag depends
   // on a line's code, name, unit and base price alone, and a project has many
@@ -23,9 +25,10 @@ void RefreshBillMaterialSelection(Connection& connection) {
   connection.Execute(
       "create temp table qdclb_selection as select k.bh,k.mc,k.dw,k.dj,b.xz "
       "from (select distinct bh,mc,dw,dj from qdclb) as k inner join gcclb as b "
-      "on b.bh=k.bh and b.mc=k.mc and b.dw=k.dw and abs(k.dj-b.dj)<0.01 "
+      "on b.bh=k.bh and b.mc=k.mc and b.dw=k.dw and decimal_distance(k.dj,b.dj)<0.01 "
       "where not exists (select 1 from gcclb as c where c.bh=k.bh and c.mc=k.mc and c.dw=k.dw "
-      "and (abs(k.dj-c.dj)<abs(k.dj-b.dj) or (abs(k.dj-c.dj)=abs(k.dj-b.dj) and c.rowid<b.rowid)))");
+      "and (decimal_distance(k.dj,c.dj)<decimal_distance(k.dj,b.dj) or "
+      "(decimal_distance(k.dj,c.dj)=decimal_distance(k.dj,b.dj) and c.rowid<b.rowid)))");
   connection.Execute("create index temp.qdclb_selection_key on qdclb_selection (bh,mc,dw,dj)");
   connection.Execute(
       "update qdclb set xz=s.xz from temp.qdclb_selection as s "
