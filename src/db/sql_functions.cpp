@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/decimal.h"
+#include "base/operators.h"
 
 namespace quillmere {
 namespace {
@@ -101,6 +102,20 @@ void DecimalDistanceFunction(sqlite3_context* context, int, sqlite3_value** argv
   sqlite3_result_double(context, DecimalDistance(a, b));
 }
 
+// The operators ^, \ and Mod of the fee programme's formulas, which SQLite
+// lacks: a null operand gives null, like any arithmetic on a null; a division
+// by zero or an overflow is an error, as it is in the formula's own dialect.
+template <const char* (*Operator)(double, double, double&)>
+void Arithmetic(sqlite3_context* context, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+    return sqlite3_result_null(context);
+  }
+  double x = 0, y = 0, result = 0;
+  if (!NumberArgument(context, argv[0], "operator", x) || !NumberArgument(context, argv[1], "operator", y)) return;
+  if (const char* error = Operator(x, y, result)) return sqlite3_result_error(context, error, -1);
+  sqlite3_result_double(context, result);
+}
+
 // sum() with compensated (Neumaier) addition of reals: a project total of
 // a hundred thousand amounts in cents stays the exact decimal sum instead of
 // gathering binary noise in the tenth decimal. Integers add exactly, as in
@@ -170,6 +185,9 @@ void RegisterSqlFunctions(sqlite3* db) {
   Register(db, "round", 1, Round);
   Register(db, "round", 2, Round);
   Register(db, "decimal_distance", 2, DecimalDistanceFunction);
+  Register(db, "vb_power", 2, Arithmetic<Power>);
+  Register(db, "vb_intdiv", 2, Arithmetic<IntegerQuotient>);
+  Register(db, "vb_mod", 2, Arithmetic<IntegerRemainder>);
   sqlite3_create_function_v2(db, "sum", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr, SumStep, SumFinal,
                              nullptr);
 }

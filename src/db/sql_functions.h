@@ -18,6 +18,9 @@ namespace quillmere {
 // round(x[, n])        x rounded to n decimals, an exact half to even.
 // decimal_distance(a, b)  |a - b| on the decimals a and b denote (see
 //                      DecimalDistance); null when either is null.
+// vb_power(x, y)      x ^ y, x \ y and x Mod y of the fee programme's
+// vb_intdiv(x, y)     formulas (see base/operators.h); null when either is
+// vb_mod(x, y)        null, an error for a division by zero or an overflow.
 // sum(x)               SQLite's sum, with reals added without rounding drift.
 void RegisterSqlFunctions(sqlite3* db);
 

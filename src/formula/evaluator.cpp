@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "base/decimal.h"
+#include "base/operators.h"
 #include "base/text.h"
 #include "formula/formula.h"
 
@@ -518,12 +519,10 @@ bool Evaluator::ToNumber(const Value& v, double& x) {
 bool Evaluator::ToLong(const Value& v, std::int32_t& n) {
   double x = 0;
   if (!ToNumber(v, x)) return false;
-  const double rounded = std::nearbyint(x);
-  if (!(rounded >= kLongMin && rounded <= kLongMax)) {
-    Fail("Overflow");
+  if (const char* error = ToLongInteger(x, n)) {
+    Fail(error);
     return false;
   }
-  n = static_cast<std::int32_t>(rounded);
   return true;
 }
 
@@ -593,21 +592,19 @@ Value Evaluator::Arithmetic(Token op, const Value& a, const Value& b) {
       if (y == 0) return Fail(x == 0 ? "Overflow" : "Division by zero");
       return Finite(x / y);
     default: {
-      if (x == 0 && y < 0) return Fail("Division by zero");
-      const double r = std::pow(x, y);
-      if (std::isnan(r)) return Fail("Invalid procedure call or argument");
-      return Finite(r);
+      double r = 0;
+      if (const char* error = Power(x, y, r)) return Fail(error);
+      return Number(r);
     }
   }
 }
 
 Value Evaluator::IntegerDivision(Token op, const Value& a, const Value& b) {
-  std::int32_t x = 0, y = 0;
-  if (!ToLong(a, x) || !ToLong(b, y)) return Value{};
-  if (y == 0) return Fail("Division by zero");
-  // In 64 bits, so that -2147483648 \ -1 is 2147483648 rather than a trap.
-  const std::int64_t wide_x = x, wide_y = y;
-  return Number(static_cast<double>(op == Token::kIntDivide ? wide_x / wide_y : wide_x % wide_y));
+  double x = 0, y = 0, r = 0;
+  if (!ToNumber(a, x) || !ToNumber(b, y)) return Value{};
+  const char* error = op == Token::kIntDivide ? IntegerQuotient(x, y, r) : IntegerRemainder(x, y, r);
+  if (error) return Fail(error);
+  return Number(r);
 }
 
 // A comparison gives True (-1) or False (0). Two texts compare character by

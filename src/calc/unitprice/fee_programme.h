@@ -47,12 +47,16 @@ std::string BillItemFormula(const FeeLine& line);
 //   - isnull(x) becomes [isnull](x): isnull is a keyword of SQLite, and the
 //     application function is reachable only by its quoted name;
 //   - a whole-number literal becomes a real one (2 -> 2.0): "/" always
-//     divides as reals in the host's dialect, so 3/100 is 0.03, not 0.
+//     divides as reals in the host's dialect, so 3/100 is 0.03, not 0;
+//   - x ^ y, x \ y and x Mod y, which SQLite lacks, become vb_power(x,y),
+//     vb_intdiv(x,y) and vb_mod(x,y), grouped by the dialect's precedence
+//     (-2^2 is -4, 7 Mod 4 * 2 is 7 Mod 8).
 // It must stay one self-contained expression wherever it is placed: quoted
 // texts and bracketed names closed, parentheses balanced and never closing
-// one the formula did not open, and no "&" (text joining there, a bitwise
-// AND here). Anything else throws Error naming the fee code; comments and a
-// second statement are refused by the connection itself.
+// one the formula did not open, no "&" (text joining there, a bitwise AND
+// here) and no operator without its operands. Anything else throws Error
+// naming the fee code; comments and a second statement are refused by the
+// connection itself.
 std::string EngineExpression(std::string_view formula, const std::string& code);
 
 // The copy of the priced working rows back into the fee rows: unit price,
