@@ -66,7 +66,8 @@ TEST_F(ProvisionalSums, NoLinesGiveATotalOfZeroAndNoFeeVariablesChangeNothing) {
 TEST_F(ProvisionalSums, FailureKeepsTheLinesAndTheOldTotalLine) {
   // A formula line without a rate fails after the total lines were deleted.
   p.Execute("update zljeb set fl=NULL where id=4");
-  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanZLJE(); }), "Invalid use of Null");
+  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanZLJE(); }),
+            "Invalid use of Null: the provisional sum line 4 \"材料涨价\" has no rate (fl)");
   // A fee variable without a value fails the substitution.
   p.Execute("update zljeb set fl=100 where id=4");
   p.Execute("update qfblb set blsz=NULL where fymc='措施项目计价'");

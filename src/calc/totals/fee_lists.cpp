@@ -63,7 +63,14 @@ void PriceByFormula(Recordset& rows, const std::vector<FeeVariable>& variables, 
     if (!formula.empty()) {
       const double value = FormulaValue(formula, variables);
       const Value& rate = rows.Field(pricing.rate);
-      amount = RatedAmount(value, pricing.null_rate_counts_as_zero ? NumberOrZero(rate) : ToNumber(rate));
+      if (IsNull(rate) && !pricing.null_rate_counts_as_zero) {
+        // Counting the amount as 0 would lose money without a word; the
+        // member stops instead, and says which row wants its rate.
+        throw Error("Invalid use of Null: the " + std::string(pricing.row_kind) + " " +
+                    TextOrEmpty(rows.Field(pricing.row_number)) + " \"" + TextOrEmpty(rows.Field(pricing.row_name)) +
+                    "\" has no rate (" + std::string(pricing.rate) + ")");
+      }
+      amount = RatedAmount(value, NumberOrZero(rate));
     } else if (!pricing.zero_without_formula) {
       continue;
     }

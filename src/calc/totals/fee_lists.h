@@ -58,6 +58,11 @@ struct FormulaPricing {
   bool null_rate_counts_as_zero;  // otherwise a null rate is an error
   std::vector<std::string_view> amounts;
   bool zero_without_formula;  // otherwise the entered amounts stay
+  // How the error of a null rate names the row: what a row of the list is
+  // called, and the columns of its order number and name.
+  std::string_view row_kind = "line";
+  std::string_view row_number = "sjxh";
+  std::string_view row_name = "mc";
 };
 
 // Prices every row of `rows` as `pricing` says and writes the edits back in

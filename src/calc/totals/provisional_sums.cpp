@@ -22,13 +22,14 @@ void PriceProvisionalSums(Connection& connection) {
 
   connection.Execute("delete from zljeb where mc='合计'");
   Recordset lines;
-  lines.Open(connection, "select id,mc,dw,jsgs,fl,je from zljeb order by sjxh");
+  lines.Open(connection, "select id,sjxh,mc,dw,jsgs,fl,je from zljeb order by sjxh");
   PriceByFormula(lines, variables,
                  {.formula = "jsgs",
                   .rate = "fl",
                   .null_rate_counts_as_zero = false,
                   .amounts = {"je"},
-                  .zero_without_formula = false});
+                  .zero_without_formula = false,
+                  .row_kind = "provisional sum line"});
 
   const double total = PublishFeeVariable(connection, "select sum(je) as fwf from zljeb", "fwf", "暂列金额");
   connection.Execute("insert into zljeb(sjxh,mc,dw,jsgs,fl,je,bz) values(9999,'合计','','',0,?,'')", {total});
