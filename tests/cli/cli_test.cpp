@@ -76,6 +76,11 @@ TEST_F(CommandLine, InitRefusesANonEmptyFileWithoutTouchingIt) {
   std::ofstream(path) << "keep me";
   EXPECT_EQ(Quillmere("init " + path).status, 1);
   EXPECT_EQ(FileText(path), "keep me");
+  // Nor another SQLite database.
+  const std::string other = PathOf("other.db");
+  Connection::Open(other).Execute("create table mine (a)");
+  EXPECT_EQ(Quillmere("init " + other).status, 1);
+  EXPECT_EQ(testing::Project(other).Rows("select group_concat(name) from sqlite_schema"), "mine\n");
   EXPECT_EQ(Quillmere("init " + PathOf("q.db") + " --fee-codes 'GL F'").status, 2);
   EXPECT_FALSE(fs::exists(PathOf("q.db")));
 }
@@ -135,7 +140,8 @@ TEST_F(CommandLine, CallPricesMemberByMemberAsTheLibraryDoes) {
       {"HuiZongRCJ", 0, [&](ClsOrvane& o) { return text(o.HuiZongRCJ()); }},
       {"JiSuanXXJ true", 0, [&](ClsOrvane& o) { return text(o.JiSuanXXJ(true)); }},
       {"QingDanCLHZ", 0, [&](ClsOrvane& o) { return text(o.QingDanCLHZ()); }},
-      {"JiSuanZHDJ_QB 清单计价法 true", 0, [&](ClsOrvane& o) { return text(o.JiSuanZHDJ_QB("清单计价法", true)); }},
+      // Booleans may also be written 1 and 0.
+      {"JiSuanZHDJ_QB 清单计价法 1", 0, [&](ClsOrvane& o) { return text(o.JiSuanZHDJ_QB("清单计价法", true)); }},
       {"JiSuanGCRCJ true 7", 0,
        [&](ClsOrvane& o) {
          double zgr = 7;
@@ -161,7 +167,7 @@ TEST_F(CommandLine, CallPricesMemberByMemberAsTheLibraryDoes) {
       {"JiSuanQDDJ 121 1211,1212 false 3 false", 0, [&](ClsOrvane& o) { return bill_item(o, "1211,1212", false); }},
       {"JiSuanQDDJ 121 '1211;drop table zhys' false 3 true", 1,
        [&](ClsOrvane& o) { return bill_item(o, "1211;drop table zhys", true); }},
-      {"JiSuanZHDJ_QB 清单计价法 false", 0, [&](ClsOrvane& o) { return text(o.JiSuanZHDJ_QB("清单计价法", false)); }},
+      {"JiSuanZHDJ_QB 清单计价法 0", 0, [&](ClsOrvane& o) { return text(o.JiSuanZHDJ_QB("清单计价法", false)); }},
       // Without its argument it is the call with false, which keeps the unit prices.
       {"ChongXinJSXXJ_QB", 0, [&](ClsOrvane& o) { return text(o.ChongXinJSXXJ_QB(false)); }},
   };
