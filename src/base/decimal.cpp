@@ -3,6 +3,7 @@
 #include "base/decimal.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -45,8 +46,20 @@ struct DecimalValue {
   int exponent = 0;
 };
 
+__extension__ typedef unsigned __int128 Wide;
+
+// 5^s for 0 <= s <= 32; 5^32 * 2^53 still fits in 128 bits.
+Wide PowerOfFive(int s) {
+  static const auto kPowers = [] {
+    std::array<Wide, 33> powers{};
+    powers[0] = 1;
+    for (size_t i = 1; i < powers.size(); ++i) powers[i] = powers[i - 1] * 5;
+    return powers;
+  }();
+  return kPowers[static_cast<size_t>(s)];
+}
+
 bool ExactDecimalValue(double magnitude, DecimalValue& out) {
-  __extension__ typedef unsigned __int128 Wide;
   constexpr std::uint64_t kLow = 100000000000000;    // 10^14
   constexpr std::uint64_t kHigh = 1000000000000000;  // 10^15
   if (!(magnitude >= 1e-17 && magnitude < 1e15)) return false;
@@ -57,8 +70,7 @@ bool ExactDecimalValue(double magnitude, DecimalValue& out) {
   for (int attempt = 0;; ++attempt) {
     const int s = 14 - e;
     if (s < 0 || s > 32 || attempt > 2) return false;
-    Wide scaled = m;
-    for (int i = 0; i < s; ++i) scaled *= 5;
+    Wide scaled = m * PowerOfFive(s);
     const int shift = k + s;
     bool round_up = false;
     if (shift >= 0) {

@@ -121,12 +121,15 @@ std::string Matches(const std::string& e, const std::string& t) {
 // matching entries the one closest in price, and of equally close ones the
 // entry inserted first (lowest rowid), so the result never depends on the
 // order in which the engine meets the entries. (SQLite cannot order a
-// correlated subquery by the outer line, hence "no better entry exists".)
+// correlated subquery by the outer line, hence "no better entry exists"; the
+// entry itself is passed over first, so a line with one entry, the usual
+// case, measures its distance once.)
 std::string LookUp(const PricedTable& table, const std::string& assignments) {
   const std::string t = table.name;
   const std::string list = table.list;
   return "UPDATE " + t + " SET " + assignments + " FROM " + list + " AS L WHERE " + Matches("L", t) +
-         " AND NOT EXISTS (SELECT 1 FROM " + list + " AS c WHERE " + Matches("c", t) + " AND (" + Distance("c", t) +
+         " AND NOT EXISTS (SELECT 1 FROM " + list + " AS c WHERE c.rowid<>L.rowid AND " + Matches("c", t) + " AND (" +
+         Distance("c", t) +
          "<" + Distance("L", t) + " OR (" + Distance("c", t) + "=" + Distance("L", t) + " AND c.rowid<L.rowid)))";
 }
 
