@@ -53,9 +53,9 @@ TEST(MaterialMatching, ABillLineExactlyACentFromItsProjectMaterialTakesNoFlag) {
 
 TEST(MaterialMatching, AMachineExactlyACentFromItsListEntryIsPricedAtAnyMagnitude) {
   Project p;
-  // In binary 100000000 - 99999999.99 exceeds 0.01 by 5e-9.
-  p.Execute("insert into jxzxj(bh,mc,dw,dj,xxdj) values ('J','m','t',100000000,5)");
-  p.Execute("insert into gjjx(ysid,jxid,bh,mc,dw,dj,sl) values (1,1,'J','m','t',99999999.99,1)");
+  // In binary 46376382.34 lies more than 0.01 + 1e-9 above 46376382.33.
+  p.Execute("insert into jxzxj(bh,mc,dw,dj,xxdj) values ('J','m','t',46376382.33,5)");
+  p.Execute("insert into gjjx(ysid,jxid,bh,mc,dw,dj,sl) values (1,1,'J','m','t',46376382.34,1)");
   FillCurrentPrices(p.db(), Scope::Row(1), false);
   EXPECT_EQ(p.Rows("select xxj,xhj2 from gjjx"), "5 | 5\n");
 }
