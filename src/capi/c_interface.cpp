@@ -11,12 +11,12 @@
 #include <filesystem>
 #include <memory>
 #include <new>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "component/host_json.h"
 #include "db/recordset.h"
 #include "db/value.h"
 #include "quillmere/cls_orvane.h"
@@ -182,15 +182,7 @@ std::unique_ptr<Connection> OpenProjectDatabase(const std::string& path, int fla
 
 // The options of `quillmere calc` as a JSON object.
 PipelineOptions ReadPipelineOptions(std::string_view text) {
-  using Json = nlohmann::json;
-  Json parsed;
-  try {
-    parsed = Json::parse(text);
-  } catch (const Json::parse_error& e) {
-    std::string reason = e.what();
-    if (const auto end = reason.find("] "); end != std::string::npos) reason.erase(0, end + 2);
-    throw MisuseError("the options are no valid JSON: " + reason);
-  }
+  const Json parsed = ParseHostJson(text, "the options");
   if (!parsed.is_object()) throw MisuseError("the options must be a JSON object, such as {\"bill_pricing\": true}");
   PipelineOptions options;
   const auto flag = [](const Json& value, const std::string& key, bool& into) {

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "component/report_json.h"
+#include "component/host_json.h"
 #include "quillmere/cls_orvane.h"
 
 namespace quillmere {
@@ -187,78 +187,70 @@ std::vector<std::string> MemberSignatures() {
 MemberCall MemberCall::FromWords(std::string_view member, const std::vector<std::string>& words) {
   const std::size_t index = FindMember(member);
   std::vector<Argument> arguments;
-  ReadArguments(Members()[index], words, arguments,
-                [](Kind kind, const std::string& word, std::vector<Argument>& into, std::string& shown) {
-                  shown = "\"" + word + "\"";
-                  double number = 0;
-                  std::int32_t whole = 0;
-                  switch (kind) {
-                    case Kind::kBool:
-                      if (word != "true" && word != "false" && word != "1" && word != "0") return false;
-                      into.emplace_back(word == "true" || word == "1");
-                      return true;
-                    case Kind::kText:
-                      into.emplace_back(word);
-                      return true;
-                    case Kind::kInt:
-                      if (!ReadWordAsInt(word, whole)) return false;
-                      into.emplace_back(whole);
-                      return true;
-                    case Kind::kDouble:
-                    case Kind::kOutDouble:
-                      if (!ReadNumberWord(word, number)) return false;
-                      into.emplace_back(number);
-                      return true;
-                  }
-                  return false;
-                });
+  const auto read = [](Kind kind, const std::string& word, std::vector<Argument>& into, std::string& shown) {
+    shown = "\"" + word + "\"";
+    double number = 0;
+    std::int32_t whole = 0;
+    switch (kind) {
+      case Kind::kBool:
+        if (word != "true" && word != "false" && word != "1" && word != "0") return false;
+        into.emplace_back(word == "true" || word == "1");
+        return true;
+      case Kind::kText:
+        into.emplace_back(word);
+        return true;
+      case Kind::kInt:
+        if (!ReadWordAsInt(word, whole)) return false;
+        into.emplace_back(whole);
+        return true;
+      case Kind::kDouble:
+      case Kind::kOutDouble:
+        if (!ReadNumberWord(word, number)) return false;
+        into.emplace_back(number);
+        return true;
+    }
+    return false;
+  };
+  ReadArguments(Members()[index], words, arguments, read);
   return MemberCall(index, std::move(arguments));
 }
 
 MemberCall MemberCall::FromJson(std::string_view member, std::string_view arguments_json) {
   const std::size_t index = FindMember(member);
-  Json parsed;
-  try {
-    parsed = Json::parse(arguments_json);
-  } catch (const Json::parse_error& e) {
-    // nlohmann's text starts with its own exception id, of no use to a host.
-    std::string reason = e.what();
-    if (const auto end = reason.find("] "); end != std::string::npos) reason.erase(0, end + 2);
-    throw MisuseError("the arguments are no valid JSON: " + reason);
-  }
+  const Json parsed = ParseHostJson(arguments_json, "the arguments");
   if (!parsed.is_array()) throw MisuseError("the arguments must be a JSON array, such as [1211, false]");
   std::vector<Json> values(parsed.begin(), parsed.end());
   std::vector<Argument> arguments;
-  ReadArguments(Members()[index], values, arguments,
-                [](Kind kind, const Json& value, std::vector<Argument>& into, std::string& shown) {
-                  shown = Dump(value);
-                  switch (kind) {
-                    case Kind::kBool:
-                      if (!value.is_boolean()) return false;
-                      into.emplace_back(value.get<bool>());
-                      return true;
-                    case Kind::kText:
-                      if (!value.is_string()) return false;
-                      into.emplace_back(value.get<std::string>());
-                      return true;
-                    case Kind::kInt: {
-                      if (!value.is_number_integer()) return false;
-                      if (value.is_number_unsigned()
-                              ? value.get<std::uint64_t>() > INT32_MAX
-                              : value.get<std::int64_t>() < INT32_MIN || value.get<std::int64_t>() > INT32_MAX) {
-                        return false;
-                      }
-                      into.emplace_back(static_cast<std::int32_t>(value.get<std::int64_t>()));
-                      return true;
-                    }
-                    case Kind::kDouble:
-                    case Kind::kOutDouble:
-                      if (!value.is_number() || !std::isfinite(value.get<double>())) return false;
-                      into.emplace_back(value.get<double>());
-                      return true;
-                  }
-                  return false;
-                });
+  const auto read = [](Kind kind, const Json& value, std::vector<Argument>& into, std::string& shown) {
+    shown = Dump(value);
+    switch (kind) {
+      case Kind::kBool:
+        if (!value.is_boolean()) return false;
+        into.emplace_back(value.get<bool>());
+        return true;
+      case Kind::kText:
+        if (!value.is_string()) return false;
+        into.emplace_back(value.get<std::string>());
+        return true;
+      case Kind::kInt: {
+        if (!value.is_number_integer()) return false;
+        if (value.is_number_unsigned()
+                ? value.get<std::uint64_t>() > INT32_MAX
+                : value.get<std::int64_t>() < INT32_MIN || value.get<std::int64_t>() > INT32_MAX) {
+          return false;
+        }
+        into.emplace_back(static_cast<std::int32_t>(value.get<std::int64_t>()));
+        return true;
+      }
+      case Kind::kDouble:
+      case Kind::kOutDouble:
+        if (!value.is_number() || !std::isfinite(value.get<double>())) return false;
+        into.emplace_back(value.get<double>());
+        return true;
+    }
+    return false;
+  };
+  ReadArguments(Members()[index], values, arguments, read);
   return MemberCall(index, std::move(arguments));
 }
 

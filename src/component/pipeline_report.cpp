@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "component/report_json.h"
+#include "component/host_json.h"
 #include "quillmere/pipeline.h"
 
 namespace quillmere {
