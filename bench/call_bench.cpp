@@ -32,11 +32,13 @@ using namespace quillmere;
 
 namespace {
 
-// The Python host: reads "MEMBER JSON-ARGUMENTS" lines, calls each through
-// the client and answers with the seconds engine.call took.
+// The Python host: says "ready" once its engine is open, then reads
+// "MEMBER JSON-ARGUMENTS" lines, calls each through the client and answers
+// with the seconds engine.call took.
 const char* kPythonHost = R"(
 import json, sys, time, quillmere
 engine = quillmere.Engine(sys.argv[1])
+print("ready", flush=True)
 for line in sys.stdin:
     member, arguments = line.split(" ", 1)
     arguments = json.loads(arguments)
@@ -68,6 +70,12 @@ struct PythonHost {
     close(up[1]);
     to = fdopen(down[1], "w");
     from = fdopen(up[0], "r");
+    // Opening reads the database, so the first timed call waits for it.
+    char ready[16] = {};
+    if (std::fscanf(from, "%15s", ready) != 1 || std::string(ready) != "ready") {
+      std::fprintf(stderr, "the Python host could not open %s\n", db.c_str());
+      std::exit(1);
+    }
   }
   ~PythonHost() {
     fclose(to);
@@ -150,25 +158,38 @@ int main(int argc, char** argv) {
     };
     double zgj = 0;
     Case cases[] = {
-        {"JiSuanZHDJ, one row", "JiSuanZHDJ", "[" + std::to_string(row) + ", false]",
-         [&] { orvane.JiSuanZHDJ(row, false); }},
-        {"JiSuanQDDJ of bill item 0 (returns at once)", "JiSuanQDDJ", "[0, \"\", false, 0, false]",
-         [&] { orvane.JiSuanQDDJ(0, "", false, zgj, false); }},
+        {"JiSuanZHDJ, one row",
+         "JiSuanZHDJ",
+         "[" + std::to_string(row) + ", false]",
+         [&] { orvane.JiSuanZHDJ(row, false); },
+         {}},
+        {"JiSuanQDDJ of bill item 0 (returns at once)",
+         "JiSuanQDDJ",
+         "[0, \"\", false, 0, false]",
+         [&] { orvane.JiSuanQDDJ(0, "", false, zgj, false); },
+         {}},
     };
     for (int round = 0; round < rounds; ++round) {
       for (Case& k : cases) {
-        // Each way goes first in turn, so none always finds the caches warm.
+        // Each way goes first in turn. Every way has its own connection, and
+        // a connection that finds the file written by another reads the
+        // schema and its pages afresh, as no host calling alone would: each
+        // way calls twice in a row and the second call is the one timed.
         for (int turn = 0; turn < 3; ++turn) {
           const int way = (round + turn) % 3;
-          if (way == 0) k.times[0].push_back(Seconds(k.direct));
-          if (way == 1) {
-            k.times[1].push_back(Seconds([&] {
-              char* json = nullptr;
-              c.call(engine, k.member.c_str(), k.arguments.c_str(), &json);
-              c.free(json);
-            }));
+          for (int call = 0; call < 2; ++call) {
+            double seconds = 0;
+            if (way == 0) seconds = Seconds(k.direct);
+            if (way == 1) {
+              seconds = Seconds([&] {
+                char* json = nullptr;
+                c.call(engine, k.member.c_str(), k.arguments.c_str(), &json);
+                c.free(json);
+              });
+            }
+            if (way == 2) seconds = python.Call(k.member, k.arguments);
+            if (call == 1) k.times[way].push_back(seconds);
           }
-          if (way == 2) k.times[2].push_back(python.Call(k.member, k.arguments));
         }
       }
     }

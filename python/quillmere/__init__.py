@@ -113,9 +113,12 @@ class Engine:
         self.close()
 
     def close(self):
-        if self._handle:
+        if getattr(self, "_handle", None):
             self._lib.qm_close(self._handle)
             self._handle = None
+
+    def __del__(self):
+        self.close()
 
     def on_message(self, handler):
         """Message boxes go to handler(prompt, style, title) as they are raised;
