@@ -1,4 +1,7 @@
-# find_package(Quillmere): the static library needs SQLite at link time.
+# find_package(Quillmere): Quillmere::quillmere, the static library for C++
+# hosts, and Quillmere::quillmere_c, the shared library of the C interface
+# (quillmere/quillmere.h). The static library hands on the engine's private
+# libraries (QUILLMERE_PRIVATE_LIBRARIES in CMakeLists.txt): each is found here.
 include(CMakeFindDependencyMacro)
 find_dependency(SQLite3)
 include("${CMAKE_CURRENT_LIST_DIR}/QuillmereTargets.cmake")

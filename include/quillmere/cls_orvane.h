@@ -41,6 +41,7 @@ class ClsOrvane {
   // the call goes on when it returns. Without a handler they are kept, and
   // Messages() reads them back. The library itself prints nothing.
   void SetMessageHandler(MessageHandler handler) { handler_ = std::move(handler); }
+  const MessageHandler& message_handler() const { return handler_; }
   const std::vector<Message>& Messages() const { return messages_; }
   void ClearMessages() { messages_.clear(); }
 

@@ -4,10 +4,13 @@
 #ifndef QUILLMERE_PIPELINE_H_
 #define QUILLMERE_PIPELINE_H_
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "quillmere/messages.h"
 
 namespace quillmere {
 
@@ -21,6 +24,9 @@ struct PipelineOptions {
   std::optional<double> floor_area;    // DblJZMJ; default the gcxxb row "建筑面积", else 0
   bool clear_current = false;          // BolQingKongXXJ: zero the current-price results first
   bool install_difference = false;     // BolJSAZ
+  // Read before each stage starts, right after its start is reported: true
+  // stops the run there (the host's cancel button, set from any thread).
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 // One stage of the run, as reported to the progress callback: once when it
@@ -44,6 +50,9 @@ struct PipelineResult {
   // its result text. The stages before it stay committed.
   std::string failed_stage;
   std::string error;
+  // The host cancelled before failed_stage: it and the stages after it did
+  // not run, those before stay committed.
+  bool cancelled = false;
   double project_cost = 0;   // DblGCZJ
   double cost_per_area = 0;  // DblJJZB
   double labour_days = 0;    // zgr
@@ -57,7 +66,9 @@ struct PipelineResult {
 // Runs ZhengLiGCShuJu, JiSuanDEJJ_QB, ChongXinJSXXJ_QB, HuiZongRCJ,
 // JiSuanXXJ, QingDanCLHZ, JiSuanZHDJ_QB, JiSuanGCRCJ, JiSuanZDYCS,
 // JiSuanCSFB, JiSuanZLJE, JiSuanZCBFWF, JiSuanQTXM and JiSuanHZB on the
-// connection `orvane` holds, and stops at the first that fails. First it
+// connection `orvane` holds, and stops at the first that fails or when
+// options.cancel is set; every stage commits as it ends, so a run stopped
+// either way keeps the stages before the stop. First it
 // makes sure the indexes the stages rely on exist; with the fee programme it
 // also does the host's part: the fee-code columns of every programme line
 // of kind 1 in temp_qfsjb and temp_zhys, a temp_zhys row for every estimate
@@ -87,6 +98,15 @@ struct ProjectSummary {
   std::vector<FeeVariableValue> fee_variables;
 };
 ProjectSummary ReadProjectSummary(Connection& connection);
+
+// A run as one JSON object, as `quillmere calc --json` prints it and the C
+// interface hands it over: "ok"; "failed_stage", "error" (and "cancelled":
+// true) when it stopped early; "project_cost", "cost_per_area",
+// "floor_area", "labour_days", "summary_lines", "fee_variables", "stages"
+// with their seconds, "seconds", and the message boxes `messages` of the run.
+// Numbers carry at most 15 significant digits; indented by two spaces.
+std::string PipelineReportJson(const PipelineResult& result, const ProjectSummary& summary,
+                               const std::vector<Message>& messages);
 
 }  // namespace quillmere
 

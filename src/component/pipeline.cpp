@@ -115,6 +115,12 @@ PipelineResult RunPipeline(ClsOrvane& orvane, const PipelineOptions& options, co
       result.floor_area = options.floor_area ? *options.floor_area : FloorAreaOf(*connection);
     }
     if (progress) progress({stage.name, i + 1, count, false, 0});
+    if (options.cancel != nullptr && options.cancel->load()) {
+      result.failed_stage = stage.name;
+      result.error = "cancelled before this stage";
+      result.cancelled = true;
+      break;
+    }
     const auto stage_start = Clock::now();
     const std::string error = stage.run();
     const double seconds = std::chrono::duration<double>(Clock::now() - stage_start).count();

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <iomanip>
 #include <iostream>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -14,12 +13,11 @@
 
 #include "commands.h"
 #include "quillmere/cls_orvane.h"
+#include "quillmere/member_call.h"
 #include "quillmere/pipeline.h"
 
 namespace quillmere::cli {
 namespace {
-
-using Json = nlohmann::ordered_json;
 
 // Columns a text takes on a terminal: CJK characters take two.
 size_t DisplayWidth(const std::string& text) {
@@ -85,35 +83,6 @@ void PrintSummary(const PipelineResult& result, const ProjectSummary& summary, c
   for (const auto& m : messages) std::cout << "\nmessage: " << m.prompt << "\n";
 }
 
-Json ToJson(const PipelineResult& result, const ProjectSummary& summary, const std::vector<Message>& messages) {
-  Json lines = Json::array();
-  for (const auto& line : summary.summary_lines) {
-    lines.push_back({{"number", Tidy(line.number)}, {"name", line.name}, {"base", line.base},
-                     {"base_value", Tidy(line.base_value)}, {"rate", Tidy(line.rate)}, {"result", Tidy(line.result)}});
-  }
-  Json variables = Json::object();
-  for (const auto& v : summary.fee_variables) variables[v.name] = Tidy(v.value);
-  Json stages = Json::array();
-  for (const auto& s : result.stages) stages.push_back({{"name", s.name}, {"seconds", s.seconds}});
-  Json boxes = Json::array();
-  for (const auto& m : messages) boxes.push_back({{"prompt", m.prompt}, {"style", m.style}, {"title", m.title}});
-  Json report = {{"ok", result.ok()}};
-  if (!result.ok()) {
-    report["failed_stage"] = result.failed_stage;
-    report["error"] = result.error;
-  }
-  report["project_cost"] = Tidy(result.project_cost);
-  report["cost_per_area"] = Tidy(result.cost_per_area);
-  report["floor_area"] = Tidy(result.floor_area);
-  report["labour_days"] = Tidy(result.labour_days);
-  report["summary_lines"] = lines;
-  report["fee_variables"] = variables;
-  report["stages"] = stages;
-  report["seconds"] = result.seconds;
-  report["messages"] = boxes;
-  return report;
-}
-
 }  // namespace
 
 void AddCalcCommand(CLI::App& app) {
@@ -138,7 +107,7 @@ void AddCalcCommand(CLI::App& app) {
                            ->check(CLI::Validator(
                                [](const std::string& text) {
                                  double value = 0;
-                                 return ParseNumberArgument(text, value) && value >= 0
+                                 return ReadNumberWord(text, value) && value >= 0
                                             ? std::string()
                                             : "the floor area is a number of at least 0, not " + text;
                                },
@@ -169,7 +138,7 @@ void AddCalcCommand(CLI::App& app) {
 
     const ProjectSummary summary = ReadProjectSummary(connection);
     if (options->json) {
-      std::cout << ToJson(result, summary, orvane.Messages()).dump(2) << "\n";
+      std::cout << PipelineReportJson(result, summary, orvane.Messages()) << "\n";
     } else if (result.ok()) {
       PrintSummary(result, summary, orvane.Messages());
     }

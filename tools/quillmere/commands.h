@@ -32,12 +32,8 @@ Connection OpenProject(const std::string& path);
 // file this call created is removed again when filling fails (exit status 1).
 void WriteProject(const std::string& path, const std::function<void(Connection&)>& fill);
 
-// Reads a whole argument as a finite number; false for anything else.
-bool ParseNumberArgument(const std::string& text, double& value);
-
 // A number as people read it: at most 15 significant digits, so a sum of
 // amounts in cents prints as 28449.47 rather than 28449.469999999998.
-double Tidy(double value);
 std::string PlainNumber(double value);
 
 // Prints `message` on standard error and ends with `status`.

@@ -9,6 +9,7 @@
 
 #include "commands.h"
 #include "quillmere/formula.h"
+#include "quillmere/member_call.h"
 
 namespace quillmere::cli {
 namespace {
@@ -18,7 +19,7 @@ bool SplitAssignment(const std::string& text, std::string& name, double& value) 
   const size_t at = text.rfind('=');
   if (at == std::string::npos || at == 0) return false;
   name = text.substr(0, at);
-  return ParseNumberArgument(text.substr(at + 1), value);
+  return ReadNumberWord(text.substr(at + 1), value);
 }
 
 }  // namespace

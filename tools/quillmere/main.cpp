@@ -2,8 +2,6 @@
 // project database file and drives ClsOrvane through the public headers only.
 
 #include <CLI/CLI.hpp>
-#include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -41,16 +39,6 @@ void WriteProject(const std::string& path, const std::function<void(Connection&)
     Fail(e.what(), kFailure);
   }
 }
-
-bool ParseNumberArgument(const std::string& text, double& value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  value = std::strtod(text.c_str(), &end);
-  return end == text.c_str() + text.size() && errno == 0 && std::isfinite(value);
-}
-
-double Tidy(double value) { return std::strtod(PlainNumber(value).c_str(), nullptr); }
 
 std::string PlainNumber(double value) {
   char text[40];
