@@ -69,12 +69,14 @@ footer { color: var(--muted); font-size: 12px; padding: 0 20px 24px; }
   nav.contents { display: none; }
   header.cover, main { padding: 0; }
   .charts { grid-template-columns: repeat(3, 1fr); }
-  figure, .table-wrap { border: 0; break-inside: avoid; }
-  .table-wrap { overflow: visible; }
+  figure { border: 0; break-inside: avoid; }
+  .table-wrap { border: 0; overflow: visible; }
+  h2 { break-after: avoid; }
   section.form { break-before: page; }
   table { font-size: 8pt; }
   thead { display: table-header-group; }
   tr { break-inside: avoid; }
+  tr.heads { break-after: avoid; }
 }
 )css";
 

@@ -22,8 +22,10 @@ void AddReportCommand(CLI::App& app) {
   CLI::App* report =
       app.add_subcommand("report", "Write the priced project's standard forms as a workbook and a web page");
   report->add_option("DB", options->path, "Project database file, priced by quillmere calc")->required();
-  report->add_option("--xlsx", options->workbook, "Write the forms as an Excel workbook, one sheet per form");
-  report->add_option("--html", options->page, "Write the forms and charts as one web page that opens offline");
+  report->add_option("--xlsx", options->workbook, "Write the forms as an Excel workbook, one sheet per form")
+      ->type_name("FILE");
+  report->add_option("--html", options->page, "Write the forms and charts as one web page that opens offline")
+      ->type_name("FILE");
   report->add_option("--title", options->report.title, "Title of the cover (default: the project name)");
   report->footer(
       "At least one of --xlsx and --html. The database is only read. Exit status: 0 success, 1 the project is not "
