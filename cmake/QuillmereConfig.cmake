@@ -4,4 +4,6 @@
 # libraries (QUILLMERE_PRIVATE_LIBRARIES in CMakeLists.txt): each is found here.
 include(CMakeFindDependencyMacro)
 find_dependency(SQLite3)
+find_dependency(PkgConfig)
+pkg_check_modules(XLSXWRITER REQUIRED IMPORTED_TARGET xlsxwriter)
 include("${CMAKE_CURRENT_LIST_DIR}/QuillmereTargets.cmake")

@@ -23,9 +23,10 @@ void AddCallCommand(CLI::App& app);
 void AddEvalCommand(CLI::App& app);
 void AddCalcCommand(CLI::App& app);
 void AddSampleCommands(CLI::App& app);
+void AddReportCommand(CLI::App& app);
 
 // Opens an existing project database, or reports why not (exit status 2).
-Connection OpenProject(const std::string& path);
+Connection OpenProject(const std::string& path, OpenMode mode = OpenMode::kCreate);
 
 // Creates a fresh project database at `path` with every permanent table and
 // fills it; an existing non-empty file is refused and left untouched, and a

@@ -14,11 +14,11 @@
 
 namespace quillmere::cli {
 
-Connection OpenProject(const std::string& path) {
+Connection OpenProject(const std::string& path, OpenMode mode) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) Fail("no project database at " + path, kUsage);
   try {
-    return Connection::Open(path);
+    return Connection::Open(path, mode);
   } catch (const Error& e) {
     Fail(std::string("cannot open the project database: ") + e.what(), kUsage);
   }
@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
   quillmere::cli::AddEvalCommand(app);
   quillmere::cli::AddCalcCommand(app);
   quillmere::cli::AddSampleCommands(app);
+  quillmere::cli::AddReportCommand(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::RuntimeError& e) {
