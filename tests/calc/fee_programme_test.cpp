@@ -24,9 +24,14 @@ using testing::Project;
 // 10100.25; -(2.5^2) = -6.25; 100 \ 3 = 33 (100.5 rounds to even 100);
 // 100 Mod 14 = 2; (2^3)^2 = 64; 100.5 - ((2 \ 4) Mod 3) = 100.5;
 // 103 Mod 4 + 0.5 = 3.5; 100 \ 6 + 7 Mod 8 = 23.
-const std::vector<std::string> kFormulas = {
-    "rgf^2",         "-jxf^2",  "rgf\\3", "rgf Mod 7 * 2", "2^3^2", "rgf - jxf \\ 2 ^ 2 Mod 3", "(rgf+jxf) Mod 4 + 2^-1",
-    "rgf \\ 2 * 3 + 7 mod 4 * 2"};
+const std::vector<std::string> kFormulas = {"rgf^2",
+                                            "-jxf^2",
+                                            "rgf\\3",
+                                            "rgf Mod 7 * 2",
+                                            "2^3^2",
+                                            "rgf - jxf \\ 2 ^ 2 Mod 3",
+                                            "(rgf+jxf) Mod 4 + 2^-1",
+                                            "rgf \\ 2 * 3 + 7 mod 4 * 2"};
 
 class FeeProgrammeOperators : public ::testing::Test {
  protected:
@@ -35,8 +40,11 @@ class FeeProgrammeOperators : public ::testing::Test {
     for (size_t i = 1; i <= kFormulas.size(); ++i) {
       const std::string code = "F" + std::to_string(i);
       codes.push_back(code);
-      p.Insert("qfjjcxb", {{"sjxh", static_cast<int>(i)}, {"jsxh", static_cast<int>(i)}, {"fycode", code},
-                           {"sjgs", kFormulas[i - 1]}, {"leixing", 1}});
+      p.Insert("qfjjcxb", {{"sjxh", static_cast<int>(i)},
+                           {"jsxh", static_cast<int>(i)},
+                           {"fycode", code},
+                           {"sjgs", kFormulas[i - 1]},
+                           {"leixing", 1}});
     }
     AddFeeCodeColumns(p.db(), codes);
     p.Execute("insert into zhys (ysid,fbcch,yssl,jsjs) values (10,5,1,'人工+机械'),(11,0,1,null)");

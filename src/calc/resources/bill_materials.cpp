@@ -60,8 +60,8 @@ std::string MarkListedLines(const std::string& price, const std::string& conditi
   return "update fxclb as a set cllb1=iif(b.iszb,'2','1') from zgjclb as b where a.bh=b.bh and a.mc=" +
          ListedName("b") + " and a.dw=b.dw and " + distance("b") + "<0.01 and " + condition +
          " and not exists (select 1 from zgjclb as c where c.bh=a.bh and a.mc=" + ListedName("c") +
-         " and c.dw=a.dw and (" + distance("c") + "<" + distance("b") + " or (" + distance("c") + "=" +
-         distance("b") + " and c.rowid<b.rowid)))";
+         " and c.dw=a.dw and (" + distance("c") + "<" + distance("b") + " or (" + distance("c") + "=" + distance("b") +
+         " and c.rowid<b.rowid)))";
 }
 
 // The sub-items' totals of one kind, from the marked lines that match the list

@@ -129,8 +129,8 @@ std::string LookUp(const PricedTable& table, const std::string& assignments) {
   const std::string list = table.list;
   return "UPDATE " + t + " SET " + assignments + " FROM " + list + " AS L WHERE " + Matches("L", t) +
          " AND NOT EXISTS (SELECT 1 FROM " + list + " AS c WHERE c.rowid<>L.rowid AND " + Matches("c", t) + " AND (" +
-         Distance("c", t) +
-         "<" + Distance("L", t) + " OR (" + Distance("c", t) + "=" + Distance("L", t) + " AND c.rowid<L.rowid)))";
+         Distance("c", t) + "<" + Distance("L", t) + " OR (" + Distance("c", t) + "=" + Distance("L", t) +
+         " AND c.rowid<L.rowid)))";
 }
 
 // One row's amounts from the prices already stored on its lines.

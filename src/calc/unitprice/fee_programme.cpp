@@ -114,10 +114,9 @@ std::vector<Piece> Pieces(std::string_view formula, const std::string& code) {
 
 // Words of the dialect that join or qualify operands rather than being one.
 bool IsKeyword(const std::string& word) {
-  static const char* const kKeywords[] = {"and",  "or",   "not",  "xor",  "eqv",    "imp",     "is",
-                                          "in",   "like", "glob", "match", "regexp", "between", "case",
-                                          "when", "then", "else", "end",  "as",     "escape",  "collate",
-                                          "exists"};
+  static const char* const kKeywords[] = {"and",  "or",   "not",   "xor",    "eqv",     "imp",   "is",   "in",
+                                          "like", "glob", "match", "regexp", "between", "case",  "when", "then",
+                                          "else", "end",  "as",    "escape", "collate", "exists"};
   const std::string lower = AsciiLower(word);
   for (const char* keyword : kKeywords) {
     if (lower == keyword) return true;
@@ -267,8 +266,8 @@ std::vector<FeeLine> ReadFeeProgramme(Connection& connection) {
   std::vector<FeeLine> lines;
   const std::int64_t count = programme.RecordCount();
   for (std::int64_t i = 0; i < count; ++i) {
-    lines.push_back({TextOrEmpty(programme.Field("fycode")), TextOrEmpty(programme.Field("sjgs")),
-                     programme.Field("fl")});
+    lines.push_back(
+        {TextOrEmpty(programme.Field("fycode")), TextOrEmpty(programme.Field("sjgs")), programme.Field("fl")});
     programme.MoveNext();
   }
   return lines;
