@@ -81,6 +81,11 @@ TEST_F(BillItemPrice, OwnQuantitiesAreTheRatiosAndABillItemWithoutQuantityGetsZe
   EXPECT_DOUBLE_EQ(zgj, 800);
   EXPECT_EQ(p.Rows("select ysid,sjgcl_qd from qddyb where fb5=10 order by ysid"), "11 | 2\n12 | 6\n");
 
+  // Bill quantity 3: sub-item 11's ratio 2 / 3 keeps six decimals.
+  p.Execute("update zhys set yssl=3 where ysid=10");
+  Price("11", false, false);
+  EXPECT_EQ(p.Rows("select sjgcl_qd from qddyb where fb5=10"), "0.666667\n");
+
   p.Execute("update zhys set yssl=0 where ysid=10");
   for (bool own : {true, false}) {
     EXPECT_DOUBLE_EQ(Price("11,12", own, false), 0) << own;

@@ -95,20 +95,22 @@ TEST(BillMaterials, ProvisionalAndOwnerSuppliedMaterialsOfBillItemsAndSubItems) 
 
 TEST(BillMaterials, SeveralListEntriesCountOnceAndTheCloserOneWins) {
   Project p;
-  Rows(p, "(100,1),(200,1)", "(1,100,2,0.5),(2,200,1,1)");
+  Rows(p, "(100,1),(200,1),(300,1)", "(1,100,2,0.5),(2,200,1,1),(3,300,1,1)");
   // P3 is listed twice; X near two prices; Y at one price as provisional,
-  // then as owner-supplied: equally close.
+  // then as owner-supplied: equally close. Q1 and Q2 cost half a cent each.
   Entries(p,
           "('P3','石子','',60,0),('P3','石子','',60,null),('X','水泥','',10,0),('X','水泥','',10.008,1),"
-          "('Y','砂','',80,0),('Y','砂','',80,1)");
-  Materials(p, "(1,'P3','石子',60,0,1,''),(2,'X','水泥',10.006,0,1,''),(2,'Y','砂',80,0,1,'')");
+          "('Y','砂','',80,0),('Y','砂','',80,1),('Q1','钉','',0.005,0),('Q2','丝','',0.005,0)");
+  Materials(p,
+            "(1,'P3','石子',60,0,1,''),(2,'X','水泥',10.006,0,1,''),(2,'Y','砂',80,0,1,''),"
+            "(3,'Q1','钉',0.005,0,1,''),(3,'Q2','丝',0.005,0,1,'')");
   SummariseBillMaterials(p.db());
   // P3: 1*2*60 = 120 for the bill item and for the sub-item, not 240.
   // X: 10.006 is 0.002 from the owner-supplied entry, 0.006 from the
   // provisional: owner-supplied, 1*1*10.006 = 10.01. Y takes the first entry
-  // listed: provisional, 80.
-  EXPECT_EQ(p.Rows("select ysid,zgjhj_qd,jghj_qd from qfsjb where ysid in (1,100,200) order by ysid"),
-            "1 | 120 | 0\n100 | 120 | 0\n200 | 80 | 10.01\n");
+  // listed: provisional, 80. Q1 and Q2: 0.005 -> 0.01 each before the sum, 0.02.
+  EXPECT_EQ(p.Rows("select ysid,zgjhj_qd,jghj_qd from qfsjb where ysid in (1,3,100,200,300) order by ysid"),
+            "1 | 120 | 0\n3 | 0.02 | 0\n100 | 120 | 0\n200 | 80 | 10.01\n300 | 0.02 | 0\n");
 }
 
 TEST(BillMaterials, EveryBillLineOfAMaterialTakesTheFlagOfItsClosestProjectLine) {

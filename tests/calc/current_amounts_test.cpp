@@ -141,6 +141,12 @@ void ChargedOnCharged(Project& p, bool charged_on_charged) {
   Percent(p, "gjrg", "(3,'0000FE',10,50,5,2)");
   Percent(p, "gjjx", "(3,'J000FE',10,50,5,2)");
   p.Execute("insert into gjcl(ysid,bh,dw,ysid_gl) values (3,'C1','t',2)");
+  // Row 4 lies within 1 of its base labour and charges 10% of row 2's labour
+  // as material (base amount 5, in its fcjj 30 + 5).
+  FeeRows(p, "(4,1,100,35,0)");
+  Lines(p, "fxrgb", "(4,100,100.5)");
+  Materials(p, "(4,'',30,30)");
+  Percent(p, "gjcl", "(4,'1000FE',10,50,5,2)");
 }
 
 TEST(CurrentAmounts, RowsChargedOnChargedRowsArePricedAgainWholeOrNetOfBase) {
@@ -158,15 +164,20 @@ TEST(CurrentAmounts, RowsChargedOnChargedRowsArePricedAgainWholeOrNetOfBase) {
     // Row 2: 60 + 10% of 110 = 71. Row 3 first pass: 10% of row 2 at 60 = 6,
     // rgf 20+6 = 26, jxf 6; second pass on 71: 7.1, adding 7.1-5 = 2.1 (net)
     // or 7.1 (whole): rgf 28.1 / 33.1, jxf 8.1 / 13.1, differences to base 25 and 5.
-    EXPECT_EQ(net.Rows("select ysid,rgf,jxf,rgjc,jxjc from qfsjb order by ysid"),
-              "1 | 110 | 0 | 10 | 0\n2 | 71 | 0 | 11 | 0\n3 | 28.1 | 8.1 | 3.1 | 3.1\n");
-    EXPECT_EQ(whole.Rows("select ysid,rgf,jxf,rgjc,jxjc from qfsjb order by ysid"),
-              "1 | 110 | 0 | 10 | 0\n2 | 71 | 0 | 11 | 0\n3 | 33.1 | 13.1 | 8.1 | 8.1\n");
+    // Row 4 likewise: fcf 30 + 6 + 2.1 / 7.1; 0.5 from its base labour, it
+    // keeps fcf, which differs from base, and settles fcjc = fcf - 35.
+    EXPECT_EQ(net.Rows("select ysid,rgf,jxf,rgjc,jxjc,fcf,fcjc from qfsjb order by ysid"),
+              "1 | 110 | 0 | 10 | 0 | 0 | 0\n2 | 71 | 0 | 11 | 0 | 0 | 0\n3 | 28.1 | 8.1 | 3.1 | 3.1 | 0 | 0\n"
+              "4 | 100.5 | 0 | 0.5 | 0 | 38.1 | 3.1\n");
+    EXPECT_EQ(whole.Rows("select ysid,rgf,jxf,rgjc,jxjc,fcf,fcjc from qfsjb order by ysid"),
+              "1 | 110 | 0 | 10 | 0 | 0 | 0\n2 | 71 | 0 | 11 | 0 | 0 | 0\n3 | 33.1 | 13.1 | 8.1 | 8.1 | 0 | 0\n"
+              "4 | 100.5 | 0 | 0.5 | 0 | 43.1 | 8.1\n");
     // Every row charged on row 2 is marked, the material as well; row 2's own
     // charge is on a row without linked labour.
     EXPECT_EQ(net.Rows("select ysid,bh,azfy,xxj,xhj from gjrg union all select ysid,bh,azfy,xxj2,xhj2 from gjjx "
                        "union all select ysid,bh,azfy,xxj,xhj from gjcl"),
-              "2 | 0000FE | 0 | 110 | 11\n3 | 0000FE | 1 | 71 | 7.1\n3 | J000FE | 1 | 71 | 7.1\n3 | C1 | 1 | 0 | 0\n");
+              "2 | 0000FE | 0 | 110 | 11\n3 | 0000FE | 1 | 71 | 7.1\n3 | J000FE | 1 | 71 | 7.1\n3 | C1 | 1 | 0 | 0\n"
+              "4 | 1000FE | 1 | 71 | 7.1\n");
   }
 }
 
@@ -229,8 +240,9 @@ TEST(CurrentAmounts, SecondRunOnTheSameAnalysisTablesCountsPercentageRowsAgain) 
 TEST(CurrentAmounts, PercentageRowsJoinTheAnalysisInTheOrderTheyAreStored) {
   Project p;
   FeeRows(p, "(1,1,10,20,30),(2,1,10,20,30)");
-  p.Execute("insert into gjcl(ysid,clid,bh,dw,sl,dj,hj) values "
-            "(2,1,'C2','%',1,20,0.2),(1,9,'C9','%',1,20,0.2),(1,3,'C3','%',1,20,0.2)");
+  p.Execute(
+      "insert into gjcl(ysid,clid,bh,dw,sl,dj,hj) values "
+      "(2,1,'C2','%',1,20,0.2),(1,9,'C9','%',1,20,0.2),(1,3,'C3','%',1,20,0.2)");
   Percent(p, "gjrg", "(2,'R2',1,10,0.1,0),(1,'R1',1,10,0.1,0)");
   Compute(p);
   EXPECT_EQ(p.Rows("select ysid,bh from fxclb order by rowid"), "2 | C2\n1 | C9\n1 | C3\n");

@@ -1,6 +1,6 @@
 // Current-price filling: the reset, the price-list lookups and their
 // tolerance, split materials, machine consumption and the single-row form;
-// then the query plans of the first three members' whole-project forms.
+// then the query plans of the pricing members' whole-project forms on the demo.
 
 #include "calc/resources/current_prices.h"
 
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "db/transaction.h"
+#include "quillmere/samples.h"
 #include "support/project_fixture.h"
 
 namespace quillmere {
@@ -190,42 +191,6 @@ TEST(CurrentPrices, TheSingleRowFormKeepsStoredPricesAndRefillsOnlyItsMachines) 
             "1 | 0 | 0 | 0 | 100\n2 | 0 | 2 | 202 | 101\n");
 }
 
-TEST(CurrentPrices, TheSingleRowFormFailsOverALeftOverScratchTable) {
-  Project p;
-  List(p, "clzxj", "('R',100,130)");
-  p.Execute("insert into gjrg(ysid,bh,mc,dw,dj,sl,hj) values (1,'R','m','t',100,0.5,50)");
-  p.Execute("create table bbb(hj)");
-  const std::string before = p.Snapshot();
-  try {
-    RunRow(p, 1);
-    ADD_FAILURE() << "the single-row form ran over a left-over scratch table";
-  } catch (const Error& e) {
-    EXPECT_STREQ(e.what(), "table bbb already exists");
-  }
-  EXPECT_EQ(p.Snapshot(), before);
-}
-
-// Two bills, a section that lends its quantity, bill items, a measure item
-// priced as a whole, resources of every kind and their price lists.
-void SmallProject(Project& p) {
-  p.Execute(
-      "insert into zhys(ysid,sjxh,qdlb,fbcch,bzj,yssl,glffl) values (10,1,0,1,1,2,0.1),(50,2,0,5,0,4,0.1),"
-      "(1,3,0,0,null,3,0.1),(2,4,0,0,null,1.5,0.1),(60,1,1,6,null,1,0.1),(51,2,1,5,0,1,0.1),(3,3,1,0,null,1,0.1)");
-  p.Execute(
-      "insert into gjrg(ysid,bh,mc,dw,dj,sl,ysid_gl) values (1,'R','工日','工日',100,0.5,null),"
-      "(2,'0000FE','人工费','%',0,10,1)");
-  p.Execute(
-      "insert into gjcl(ysid,clid,bh,mc,dw,dj,sl,cllb,chaifen,chaifenstyle) values "
-      "(1,1,'C','水泥','t',300,0.2,'',0,null),(1,2,'S','砂浆','m3',0,0.1,'',1,1),(3,1,'QT','其他','%',0,2,'',0,null)");
-  p.Execute("insert into gjpbf(ysid,clid,bh,mc,dw,dj,sl) values (1,2,'C','水泥','t',300,0.3)");
-  p.Execute("insert into gjjx(ysid,jxid,bh,mc,dw,dj,sl) values (1,1,'J','搅拌机','台班',150,0.02)");
-  p.Execute("insert into gjjxfb(ysid,jxid,bh,mc,dw,dj,sl) values (1,1,'E','电','kWh',0.8,20)");
-  p.Execute(
-      "insert into clzxj(bh,mc,dw,dj,xxdj) values ('R','工日','工日',100,135),('C','水泥','t',300,412.5),"
-      "('E','电','kWh',0.8,1.05)");
-  p.Execute("insert into jxzxj(bh,mc,dw,dj,xxdj) values ('J','搅拌机','台班',150,160)");
-}
-
 // Explains every statement as it starts and keeps those that scan a table
 // inside a loop: two scans in one join (a join without an index), a scan
 // under a correlated subquery (a lookup without an index, repeated per row),
@@ -265,7 +230,7 @@ int CheckPlan(unsigned, void* offenders, void* statement, void*) {
 
 TEST(PricingStages, EveryJoinOfTheWholeProjectFormsUsesAnIndex) {
   Project p;
-  SmallProject(p);
+  WriteDemoProject(p.db());
   std::vector<std::string> offenders;
   sqlite3_trace_v2(p.db().handle(), SQLITE_TRACE_STMT, CheckPlan, &offenders);
   EXPECT_EQ(p.orvane().ZhengLiGCShuJu(true), "");

@@ -170,7 +170,7 @@ TEST_F(FeeProgramme, SubItemLinesRunInCalculationOrderWithTheirRowsRates) {
   p.Execute(R"(insert into qfsjb (ysid,fbcch,jsjs,rgf,jxf,clf,zhdj,sjgcl) values
       (1, 0, '人工+机械', 100,   20, 50, 1, 2),
       (2, 0, '人工',      100,   20, 50, 1, 2),
-      (3, 0, '人工',      33.33, 0,  0,  1, 3),
+      (3, 0, '人工',      33.33, 0,  0,  1, 3.333),
       (4, 0, '材料',      100,   20, 50, 1, 2))");
   // A second rate row of row 1 comes last: the first stored counts.
   Rates("(1,10,5,0,100),(2,20,5,0,100),(3,12.5,3.5,0,100),(4,10,5,0,100),(1,99,99,99,99)");
@@ -180,8 +180,8 @@ TEST_F(FeeProgramme, SubItemLinesRunInCalculationOrderWithTheirRowsRates) {
             "1 | 12 | 6 | 188 | 376\n"
             // its own rate 20: 100*20/100=20, lr 5; 100+50+20+20+5=195; *2=390
             "2 | 20 | 5 | 195 | 390\n"
-            // 33.33*12.5/100=4.16625->4.17, *3.5/100=1.16655->1.17; 38.67; *3=116.01
-            "3 | 4.17 | 1.17 | 38.67 | 116.01\n"
+            // 33.33*12.5/100=4.16625->4.17, *3.5/100=1.16655->1.17; 38.67; *3.333=128.88711->128.89
+            "3 | 4.17 | 1.17 | 38.67 | 128.89\n"
             // another fee basis: no line computes anything, values copied back
             "4 | 0 | 0 | 1 | 2\n");
   EXPECT_EQ(p.Rows("select ysid,GLF_FL,ZHDJ_FL from temp_qfsjb order by ysid"),

@@ -18,17 +18,6 @@ namespace {
 
 using testing::Project;
 
-TEST(ClsOrvaneConnection, HoldsTheVeryConnectionItWasGiven) {
-  ClsOrvane orvane;
-  EXPECT_EQ(orvane.CnnData(), nullptr);
-  Connection first = Connection::OpenInMemory();
-  Connection second = Connection::OpenInMemory();
-  orvane.CnnData(first);
-  EXPECT_EQ(orvane.CnnData(), &first);
-  orvane.CnnData(second);
-  EXPECT_EQ(orvane.CnnData(), &second);
-}
-
 TEST(ClsOrvaneConnection, MembersWithoutAConnectionFailInsteadOfCrashing) {
   ClsOrvane orvane;
   double out = 7;

@@ -48,19 +48,6 @@ TEST(KeptStatements, ATextRunAgainSeesTheSchemaAsItIsNow) {
   }
 }
 
-TEST(KeptStatements, AScratchTableLeftOverStillStopsItsCreation) {
-  Project p;
-  const std::string create = "create table bbb as select ysid from zhys";
-  p.Execute(create);
-  p.Execute("drop table bbb");
-  p.Execute(create);
-  EXPECT_EQ(ErrorOf(p.db(), create), "table bbb already exists");
-  // A failed text is prepared afresh next time, with the same outcome.
-  EXPECT_EQ(ErrorOf(p.db(), create), "table bbb already exists");
-  p.Execute("drop table bbb");
-  EXPECT_EQ(ErrorOf(p.db(), create), "no error");
-}
-
 TEST(KeptStatements, TheOneStatementRuleHoldsForEveryRun) {
   Project p;
   for (int run = 0; run < 2; ++run) {

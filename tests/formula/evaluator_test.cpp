@@ -44,7 +44,9 @@ TEST(Evaluator, ComparisonsGiveMinusOneOrZeroAndLogicWorksBitwise) {
                 {"2<=1", 0},         {"2>1", -1},         {"1+1=2", -1},           {"(5>3)*100", -100},
                 {"100*-(5>3)", 100}, {"1<2<3", -1},       {"\"abc\"<\"abd\"", -1}, {"5<\"1\"", -1},
                 {"Not 0", -1},       {"Not 5", -6},       {"6 And 3", 2},          {"6 Or 3", 7},
-                {"6 Xor 3", 5},      {"2.5 And 3", 2},    {"Not 1=2", -1},         {"1 Or 2 And 0", 1}});
+                {"6 Xor 3", 5},      {"2.5 And 3", 2},    {"Not 1=2", -1},         {"1 Or 2 And 0", 1},
+                // Not (a Xor b), (Not a) Or b, bit by bit: ~5 and ~6 | 3.
+                {"6Eqv 3", -6},      {"6 Imp 3", -5},     {"(1<2) Imp (2<1)", 0},  {"(2<1) Eqv (3<1)", -1}});
   // clang-format on
 }
 
@@ -64,6 +66,7 @@ TEST(Evaluator, TextsFunctionsAndConversionsFollowTheScriptLanguage) {
                 {"Int(-2.5)+Fix(-2.5)", -5},        {"Round(2.125,2)", 2.12},      {"Round(2.135,2)", 2.14},
                 {"Round(2.5)*10+Round(-2.5)", 18},                                 {"CInt(2.5)+CInt(3.5)", 6},
                 {"CInt(32767.4)+CLng(-2.5)", 32765},                               {"CDbl(\"1.25\")*4", 5},
+                {"CInt(-32768)", -32768},           {"CInt(-32768.5)", -32768},
                 {"Abs(-3)+Sgn(-0.1)+Sgn(0)+Sgn(7)", 3},                            {"True+False", -1},
                 {"Exp(1)+Log(10)", std::exp(1.0) + std::log(10.0)},                {"5 ' the site fee", 5},
                 {"Sin(1)+Cos(1)+Tan(1)", std::sin(1.0) + std::cos(1.0) + std::tan(1.0)},
@@ -100,6 +103,7 @@ TEST(Evaluator, AnyErrorMakesTheFormulaCountAsZeroWithTheFirstReason) {
       {"\"a\"+1", "Type mismatch"},
       {"\"a\"\"b\"", "Type mismatch"},
       {"(1=1) & \"\"", "Type mismatch"},  // "True" is no number
+      {"((1=1) Or (1=2)) & \"\"", "Type mismatch"},
       {"\"abc", "Unterminated string constant"},
       {"1 + Not 0", "Expected expression"},
       {"(1+2", "Expected ')'"},
