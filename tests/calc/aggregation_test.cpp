@@ -46,7 +46,7 @@ TEST(Aggregation, SplitMaterialsEnterThroughTheirComponentsAndClassesBecomeOrdin
   p.Execute("insert into gjlpjb(ysid,clid,bh,dj,sl) values (1,4,'L1',4,2)");
   p.Execute("insert into ftrg(ysid,clid_src,bh,dj,sl) values (1,5,'FR',60,0.5)");
   p.Execute("insert into ftcl(ysid,clid_src,clid,chaifen,bh,sl) values (1,5,51,0,'FC',1.25),(1,5,52,1,'FS',3)");
-  p.Execute("insert into ftpbf(ysid,clid_src,clid,bh,sl) values (1,5,52,'FP',0.1)");
+  p.Execute("insert into ftpbf(ysid,clid_src,clid,bh,sl) values (1,5,52,'FP',0.1),(1,5,51,'FX',9)");
   p.Execute("insert into ftjx(ysid,clid_src,jxid,bh,dj,xxj2,sl) values (1,5,7,'FJ',100,110,0.2)");
   p.Execute("insert into ftjxfb(ysid,clid_src,jxid,bh,dj,xxj,sl) values (1,5,7,'FE',1,1.2,4)");
   Aggregate(p);

@@ -220,20 +220,6 @@ TEST(CurrentAmounts, SingleRowComputesItsOwnRowOnly) {
   EXPECT_EQ(p.Rows("select count(*) from fxrgb where ysid=2 and dw='%'"), "2\n");
 }
 
-TEST(CurrentAmounts, SecondRunOnTheSameAnalysisTablesCountsPercentageRowsAgain) {
-  Project p;
-  FeeRows(p, "(1,1,110,0,0)");
-  Lines(p, "fxrgb", "(1,100,120)");
-  Percent(p, "gjrg", "(1,'QT',10,100,10,0)");
-  Compute(p);
-  EXPECT_EQ(p.Rows("select rgf from qfsjb"), "132\n");  // 120 + 10% of 120
-  // The first run's percentage line is now an analysis line: 120+12 = 132,
-  // and the row is charged again on that, 13.2: 145.2.
-  Compute(p);
-  EXPECT_EQ(p.Rows("select rgf from qfsjb"), "145.2\n");
-  EXPECT_EQ(p.Rows("select count(*) from fxrgb where bh='QT'"), "2\n");
-}
-
 // Percentage rows join the analysis tables in the order they are stored,
 // whatever index finds them: here row 2's lines were stored first, and of
 // row 1's the later material id first.

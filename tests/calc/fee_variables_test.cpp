@@ -102,7 +102,7 @@ TEST(FeeVariables, WorksCategoriesResetAndAccumulateByBill) {
       "(4,0,0,'道路、市政排水工程',0,1,4,0),(5,0,0,'市政给水、燃气、路灯工程',0,1,5,0),"
       "(6,0,0,'桥梁、水工构筑物',0,1,6,0),(7,0,0,null,0,1,7,0),(8,0,0,'',0,1,8,0),(9,0,0,'房屋建筑',0,1,9,0),"
       "(10,0,1,'人工大型土石方',50,1,10,0),(11,0,1,'桥梁、水工构筑物',0,1,11,0),(12,0,1,null,0,1,12,0),"
-      "(13,5,0,'机械大型土石方',0,1,0,100)";
+      "(13,5,0,'机械大型土石方',0,1,0,100),(14,0,null,'桥梁、水工构筑物',0,1,3,0)";
   p.Execute("insert into zhys(ysid,fbcch,qdlb,gzlx) select column1,column2,column3,column4 from (values " + rows + ")");
   p.Execute(
       "insert into qfsjb(ysid,fbcch,qdlb,rgf,sjgcl,zhdj,zhbj) select column1,column2,column3,column5,column6,column7,"
@@ -115,12 +115,13 @@ TEST(FeeVariables, WorksCategoriesResetAndAccumulateByBill) {
   //   earthworks by hand round(10.005*2)=20.01 + 5 = 25.01; machine 3; roads 4;
   //   water 5; bridges 6; others: null 7 + empty 8 + unknown 9 = 24
   //   measure bill: earthworks by hand 10 (its labour 50 counted nowhere),
-  //   bridges 11, others 12; the bill item (level 5) is not summed.
+  //   bridges 11 + 3 of the row without a bill code, others 12; the bill
+  //   item (level 5) is not summed.
   const std::string sub_item_pricing =
       "分部分项人工费(人工大型土石方) | 3.25\n分部分项(人工大型土石方) | 25.01\n分部分项(机械大型土石方) | 3\n"
       "分部分项(桥梁、水工构筑物) | 6\n分部分项(道路、市政排水工程) | 4\n分部分项(市政给水、燃气、路灯工程) | 5\n"
       "分部分项(其他) | 24\n措施项目(人工大型土石方) | 10\n措施项目(机械大型土石方) | 0\n"
-      "措施项目(桥梁、水工构筑物) | 11\n措施项目(道路、市政排水工程) | 0\n措施项目(市政给水、燃气、路灯工程) | 0\n"
+      "措施项目(桥梁、水工构筑物) | 14\n措施项目(道路、市政排水工程) | 0\n措施项目(市政给水、燃气、路灯工程) | 0\n"
       "措施项目(其他) | 12\n";
   double zgr = 0;
   for (int run = 0; run < 2; ++run) {

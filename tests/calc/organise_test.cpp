@@ -71,10 +71,10 @@ TEST(Organise, NormalisesRowsAndRebuildsTheMap) {
 TEST(Organise, LinkedQuantitiesFollowTheActualQuantityOfTheirRow) {
   Project p;
   p.Execute(
-      "insert into zhys(ysid,sjxh,qdlb,fbcch,bzj,yssl,sjgcl,ysid_gcl,glxs) values "
-      "(10,1,0,1,1,2,0,0,1),(1,2,0,0,null,3,0,0,1),(20,3,0,1,1,4,0,0,1),"  // multipliers 2, then 4
-      "(2,4,0,0,null,99,0,1,1.234567),(3,5,0,0,null,99,0,0,1),(5,6,3,0,null,7,1,0,1)");
-  p.Execute("update zhys set zhxs=1.2345 where ysid=2");  // the others keep the default 1
+      "insert into zhys(ysid,sjxh,qdlb,fbcch,bzj,yssl,sjgcl,ysid_gcl) values (10,1,0,1,1,2,0,0),(1,2,0,0,null,3,0,0),"
+      "(20,3,0,1,1,4,0,0),(2,4,0,0,null,99,0,1),(3,5,0,0,null,99,0,0),(5,6,3,0,null,7,1,0),(4,7,0,0,null,99,0,1)");
+  // Multipliers 2, then 4; glxs and zhxs default to 1 but on row 2.
+  p.Execute("update zhys set glxs=1.234567,zhxs=1.2345 where ysid=2");
   // Lines of row 3: fixed, linked to row 1, excluded, linked outside the
   // quantity work.
   p.Execute("insert into mbgjb(ysid,ysid_gl,gcl,xs) values (3,0,10.0002,1),(3,1,0,2),(3,-1,100,1),(3,5,50,1)");
@@ -85,12 +85,13 @@ TEST(Organise, LinkedQuantitiesFollowTheActualQuantityOfTheirRow) {
   // 1.8518505 x zhxs 1.2345 = 2.2861... -> 2.2861 (four), actual 1.851851 x 4.
   // Row 3, lines / multiplier 4: 10.0002 x 1 / 4 = 2.50005; (3 x 2) x 2 / 4 = 3;
   // the others zeroed: yssl 5.50005, cysl 5.5001, actual 22.0002. Row 5
-  // (category 3) is left alone.
+  // (category 3) is left alone. Row 4 follows row 1 with glxs 1: 6 / 4 = 1.5.
   EXPECT_EQ(p.Rows("select ysid,yssl,cysl,sjgcl from zhys where fbcch=0 order by sjxh"),
-            "1 | 3 | 0 | 6\n2 | 1.851851 | 2.2861 | 7.407404\n3 | 5.50005 | 5.5001 | 22.0002\n5 | 7 | 0 | 1\n");
+            "1 | 3 | 0 | 6\n2 | 1.851851 | 2.2861 | 7.407404\n3 | 5.50005 | 5.5001 | 22.0002\n5 | 7 | 0 | 1\n"
+            "4 | 1.5 | 1.5 | 6\n");
   EXPECT_EQ(p.Rows("select ysid_gl,gcl from mbgjb order by ysid_gl"), "-1 | 0\n0 | 2.50005\n1 | 3\n5 | 0\n");
   EXPECT_EQ(p.Rows("select ysid,sjgcl,sjgcl_qd from qddyb order by ysid"),
-            "1 | 6 | 3\n2 | 7.407404 | 1.851851\n3 | 22.0002 | 5.50005\n");
+            "1 | 6 | 3\n2 | 7.407404 | 1.851851\n3 | 22.0002 | 5.50005\n4 | 6 | 1.5\n");
 }
 
 TEST(Organise, AStopLeavesTheProjectAsItWas) {

@@ -51,6 +51,7 @@ TEST(ClsOrvaneMessages, GoToTheHandlerAndTheCallGoesOn) {
 
 TEST(ClsOrvaneBillItemPrice, EmptyArgumentsGiveZeroWithoutTouchingAnything) {
   Project p;
+  p.Execute("insert into zhys(ysid) values (1)");
   const std::string before = p.Snapshot();
   double zgj = 9;
   EXPECT_EQ(p.orvane().JiSuanQDDJ(5, "", false, zgj, false), 0);

@@ -1,12 +1,10 @@
-// The project database: every table and column the calculation names, with
-// number columns REAL, ids and yes/no columns INTEGER, texts TEXT; the
-// fee-code columns; the indexes.
+// The project database: number columns REAL, ids and yes/no columns INTEGER,
+// texts TEXT; fee codes that can name columns; the rows the members update.
 
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
-#include <vector>
 
 #include "quillmere/project.h"
 #include "support/project_fixture.h"
@@ -39,22 +37,6 @@ TEST(ProjectSchema, NumberColumnsAreRealIdsIntegerTextsText) {
   }
 }
 
-TEST(ProjectSchema, FeeRowCopiesStartWithTheFeeRowColumnsInOrder) {
-  Project p;
-  AddFeeCodeColumns(p.db(), {"GLF", "LR", "ZHDJ"});
-  std::vector<std::string> fee_row = TableColumns(p.db(), "qfsjb");
-  std::vector<std::string> copy = TableColumns(p.db(), "temp_qfsjb");
-  ASSERT_GT(copy.size(), fee_row.size());
-  EXPECT_EQ(std::vector<std::string>(copy.begin(), copy.begin() + static_cast<long>(fee_row.size())), fee_row);
-  // GLF, LR and ZHDJ are the fee-row columns glf, lr and zhdj already: only the rates are added.
-  EXPECT_EQ(std::vector<std::string>(copy.begin() + static_cast<long>(fee_row.size()), copy.end()),
-            (std::vector<std::string>{"GLF_FL", "LR_FL", "ZHDJ_FL"}));
-  EXPECT_EQ(TableColumns(p.db(), "temp_zhys"), (std::vector<std::string>{"ysid", "GLF_FL", "LR_FL", "ZHDJ_FL"}));
-  AddFeeCodeColumns(p.db(), {"GLF", "AQWM"});  // present ones are skipped
-  EXPECT_EQ(TableColumns(p.db(), "temp_zhys"),
-            (std::vector<std::string>{"ysid", "GLF_FL", "LR_FL", "ZHDJ_FL", "AQWM_FL"}));
-}
-
 TEST(ProjectSchema, FeeCodesMustBePlainIdentifiers) {
   Project p;
   const std::string before = p.Snapshot();
@@ -72,16 +54,6 @@ TEST(ProjectSchema, StartsWithTheRowsTheMembersUpdateAndEmptyGrades) {
   // A provisional-price entry left without ggxh has an empty one.
   p.Insert("zgjclb", {{"bh", "C1"}, {"mc", "砂"}});
   EXPECT_EQ(p.Rows("select ggxh='' from zgjclb"), "1\n");
-}
-
-TEST(ProjectSchema, IndexesAreRecreatedWhenMissingAndNeverDuplicated) {
-  Project p;
-  const double count = p.Number("select count(*) from sqlite_schema where type='index'");
-  EXPECT_GT(count, 30);
-  p.Execute("drop index idx_qddyb_fb5");
-  EnsureIndexes(p.db());
-  EnsureIndexes(p.db());
-  EXPECT_EQ(p.Number("select count(*) from sqlite_schema where type='index'"), count);
 }
 
 TEST(ProjectSchema, CreatingTwiceFailsAndChangesNothing) {
