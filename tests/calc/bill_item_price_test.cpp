@@ -64,8 +64,7 @@ TEST_F(BillItemPrice, PlainModeSumsThePartsPerBillUnit) {
             // cement 0.25*0.5=0.125 + 0.1*1.5=0.15 = 0.275 t: 300*0.275=82.5, at 320: 88
             // main material 0.1*0.5=0.05 t: 200, listed at its price -> category 3;
             // the percentage row and the row without quantity stay out
-            "C1 | 水泥 | 300 | 0.275 | 82.5 | 320 | 88 | 0\n"
-            "M1 | 钢筋 φ12 | 4000 | 0.05 | 200 | 0 | 200 | 3\n");
+            "C1 | 水泥 | 300 | 0.275 | 82.5 | 320 | 88 | 0\nM1 | 钢筋 φ12 | 4000 | 0.05 | 200 | 0 | 200 | 3\n");
   EXPECT_EQ(p.Rows("select fcf_qd,zcf_qd,zgj_qd,zgjhj_qd,zhdj,zhbj from qfsjb where ysid=10"),
             // zgjhj 200*4; zhbj 251.49*4 = 1005.96
             "88 | 200 | 200 | 800 | 251.49 | 1005.96\n");
@@ -196,18 +195,6 @@ TEST_F(BillItemPrice, ProvisionalPriceClassesFollowTheList) {
   // ordinary 50+0.52+10, main 70+300, provisional 50+70 (times 4 for the whole bill item)
   EXPECT_DOUBLE_EQ(zgj, 120);
   EXPECT_EQ(p.Rows("select fcf_qd,zcf_qd,zgj_qd,zgjhj_qd from qfsjb where ysid=10"), "60.52 | 370 | 120 | 480\n");
-}
-
-TEST_F(BillItemPrice, WithoutMaterialsOrWithoutEstimateRowNothingIsProvisional) {
-  p.Execute("delete from fxclb");
-  // 35+3.19+7+4.2+2.1
-  EXPECT_DOUBLE_EQ(Price("11,12", false, false), 51.49);
-  EXPECT_DOUBLE_EQ(zgj, 0);
-  EXPECT_EQ(p.Rows("select fcf_qd,zcf_qd,zgj_qd,zgjhj_qd from qfsjb where ysid=10"), "0 | 0 | 0 | 0\n");
-  // No estimate row 77: no fee row to read back, no message.
-  EXPECT_DOUBLE_EQ(Price("11,12", false, false, 77), 0);
-  EXPECT_DOUBLE_EQ(zgj, 0);
-  EXPECT_TRUE(p.orvane().Messages().empty());
 }
 
 }  // namespace

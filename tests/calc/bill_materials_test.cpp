@@ -52,8 +52,7 @@ TEST(BillMaterials, BillLinesSumTheSubItemsPerUnitOfTheBillItem) {
   // M2: 2.0001*0.5 = 1.00005 -> 1.0001 (four decimals), 50.005 -> 50.01, main material. Selection from the project
   // materials.
   EXPECT_EQ(p.Rows("select ysid,bh,dj,xxj,sl,hj,xhj,cllb,xz from qdclb order by bh,xxj"),
-            "100 | M1 | 10 | 0 | 2 | 20 | 20 | 0 | 0\n"
-            "100 | M1 | 10 | 12 | 2 | 20 | 24 | 0 | 0\n"
+            "100 | M1 | 10 | 0 | 2 | 20 | 20 | 0 | 0\n100 | M1 | 10 | 12 | 2 | 20 | 24 | 0 | 0\n"
             "100 | M2 | 50 | 0 | 1.0001 | 50.01 | 50.01 | 1 | 1\n");
   // Ordinary 20+24 = 44, main 50.01.
   EXPECT_EQ(p.Rows("select ysid,fcf_qd,zcf_qd from qfsjb where fbcch=5 order by ysid"),
@@ -88,9 +87,7 @@ TEST(BillMaterials, ProvisionalAndOwnerSuppliedMaterialsOfBillItemsAndSubItems) 
   // Sub-item 1 matches P1 and P3 exactly (not P2): 920, /2 = 460.
   // Sub-item 2: provisional 1200, /6 = 200; owner-supplied 540, /6 = 90.
   EXPECT_EQ(p.Rows("select ysid,fcf_qd,zcf_qd,zgjhj_qd,zgj_qd,jghj_qd,jg_qd from qfsjb order by ysid"),
-            "1 | 0 | 0 | 920 | 460 | 0 | 0\n"
-            "2 | 0 | 0 | 1200 | 200 | 540 | 90\n"
-            "3 | 0 | 0 | 5 | 7 | 3 | 0\n"
+            "1 | 0 | 0 | 920 | 460 | 0 | 0\n2 | 0 | 0 | 1200 | 200 | 540 | 90\n3 | 0 | 0 | 5 | 7 | 3 | 0\n"
             "100 | 105.01 | 575 | 2180.03 | 545.01 | 540 | 135\n");
   EXPECT_EQ(FxclbColumns(p), columns);
 }

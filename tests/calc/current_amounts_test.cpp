@@ -56,9 +56,7 @@ TEST(CurrentAmounts, RowFiguresComeFromTheAnalysisLines) {
   Compute(p);
   // rgf 120+5 = 125; labour days 2 (the '元' and '%' lines left out); rgjc
   // 125-105 = 20, fcjc 33-30 = 3, zcjc 210-200 = 10, jxjc 44-40 = 4.
-  EXPECT_EQ(p.Rows(kFigures),
-            "1 | 125 | 2 | 33 | 210 | 44 | 20 | 3 | 10 | 4\n"
-            "2 | 7 | 3 | 8 | 9 | 6 | 7 | 8 | 2 | 6\n");
+  EXPECT_EQ(p.Rows(kFigures), "1 | 125 | 2 | 33 | 210 | 44 | 20 | 3 | 10 | 4\n2 | 7 | 3 | 8 | 9 | 6 | 7 | 8 | 2 | 6\n");
 }
 
 TEST(CurrentAmounts, OrdinaryPercentageRowsChargeOnTheirOwnRow) {
@@ -86,8 +84,7 @@ TEST(CurrentAmounts, OrdinaryPercentageRowsChargeOnTheirOwnRow) {
   // 132-110 = 22, 52-52 = 0, 98.5-88 = 10.5. Row 2: 100+9 = 109, a full 1
   // from its base 110: not settled.
   EXPECT_EQ(p.Rows(kFigures),
-            "1 | 132 | 1 | 52 | 0 | 98.5 | 22 | 0 | 0 | 10.5\n"
-            "2 | 109 | 1 | 0 | 0 | 0 | -1 | 0 | 0 | 0\n");
+            "1 | 132 | 1 | 52 | 0 | 98.5 | 22 | 0 | 0 | 10.5\n2 | 109 | 1 | 0 | 0 | 0 | -1 | 0 | 0 | 0\n");
   // Every percentage row now has its analysis line, materials as ordinary.
   EXPECT_EQ(p.Rows("select bh,xxj,hj,xhj,quote(cllb) from fxclb where dw='%' union all "
                    "select bh,xxj,hj,xhj,null from fxjxb where dw='%'"),
@@ -181,20 +178,6 @@ TEST(CurrentAmounts, RowsChargedOnChargedRowsArePricedAgainWholeOrNetOfBase) {
   }
 }
 
-TEST(CurrentAmounts, RowsWithinOneOfBaseLabourTakeBackTheirBaseAmounts) {
-  Project p;
-  FeeRows(p, "(1,1,100.4,31,40),(2,1,101.5,31,40)");
-  Lines(p, "fxrgb", "(1,100,100),(2,100,100)");
-  Materials(p, "(1,'',30,30),(2,'',30,30)");
-  Lines(p, "fxjxb", "(1,40,45),(2,40,45)");
-  Compute(p);
-  // Row 1 is 0.4 from base: labour and material (no difference) go back to
-  // 100.4 and 31, machines (difference 5) stay 45. Row 2 is 1.5 away: nothing
-  // goes back, rgjc 100-101.5, fcjc 30-31.
-  EXPECT_EQ(p.Rows("select ysid,rgf,fcf,jxf,rgjc,fcjc,jxjc from qfsjb order by ysid"),
-            "1 | 100.4 | 31 | 45 | 0 | 0 | 5\n2 | 100 | 30 | 45 | -1.5 | -1 | 5\n");
-}
-
 TEST(CurrentAmounts, SingleRowComputesItsOwnRowOnly) {
   Project p;
   // Row 2 also charges on row 1 and is marked from an earlier whole run; its
@@ -218,21 +201,6 @@ TEST(CurrentAmounts, SingleRowComputesItsOwnRowOnly) {
   EXPECT_EQ(p.Rows("select bh,azfy,xxj,xhj from gjrg where ysid=2"), "QT | 0 | 120 | 12\n0000FE | 1 | 200 | 20\n");
   EXPECT_EQ(p.Rows("select rgf,fcf,rgjc,fcjc from qfsjb where ysid=2"), "152 | 31 | 37 | 0\n");
   EXPECT_EQ(p.Rows("select count(*) from fxrgb where ysid=2 and dw='%'"), "2\n");
-}
-
-// Percentage rows join the analysis tables in the order they are stored,
-// whatever index finds them: here row 2's lines were stored first, and of
-// row 1's the later material id first.
-TEST(CurrentAmounts, PercentageRowsJoinTheAnalysisInTheOrderTheyAreStored) {
-  Project p;
-  FeeRows(p, "(1,1,10,20,30),(2,1,10,20,30)");
-  p.Execute(
-      "insert into gjcl(ysid,clid,bh,dw,sl,dj,hj) values "
-      "(2,1,'C2','%',1,20,0.2),(1,9,'C9','%',1,20,0.2),(1,3,'C3','%',1,20,0.2)");
-  Percent(p, "gjrg", "(2,'R2',1,10,0.1,0),(1,'R1',1,10,0.1,0)");
-  Compute(p);
-  EXPECT_EQ(p.Rows("select ysid,bh from fxclb order by rowid"), "2 | C2\n1 | C9\n1 | C3\n");
-  EXPECT_EQ(p.Rows("select ysid,bh from fxrgb order by rowid"), "2 | R2\n1 | R1\n");
 }
 
 }  // namespace

@@ -58,25 +58,11 @@ TEST_F(Measures, PricesItemsByFormulaRollsDetailLinesUpAndWarnsOfALineUnderNoIte
   // nowhere; 22 rate null, 23 rate 0, 24 unknown name: 0; the section 26
   // closes item 24, so its line 27 (50*10/100 = 5) is under no item either.
   EXPECT_EQ(Measured(),
-            "30 | 5 | 5 | 1000\n"
-            "10 | 77 | 77 | NULL\n"
-            "11 | 1250 | 1250 | 工程量清单计价\n"
-            "12 | 559.25 | 559.25 | \n"
-            "13 | 259.25 | 259.25 | 人工费(分部分项)*2\n"
-            "14 | 0 | 0 | NULL\n"
-            "15 | 300 | 300 | 300\n"
-            "16 | 50 | 50 | \n"
-            "17 | 10 | 10 | 100\n"
-            "18 | -10 | -10 | -100\n"
-            "19 | 77 | 800 | NULL\n"
-            "20 | 77 | 77 | NULL\n"
-            "25 | 77 | 77 | NULL\n"
-            "21 | 100 | 100 | 200\n"
-            "22 | 0 | 0 | 工程量清单计价\n"
-            "23 | 0 | 0 | 工程量清单计价\n"
-            "24 | 0 | 0 | 未定义的名称\n"
-            "26 | 77 | 77 | NULL\n"
-            "27 | 5 | 5 | 50\n");
+            "30 | 5 | 5 | 1000\n10 | 77 | 77 | NULL\n11 | 1250 | 1250 | 工程量清单计价\n12 | 559.25 | 559.25 | \n"
+            "13 | 259.25 | 259.25 | 人工费(分部分项)*2\n14 | 0 | 0 | NULL\n15 | 300 | 300 | 300\n16 | 50 | 50 | \n"
+            "17 | 10 | 10 | 100\n18 | -10 | -10 | -100\n19 | 77 | 800 | NULL\n20 | 77 | 77 | NULL\n"
+            "25 | 77 | 77 | NULL\n21 | 100 | 100 | 200\n22 | 0 | 0 | 工程量清单计价\n23 | 0 | 0 | 工程量清单计价\n"
+            "24 | 0 | 0 | 未定义的名称\n26 | 77 | 77 | NULL\n27 | 5 | 5 | 50\n");
   // Totals of the items priced as a whole and the bill items:
   //   措施项目计价 1250 + 559.25 + 50 + 800 = 2659.25 (lines only through items)
   //   施工组织措施 1250 + 559.25 + 50 = 1859.25

@@ -31,11 +31,8 @@ TEST(Organise, SectionsAndBillItemsLendTheirQuantities) {
   // Ratios: no bill item, or one that lends: the own quantity (1, 4, 5);
   // else actual / the bill item's actual, 0 counting as 1: 6 / 12, 0 / 1.
   EXPECT_EQ(p.Rows("select * from qddyb order by ysid"),
-            "1 | 10 | 11 | 0 | 0 | 0 | 6 | 2\n"
-            "2 | 10 | 11 | 0 | 0 | 50 | 6 | 0.5\n"
-            "3 | 10 | 11 | 0 | 0 | 51 | 0 | 0\n"
-            "4 | 10 | 11 | 0 | 0 | 52 | 30 | 5\n"
-            "5 | 20 | 0 | 23 | 0 | 0 | 1.851851 | 1.5\n");
+            "1 | 10 | 11 | 0 | 0 | 0 | 6 | 2\n2 | 10 | 11 | 0 | 0 | 50 | 6 | 0.5\n3 | 10 | 11 | 0 | 0 | 51 | 0 | 0\n"
+            "4 | 10 | 11 | 0 | 0 | 52 | 30 | 5\n5 | 20 | 0 | 23 | 0 | 0 | 1.851851 | 1.5\n");
 }
 
 TEST(Organise, NormalisesRowsAndRebuildsTheMap) {
@@ -54,15 +51,13 @@ TEST(Organise, NormalisesRowsAndRebuildsTheMap) {
   // measure item priced as a whole is one item (sjgcl 1), and a level-6 row
   // of the sub-item bill keeps its quantity but counts once; the level-7 line
   // keeps its rates and turns its stored 1.5 into 2 x 1.5.
-  EXPECT_EQ(p.Rows("select ysid,jsjs,glffl,lrfl,qdxh,dw,cgdw,yssl,cysl,sjgcl from zhys order by sjxh"),
-            "10 |  | 0 | 0 |  | NULL | NULL | 1 | 0 | 1\n"
-            "50 |  | 0 | 0 | 0101 | NULL | NULL | 3 | 0 | 3\n"
-            "1 | 人工+机械 | 0.1 | 0.05 | NULL | NULL | NULL | 2 | 0 | 2\n"
-            "2 | 人工+机械 | 0 | 0 | NULL | NULL | NULL | 1 | 1 | 1\n"
-            "3 | 人工 | 0 | 0 | NULL | NULL | NULL | 3 | 0 | 3\n"
-            "60 | z | 0.2 | 0.1 | NULL | 项 | 项 | 1 | 1 | 1\n"
-            "70 | w | 0.3 | 0 | NULL | NULL | NULL | 2 | 0 | 3\n"
-            "80 | v | 0 | 0 | NULL | NULL | NULL | 5 | 0 | 1\n");
+  EXPECT_EQ(
+      p.Rows("select ysid,jsjs,glffl,lrfl,qdxh,dw,cgdw,yssl,cysl,sjgcl from zhys order by sjxh"),
+      "10 |  | 0 | 0 |  | NULL | NULL | 1 | 0 | 1\n50 |  | 0 | 0 | 0101 | NULL | NULL | 3 | 0 | 3\n"
+      "1 | 人工+机械 | 0.1 | 0.05 | NULL | NULL | NULL | 2 | 0 | 2\n"
+      "2 | 人工+机械 | 0 | 0 | NULL | NULL | NULL | 1 | 1 | 1\n3 | 人工 | 0 | 0 | NULL | NULL | NULL | 3 | 0 | 3\n"
+      "60 | z | 0.2 | 0.1 | NULL | 项 | 项 | 1 | 1 | 1\n70 | w | 0.3 | 0 | NULL | NULL | NULL | 2 | 0 | 3\n"
+      "80 | v | 0 | 0 | NULL | NULL | NULL | 5 | 0 | 1\n");
   // The old map is gone; ratios to six decimals: 2 / 3, 1 / 3, 3 / 3.
   EXPECT_EQ(p.Rows("select ysid,fb1,fb5,sjgcl,sjgcl_qd from qddyb order by ysid"),
             "1 | 10 | 50 | 2 | 0.666667\n2 | 10 | 50 | 1 | 0.333333\n3 | 10 | 50 | 3 | 1\n");
