@@ -133,13 +133,8 @@ TEST_F(BillItemPrice, FeeProgrammeModeAcceptsOnlyWholeNumbersSeparatedByCommas) 
 
 TEST_F(BillItemPrice, FeeProgrammeModeRunsTheBillItemLinesOnItsSums) {
   AddFeeCodeColumns(p.db(), {"GLF", "LR", "AQWM", "ZHDJ"});
-  const char* lines[][2] = {{"GLF", "[jsjs]*[glffl]"},
-                            {"LR", "[jsjs]*[lrfl]"},
-                            {"AQWM", "([GLFFL]+LRFL)*[JSJS]+jsjs*0.5"},
-                            {"ZHDJ", "rgf+fcf+zcf+jxf+glf+lr+aqwm"}};
-  for (int i = 0; i < 4; ++i) {
-    p.Insert("qfjjcxb", {{"fycode", lines[i][0]}, {"sjgs", lines[i][1]}, {"leixing", 1}, {"jsxh", i + 1}});
-  }
+  p.FeeLine(1, "GLF", "[jsjs]*[glffl]").FeeLine(2, "LR", "[jsjs]*[lrfl]");
+  p.FeeLine(3, "AQWM", "([GLFFL]+LRFL)*[JSJS]+jsjs*0.5").FeeLine(4, "ZHDJ", "rgf+fcf+zcf+jxf+glf+lr+aqwm");
   // The sub-items' working rows, as the whole-project run leaves them.
   p.Insert("temp_qfsjb", {{"ysid", 11}, {"fbcch", 0}}).Insert("temp_qfsjb", {{"ysid", 12}, {"fbcch", 0}});
   // AQWM = (4.2+2.1)*1 + 1*0.5 = 6.8; the GLF and LR lines keep the sums;
@@ -158,7 +153,7 @@ TEST_F(BillItemPrice, FeeProgrammeModeRunsTheBillItemLinesOnItsSums) {
             "10 | 4 | 0 | 6.8\n11 | 2 | 0.5 | 0\n12 | 6 | 1.5 | 0\n");
 
   // A bill-item line whose code is no column fails the call, database unchanged.
-  p.Insert("qfjjcxb", {{"fycode", "NOPE"}, {"sjgs", "1"}, {"leixing", 1}, {"jsxh", 9}});
+  p.FeeLine(9, "NOPE", "1");
   EXPECT_DOUBLE_EQ(p.Unchanged([&] { return Price("11,12", false, true); }), 0);
   EXPECT_EQ(p.orvane().Messages().back().prompt, "由于“no such column: NOPE”的原因，导致计算清单综合单价失败！");
 }

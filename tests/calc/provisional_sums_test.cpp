@@ -13,16 +13,10 @@ namespace {
 
 using testing::Project;
 
-void AddVariable(Project& p, const char* name, double value) {
-  p.Insert("qfblb", {{"fymc", name}, {"blsz", value}, {"bllx", 2}});
-}
-
 class ProvisionalSums : public ::testing::Test {
  protected:
   void SetUp() override {
-    AddVariable(p, "工程量清单计价", 123456.78);
-    AddVariable(p, "措施项目计价", 10000);
-    AddVariable(p, "暂列金额", -1);
+    p.FeeVariables("('工程量清单计价',123456.78),('措施项目计价',10000),('暂列金额',-1)");
     p.Execute(
         "insert into zljeb(id,sjxh,mc,jsgs,fl,je,dw,bz) select *,'项','备注' from (values "
         "(1,1,'暂列金额一','工程量清单计价',10,0),(2,2,'设计变更',null,0,5000),(3,3,'政策调整','',0,250.5),"
@@ -65,9 +59,7 @@ TEST_F(ProvisionalSums, FailureKeepsTheLinesAndTheOldTotalLine) {
 class ServiceFee : public ::testing::Test {
  protected:
   void SetUp() override {
-    AddVariable(p, "工程量清单计价", 1000);
-    AddVariable(p, "暂估价(分部分项)", 200);
-    AddVariable(p, "总承包服务费", -1);
+    p.FeeVariables("('工程量清单计价',1000),('暂估价(分部分项)',200),('总承包服务费',-1)");
     p.Execute(
         "insert into zcbfwfb(id,sjxh,mc,jsgs,jz,fl,je,fwnr) select *,'配合' from (values "
         "(1,1,'专业分包','工程量清单计价/3',0,2,0),(2,2,'甲供材料保管',null,8000,1,0),(3,3,'现场配合','',null,5,9),"

@@ -32,8 +32,7 @@ class SingleRow : public ::testing::Test {
 
 TEST_F(SingleRow, FeeProgrammeStoresTheTotalUnrounded) {
   AddFeeCodeColumns(p.db(), {"GLF", "ZHDJ"});
-  p.Insert("qfjjcxb", {{"fycode", "GLF"}, {"sjgs", "[jsjs]"}, {"leixing", 1}, {"jsxh", 1}});
-  p.Insert("qfjjcxb", {{"fycode", "ZHDJ"}, {"sjgs", "rgf+clf+jxf+glf+lr"}, {"leixing", 1}, {"jsxh", 2}});
+  p.FeeLine(1, "GLF", "[jsjs]").FeeLine(2, "ZHDJ", "rgf+clf+jxf+glf+lr");
   p.Execute("update qfsjb set rgf=33.33,jxf=0,clf=0,lr=0,sjgcl=3.333 where ysid=2");
   p.Insert("temp_zhys", {{"ysid", 2}, {"GLF_FL", 10.0}, {"ZHDJ_FL", 100.0}});
   // The working copy of another row is left as it is.
@@ -84,6 +83,21 @@ TEST_F(MainMaterialRefresh, EveryRowTakesItsFeeRowAndFirstPricedMainMaterial) {
             "7 | 20 | 7\n");
 }
 
+TEST_F(MainMaterialRefresh, OnlyTheRowsWhoseFiguresChangeAreWritten) {
+  p.Execute("create table written (ysid)");
+  p.Execute(
+      "create trigger count_writes after update of zcfdj, zcfhj on zhys begin "
+      "insert into written values (new.ysid); end");
+  ComputeUnitPrices(p.db(), Scope::Row(1), "", false);
+  // Rows 5 and 6 keep both figures and are not written; a row whose two
+  // figures change is written once for each.
+  EXPECT_EQ(p.Rows("select ysid,count(*) from written group by ysid order by ysid"),
+            "1 | 2\n2 | 2\n3 | 2\n4 | 1\n7 | 2\n");
+  p.Execute("delete from written");
+  ComputeUnitPrices(p.db(), Scope::Row(1), "", false);
+  EXPECT_EQ(p.Rows("select count(*) from written"), "0\n");
+}
+
 TEST(SingleRowRecalculation, AllFiveStepsSucceedAndALaterFailureKeepsTheEarlierSteps) {
   Project p;
   p.Execute(R"(insert into zhys (ysid,sjxh,qdlb,fbcch,yssl,sjgcl,jsjs,glffl,lrfl,sjdj) values
@@ -106,14 +120,14 @@ TEST(SingleRowRecalculation, AllFiveStepsSucceedAndALaterFailureKeepsTheEarlierS
   // the fee row the base-price step rebuilt, whose fees stay 0 until a unit
   // price succeeds.
   AddFeeCodeColumns(p.db(), {"GLF"});
-  p.Insert("qfjjcxb", {{"fycode", "GL F"}, {"sjgs", "[jsjs]"}, {"leixing", 1}, {"jsxh", 1}});
+  p.FeeLine(1, "GL F", "[jsjs]");
   p.Execute("update gjrg set dj=60");
   p.orvane().ClearMessages();
   EXPECT_FALSE(p.orvane().JiSuanZHDJ(1, true));
   ASSERT_EQ(p.orvane().Messages().size(), 1u);
   EXPECT_EQ(p.orvane().Messages()[0].prompt,
-            "由于“the fee code \"GL F\" cannot name a column: use letters, digits and underscores”的原因，"
-            "导致计算综合单价失败！");
+            "由于“the fee code \"GL F\" cannot name a column: use letters, digits and "
+            "underscores”的原因，导致计算综合单价失败！");
   EXPECT_EQ(p.orvane().Messages()[0].style, 64);
   EXPECT_EQ(p.Rows("select rgf,glf,zhdj from qfsjb where ysid=1"), "120 | 0 | 0\n");
 }

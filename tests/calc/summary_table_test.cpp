@@ -15,11 +15,7 @@ using testing::Project;
 
 class SummaryTable : public ::testing::Test {
  protected:
-  void SetUp() override {
-    p.Execute(
-        "insert into qfblb(fymc,blsz,bllx) values ('工程量清单计价',100000,2),('措施项目计价',20000.5,2),"
-        "('其他项目计价',3000,2)");
-  }
+  void SetUp() override { p.FeeVariables("('工程量清单计价',100000),('措施项目计价',20000.5),('其他项目计价',3000)"); }
   // Summary lines "(jsxh, sjxh, jsjs, fl),...", with stale results 55 and 66.
   void Lines(const std::string& rows) {
     p.Execute("insert into qfjjcxb(leixing,jsjsje,jsjg,jsxh,sjxh,jsjs,fl) select 2,55,66,* from (values " + rows + ")");

@@ -17,13 +17,6 @@ using testing::Project;
 constexpr const char* kQuotaPricing = "定额计价法";
 constexpr const char* kBillPricing = "清单计价法";
 
-// A fee programme line of the unit price (kind 1), in calculation order n;
-// the display numbers run the other way, so only jsxh can give the order.
-void AddLine(Project& p, int n, const char* code, const char* formula) {
-  p.Insert("qfjjcxb",
-           {{"sjxh", 10 - n}, {"fycode", code}, {"fymc", code}, {"sjgs", formula}, {"leixing", 1}, {"jsxh", n}});
-}
-
 TEST(FixedRates, SubItemFeesFollowTheirFeeBasis) {
   Project p;
   p.Execute(R"(insert into qfsjb (ysid,fbcch,jsjs,rgf,jxf,fcf,zcf,glffl,lrfl,glf,lr,sjgcl) values
@@ -164,9 +157,9 @@ class FeeProgramme : public ::testing::Test {
 
 TEST_F(FeeProgramme, SubItemLinesRunInCalculationOrderWithTheirRowsRates) {
   // Stored out of order; the summary programme (kind 2) is not this one.
-  AddLine(p, 3, "ZHDJ", "rgf+clf+jxf+glf+lr");
-  AddLine(p, 1, "GLF", "[jsjs]");
-  AddLine(p, 2, "LR", "[jsjs]");
+  p.FeeLine(3, "ZHDJ", "rgf+clf+jxf+glf+lr");
+  p.FeeLine(1, "GLF", "[jsjs]");
+  p.FeeLine(2, "LR", "[jsjs]");
   p.Insert("qfjjcxb", {{"fycode", "ZHDJ"}, {"sjgs", "0"}, {"leixing", 2}, {"jsxh", 9}});
   p.Execute(R"(insert into qfsjb (ysid,fbcch,jsjs,rgf,jxf,clf,zhdj,sjgcl) values
       (1, 0, '人工+机械', 100,   20, 50, 1, 2),
@@ -191,8 +184,8 @@ TEST_F(FeeProgramme, SubItemLinesRunInCalculationOrderWithTheirRowsRates) {
 
 TEST_F(FeeProgramme, FormulasNameEarlierFeesAndUseTheDesktopDialect) {
   // 3/100 divides as reals; isnull in any case is the null test.
-  AddLine(p, 1, "AQWM", "[jsjs]*(3/100)");
-  AddLine(p, 2, "ZHDJ", "rgf+[AQWM]+iif(IsNull(clf),0,clf)+iif(isnull (jxf),1000,0)");
+  p.FeeLine(1, "AQWM", "[jsjs]*(3/100)");
+  p.FeeLine(2, "ZHDJ", "rgf+[AQWM]+iif(IsNull(clf),0,clf)+iif(isnull (jxf),1000,0)");
   p.Execute(
       "insert into qfsjb (ysid,fbcch,jsjs,rgf,jxf,clf,sjgcl) values (1,0,'人工+机械',100,20,null,1),"
       "(2,0,'人工',100,20,50,1)");
@@ -205,13 +198,13 @@ TEST_F(FeeProgramme, FormulasNameEarlierFeesAndUseTheDesktopDialect) {
 }
 
 TEST_F(FeeProgramme, BillItemLinesRunOnTheSummedComponents) {
-  AddLine(p, 1, "GLF", "[jsjs]");
-  AddLine(p, 2, "LR", "[jsjs]");
+  p.FeeLine(1, "GLF", "[jsjs]");
+  p.FeeLine(2, "LR", "[jsjs]");
   // On a bill item: lower case, [jsjs] and jsjs stand for 1, [glffl] and
   // glffl for glf, [lrfl] and lrfl for lr: (glf+lr)*1+1*0.5. Sub-items have
   // rate 0 for it.
-  AddLine(p, 3, "AQWM", "([GLFFL]+LRFL)*[JSJS]+jsjs*0.5");
-  AddLine(p, 4, "ZHDJ", "rgf+fcf+zcf+jxf+glf+lr+aqwm");
+  p.FeeLine(3, "AQWM", "([GLFFL]+LRFL)*[JSJS]+jsjs*0.5");
+  p.FeeLine(4, "ZHDJ", "rgf+fcf+zcf+jxf+glf+lr+aqwm");
   p.Execute(
       R"(insert into qfsjb (ysid,fbcch,jsjs,sjgcl,sjgcl_qd,glffl,lrfl,rgf,jxf,fcf,fcjj,fcjc,zcf,zcjj,zcjc,zhdj) values
       (10, 5, null,        2, 0,   0.3, 0.2, 0,  0, 0,   0, 0,   0, 0, 0, 0),
@@ -258,13 +251,13 @@ TEST_F(FeeProgramme, CodesMustBeColumnsAndFormulasOneExpressionOrTheStageRollsBa
   };
   for (const auto& c : cases) {
     p.Execute("delete from qfjjcxb");
-    AddLine(p, 1, "GLF", c.formula);
-    if (c.code) AddLine(p, 2, c.code, "rgf");
+    p.FeeLine(1, "GLF", c.formula);
+    if (c.code) p.FeeLine(2, c.code, "rgf");
     EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanZHDJ_QB(kQuotaPricing, true); }), c.error);
   }
   // Texts and bracketed names may hold anything.
   p.Execute("delete from qfjjcxb");
-  AddLine(p, 1, "GLF", "rgf+iif('a)--b;'='x',1,0)+[rgf]*0");
+  p.FeeLine(1, "GLF", "rgf+iif('a)--b;'='x',1,0)+[rgf]*0");
   ASSERT_EQ(p.orvane().JiSuanZHDJ_QB(kQuotaPricing, true), "");
   EXPECT_EQ(p.Rows("select glf from qfsjb"), "4\n");  // 40*10/100
 }

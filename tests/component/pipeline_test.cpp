@@ -87,7 +87,7 @@ TEST(Pipeline, PreparesTheFeeProgrammeAsTheHostWould) {
 
 TEST(Pipeline, RefusesAFeeCodeThatCannotNameAColumn) {
   Project p;
-  p.Insert("qfjjcxb", {{"fycode", "GLF]=0,x=[y"}, {"sjgs", "1"}, {"leixing", 1}, {"jsxh", 1}});
+  p.FeeLine(1, "GLF]=0,x=[y", "1");
   const PipelineResult result = Price(p, false, true);
   EXPECT_EQ(result.failed_stage, "fee programme columns");
   EXPECT_EQ(result.error, "the fee code \"GLF]=0,x=[y\" of the fee programme cannot name a column");

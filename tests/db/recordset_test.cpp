@@ -40,7 +40,7 @@ TEST_F(Recordsets, WalkInQueryOrderReadFieldsByAnyCaseAndKeepTheReasonOfAFailedO
   }
 }
 
-TEST_F(Recordsets, UpdateBatchWritesEveryEditOrNone) {
+TEST_F(Recordsets, UpdateBatchWritesEveryEditOrNoneAndOnlyColumnsOfOneTable) {
   ASSERT_TRUE(DaKaiJLJ("select ysid,yssl,zhmc from zhys order by sjxh", p.db(), rs));
   rs.SetField("yssl", 70.0);
   rs.MoveNext();
@@ -52,9 +52,7 @@ TEST_F(Recordsets, UpdateBatchWritesEveryEditOrNone) {
   p.Execute("drop trigger refuse");
   rs.UpdateBatch();
   EXPECT_EQ(p.Rows("select ysid,yssl,zhmc from zhys order by ysid"), "1 | 5 | NULL\n2 | 70 | a\n");
-}
-
-TEST_F(Recordsets, FieldsOfAJoinOrAnExpressionCannotBeWrittenBack) {
+  // A field of a join or an expression has no row to go back to.
   ASSERT_TRUE(DaKaiJLJ("select a.ysid, a.yssl*2 as twice from zhys a join zhys b on a.ysid=b.ysid", p.db(), rs));
   rs.SetField("twice", 1.0);
   EXPECT_THROW(rs.UpdateBatch(), Error);
