@@ -1,7 +1,7 @@
 // User-defined measures and measure sections: items priced by formula and
 // rate, detail lines rolled up into their item, the warning for a line under
-// no item, the measure totals, the section roll-up, and failed runs leaving
-// everything as it was.
+// no item, the measure totals, the section roll-up, and nothing done without
+// fee variables.
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The statements a connection keeps prepared: a text run again must behave as
-// if prepared afresh, across schema changes, errors, rollbacks and the
-// closing of a host's own handle.
+// if prepared afresh, across schema changes and errors, and a host can close
+// its own handle afterwards; the modes a project file is opened in.
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>

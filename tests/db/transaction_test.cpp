@@ -1,6 +1,7 @@
 // Transactions: a failure rolls back everything since BeginTrans, tables
-// created inside included; nested inside a host's transaction, the inner
-// rollback keeps the outer work.
+// created inside included, and leaves no transaction open; nested inside a
+// host's transaction, the inner rollback keeps the outer work; a rollback
+// after a trigger ended the transaction raises nothing.
 
 #include "db/transaction.h"
 
