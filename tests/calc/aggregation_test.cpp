@@ -46,7 +46,7 @@ TEST(Aggregation, SplitMaterialsEnterThroughTheirComponentsAndClassesBecomeOrdin
   p.Execute("insert into gjlpjb(ysid,clid,bh,dj,sl) values (1,4,'L1',4,2)");
   p.Execute("insert into ftrg(ysid,clid_src,bh,dj,sl) values (1,5,'FR',60,0.5)");
   p.Execute("insert into ftcl(ysid,clid_src,clid,chaifen,bh,sl) values (1,5,51,0,'FC',1.25),(1,5,52,1,'FS',3)");
-  p.Execute("insert into ftpbf(ysid,clid_src,clid,bh,sl) values (1,5,52,'FP',0.1)");
+  p.Execute("insert into ftpbf(ysid,clid_src,clid,bh,sl) values (1,5,52,'FP',0.1),(1,5,51,'FX',9)");
   p.Execute("insert into ftjx(ysid,clid_src,jxid,bh,dj,xxj2,sl) values (1,5,7,'FJ',100,110,0.2)");
   p.Execute("insert into ftjxfb(ysid,clid_src,jxid,bh,dj,xxj,sl) values (1,5,7,'FE',1,1.2,4)");
   Aggregate(p);
@@ -71,7 +71,7 @@ TEST(Aggregation, ProjectTablesCountPricedRowsAndMachinesAtTheirOwnPrice) {
   p.Execute("insert into gjrg(ysid,bh,dw,dj,sl) select ysid,'R1','工日',50,1.5 from zhys");
   p.Execute("insert into gjrg(ysid,bh,dw,dj,sl) values (4,'R9','工日',50,1)");  // only where nothing is priced
   p.Execute("insert into gjjx(ysid,jxid,bh,dw,dj,xxj,xxj2,sl) select ysid,1,'J1','台班',100,120,125,0.5 from zhys");
-  p.Execute("insert into gjjx(ysid,jxid,bh,dw,dj,sl) values (1,3,'J2','台班',10,0.333)");
+  p.Execute("insert into gjjx(ysid,jxid,bh,dw,dj,sl) values (1,3,'J2','台班',10.005,0.333)");
   p.Execute("insert into gjjxfb(ysid,jxid,bh,dj,xxj,sl) values (1,1,'E1',1,1.5,10)");
   p.Execute("insert into gjcl(ysid,clid,bh,chaifen,sl) values (1,9,'S1',1,2)");
   p.Execute("insert into ftjx(ysid,clid_src,jxid,bh,dj,xxj2,sl) values (1,9,2,'FJ',50,55,0.2)");
@@ -83,14 +83,15 @@ TEST(Aggregation, ProjectTablesCountPricedRowsAndMachinesAtTheirOwnPrice) {
   EXPECT_EQ(p.Rows("select bh,sl,hj,xhj from gcrgb"), "R1 | 9 | 450 | 450\n");
   // jxtcb at the machine's own xxj: J1 0.5*4 + 0.5*2 = 3 (hj 300, xhj 120*3 =
   // 360); FJ 0.2*2*4 = 1.6 without a current price (80); J2 0.333*4 = 1.332
-  // to four decimals, 13.32. gcjxb at xxj2: J1 125*3 = 375; FJ 0.4 per unit
+  // to four decimals, 10.005*1.332 = 13.32666 -> 13.33. gcjxb at xxj2: J1 125*3 = 375; FJ 0.4 per unit
   // *4 = 1.6, 55*1.6 = 88; J2 as in jxtcb.
-  EXPECT_EQ(p.Rows("select 'tc',bh,dj,xxj,sl,hj,xhj from jxtcb union all "
-                   "select 'gc',bh,dj,xxj,sl,hj,xhj from gcjxb order by 1,2"),
-            "gc | FJ | 50 | 55 | 1.6 | 80 | 88\ngc | J1 | 100 | 125 | 3 | 300 | 375\ngc | J2 | 10 | 0 | 1.332 | 13.32 "
-            "| 13.32\n"
-            "tc | FJ | 50 | 0 | 1.6 | 80 | 80\ntc | J1 | 100 | 120 | 3 | 300 | 360\ntc | J2 | 10 | 0 | 1.332 | 13.32 | "
-            "13.32\n");
+  EXPECT_EQ(
+      p.Rows("select 'tc',bh,dj,xxj,sl,hj,xhj from jxtcb union all "
+             "select 'gc',bh,dj,xxj,sl,hj,xhj from gcjxb order by 1,2"),
+      "gc | FJ | 50 | 55 | 1.6 | 80 | 88\ngc | J1 | 100 | 125 | 3 | 300 | 375\ngc | J2 | 10.005 | 0 | 1.332 | 13.33 "
+      "| 13.33\n"
+      "tc | FJ | 50 | 0 | 1.6 | 80 | 80\ntc | J1 | 100 | 120 | 3 | 300 | 360\ntc | J2 | 10.005 | 0 | 1.332 | 13.33 | "
+      "13.33\n");
   // Consumption: 10*0.5 = 5 per unit, jchj (1.5-1)*5 = 2.5; project 5*4 = 20, xhj 30.
   EXPECT_EQ(p.Rows("select sl,hj,jchj from fxjxfb union all select sl,hj,xhj from gcjxfb"),
             "5 | 5 | 2.5\n20 | 20 | 30\n");

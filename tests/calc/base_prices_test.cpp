@@ -87,10 +87,8 @@ TEST(BasePrices, SplitMaterialsTakeTheirPriceFromTheirComponents) {
   // 3: 20 + 1 = 21, x 1.5.  4: labour 10, materials 7 + 3 + 8, machines 1,
   // each part x 2, the price their sum 29.
   EXPECT_EQ(p.Rows("select clid,dj,hj,rgdj,rghj,cldj,clhj,jxdj,jxhj from gjcl order by clid"),
-            "1 | 15 | 30 | 0 | 0 | 15 | 30 | 0 | 0\n"
-            "2 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0\n"
-            "3 | 21 | 31.5 | 0 | 0 | 21 | 31.5 | 0 | 0\n"
-            "4 | 29 | 58 | 10 | 20 | 18 | 36 | 1 | 2\n");
+            "1 | 15 | 30 | 0 | 0 | 15 | 30 | 0 | 0\n2 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0\n"
+            "3 | 21 | 31.5 | 0 | 0 | 21 | 31.5 | 0 | 0\n4 | 29 | 58 | 10 | 20 | 18 | 36 | 1 | 2\n");
   // rgjj = labour part 20; fcjj = 30 + 0 + 31.5 + 36; jxjj = machine part 2
   // + the machine line 50 x 0.1.
   EXPECT_EQ(p.Rows("select rgjj,fcjj,zcjj,jxjj from qfsjb"), "20 | 97.5 | 0 | 7\n");
@@ -138,19 +136,10 @@ TEST(BasePrices, PercentageLinesArePricedOnTheirOwnOrTheNamedRow) {
   // Row 4 and the unlinked 0000FE keep the zeros of their reset, unmarked.
   EXPECT_EQ(p.Rows("select ysid,bh,dj,hj,azfy from gjrg where dw='%' union all select ysid,bh,dj,hj,azfy from gjcl "
                    "where dw='%' union all select ysid,bh,dj,hj,azfy from gjjx where dw='%' order by 1,2"),
-            "2 | 0000FE | 150 | 15 | 0\n"
-            "2 | 0000FF | 180 | 18 | 0\n"
-            "2 | 1000FE | 150 | 7.5 | 0\n"
-            "2 | 1000FF | 180 | 9 | 0\n"
-            "2 | J000FE | 150 | 3 | 0\n"
-            "2 | J000FF | 180 | 3.6 | 0\n"
-            "2 | J000FG | 30 | 0.6 | 0\n"
-            "3 | 0000FE | 132 | 13.2 | 1\n"
-            "3 | 1000FF | 160.8 | 16.08 | 1\n"
-            "4 | 0000FE | 0 | 0 | 0\n"
-            "5 | 0000FE | 0 | 0 | 0\n"
-            "5 | CLQT | 200 | 3 | 0\n"
-            "5 | JXQT | 7.5 | 0.75 | 0\n"
+            "2 | 0000FE | 150 | 15 | 0\n2 | 0000FF | 180 | 18 | 0\n2 | 1000FE | 150 | 7.5 | 0\n"
+            "2 | 1000FF | 180 | 9 | 0\n2 | J000FE | 150 | 3 | 0\n2 | J000FF | 180 | 3.6 | 0\n"
+            "2 | J000FG | 30 | 0.6 | 0\n3 | 0000FE | 132 | 13.2 | 1\n3 | 1000FF | 160.8 | 16.08 | 1\n"
+            "4 | 0000FE | 0 | 0 | 0\n5 | 0000FE | 0 | 0 | 0\n5 | CLQT | 200 | 3 | 0\n5 | JXQT | 7.5 | 0.75 | 0\n"
             "5 | RGQT | 80 | 40 | 0\n");
   EXPECT_EQ(p.Rows("select bh,cldj,clhj from gjcl where dw='%' order by ysid,bh"),
             "1000FE | 150 | 7.5\n1000FF | 180 | 9\n1000FF | 160.8 | 16.08\nCLQT | 200 | 3\n");

@@ -64,8 +64,7 @@ TEST_F(BillItemPrice, PlainModeSumsThePartsPerBillUnit) {
             // cement 0.25*0.5=0.125 + 0.1*1.5=0.15 = 0.275 t: 300*0.275=82.5, at 320: 88
             // main material 0.1*0.5=0.05 t: 200, listed at its price -> category 3;
             // the percentage row and the row without quantity stay out
-            "C1 | 水泥 | 300 | 0.275 | 82.5 | 320 | 88 | 0\n"
-            "M1 | 钢筋 φ12 | 4000 | 0.05 | 200 | 0 | 200 | 3\n");
+            "C1 | 水泥 | 300 | 0.275 | 82.5 | 320 | 88 | 0\nM1 | 钢筋 φ12 | 4000 | 0.05 | 200 | 0 | 200 | 3\n");
   EXPECT_EQ(p.Rows("select fcf_qd,zcf_qd,zgj_qd,zgjhj_qd,zhdj,zhbj from qfsjb where ysid=10"),
             // zgjhj 200*4; zhbj 251.49*4 = 1005.96
             "88 | 200 | 200 | 800 | 251.49 | 1005.96\n");
@@ -80,6 +79,11 @@ TEST_F(BillItemPrice, OwnQuantitiesAreTheRatiosAndABillItemWithoutQuantityGetsZe
   EXPECT_DOUBLE_EQ(Price("11,12", true, false), 1005.92);
   EXPECT_DOUBLE_EQ(zgj, 800);
   EXPECT_EQ(p.Rows("select ysid,sjgcl_qd from qddyb where fb5=10 order by ysid"), "11 | 2\n12 | 6\n");
+
+  // Bill quantity 3: sub-item 11's ratio 2 / 3 keeps six decimals.
+  p.Execute("update zhys set yssl=3 where ysid=10");
+  Price("11", false, false);
+  EXPECT_EQ(p.Rows("select sjgcl_qd from qddyb where fb5=10"), "0.666667\n");
 
   p.Execute("update zhys set yssl=0 where ysid=10");
   for (bool own : {true, false}) {
@@ -129,13 +133,8 @@ TEST_F(BillItemPrice, FeeProgrammeModeAcceptsOnlyWholeNumbersSeparatedByCommas) 
 
 TEST_F(BillItemPrice, FeeProgrammeModeRunsTheBillItemLinesOnItsSums) {
   AddFeeCodeColumns(p.db(), {"GLF", "LR", "AQWM", "ZHDJ"});
-  const char* lines[][2] = {{"GLF", "[jsjs]*[glffl]"},
-                            {"LR", "[jsjs]*[lrfl]"},
-                            {"AQWM", "([GLFFL]+LRFL)*[JSJS]+jsjs*0.5"},
-                            {"ZHDJ", "rgf+fcf+zcf+jxf+glf+lr+aqwm"}};
-  for (int i = 0; i < 4; ++i) {
-    p.Insert("qfjjcxb", {{"fycode", lines[i][0]}, {"sjgs", lines[i][1]}, {"leixing", 1}, {"jsxh", i + 1}});
-  }
+  p.FeeLine(1, "GLF", "[jsjs]*[glffl]").FeeLine(2, "LR", "[jsjs]*[lrfl]");
+  p.FeeLine(3, "AQWM", "([GLFFL]+LRFL)*[JSJS]+jsjs*0.5").FeeLine(4, "ZHDJ", "rgf+fcf+zcf+jxf+glf+lr+aqwm");
   // The sub-items' working rows, as the whole-project run leaves them.
   p.Insert("temp_qfsjb", {{"ysid", 11}, {"fbcch", 0}}).Insert("temp_qfsjb", {{"ysid", 12}, {"fbcch", 0}});
   // AQWM = (4.2+2.1)*1 + 1*0.5 = 6.8; the GLF and LR lines keep the sums;
@@ -154,7 +153,7 @@ TEST_F(BillItemPrice, FeeProgrammeModeRunsTheBillItemLinesOnItsSums) {
             "10 | 4 | 0 | 6.8\n11 | 2 | 0.5 | 0\n12 | 6 | 1.5 | 0\n");
 
   // A bill-item line whose code is no column fails the call, database unchanged.
-  p.Insert("qfjjcxb", {{"fycode", "NOPE"}, {"sjgs", "1"}, {"leixing", 1}, {"jsxh", 9}});
+  p.FeeLine(9, "NOPE", "1");
   EXPECT_DOUBLE_EQ(p.Unchanged([&] { return Price("11,12", false, true); }), 0);
   EXPECT_EQ(p.orvane().Messages().back().prompt, "由于“no such column: NOPE”的原因，导致计算清单综合单价失败！");
 }
@@ -191,18 +190,6 @@ TEST_F(BillItemPrice, ProvisionalPriceClassesFollowTheList) {
   // ordinary 50+0.52+10, main 70+300, provisional 50+70 (times 4 for the whole bill item)
   EXPECT_DOUBLE_EQ(zgj, 120);
   EXPECT_EQ(p.Rows("select fcf_qd,zcf_qd,zgj_qd,zgjhj_qd from qfsjb where ysid=10"), "60.52 | 370 | 120 | 480\n");
-}
-
-TEST_F(BillItemPrice, WithoutMaterialsOrWithoutEstimateRowNothingIsProvisional) {
-  p.Execute("delete from fxclb");
-  // 35+3.19+7+4.2+2.1
-  EXPECT_DOUBLE_EQ(Price("11,12", false, false), 51.49);
-  EXPECT_DOUBLE_EQ(zgj, 0);
-  EXPECT_EQ(p.Rows("select fcf_qd,zcf_qd,zgj_qd,zgjhj_qd from qfsjb where ysid=10"), "0 | 0 | 0 | 0\n");
-  // No estimate row 77: no fee row to read back, no message.
-  EXPECT_DOUBLE_EQ(Price("11,12", false, false, 77), 0);
-  EXPECT_DOUBLE_EQ(zgj, 0);
-  EXPECT_TRUE(p.orvane().Messages().empty());
 }
 
 }  // namespace

@@ -44,18 +44,19 @@ TEST(BillMaterials, BillLinesSumTheSubItemsPerUnitOfTheBillItem) {
   // The same material at a current price is a line of its own.
   Materials(p,
             "(1,'M1','砂',10,0,3,''),(2,'M1','砂',10,0,0.25,''),(2,'M1','砂',10,12,1,''),"
-            "(1,'M2','钢板',50,0,2,'主材'),(1,'M3','石灰',10,0,0,'')");
+            "(1,'M2','钢板',50,0,2.0001,'主材'),(1,'M3','石灰',10,0,0,'')");
   p.Execute("insert into fxclb(ysid,bh,mc,dw,dj,sl,cllb) values (1,'QC','其他','%',10,5,'')");
   p.Execute("insert into gcclb(bh,mc,dw,dj,xz) values ('M1','砂','t',10.005,0),('M2','钢板','t',50,1)");
   SummariseBillMaterials(p.db());
   // M1 at base: 3*0.5 + 0.25*2 = 2, hj = xhj = 20; at 12: 1*2 = 2, xhj 24;
-  // M2: 2*0.5 = 1, main material. Selection from the project materials.
+  // M2: 2.0001*0.5 = 1.00005 -> 1.0001 (four decimals), 50.005 -> 50.01, main material. Selection from the project
+  // materials.
   EXPECT_EQ(p.Rows("select ysid,bh,dj,xxj,sl,hj,xhj,cllb,xz from qdclb order by bh,xxj"),
-            "100 | M1 | 10 | 0 | 2 | 20 | 20 | 0 | 0\n"
-            "100 | M1 | 10 | 12 | 2 | 20 | 24 | 0 | 0\n"
-            "100 | M2 | 50 | 0 | 1 | 50 | 50 | 1 | 1\n");
-  // Ordinary 20+24 = 44, main 50.
-  EXPECT_EQ(p.Rows("select ysid,fcf_qd,zcf_qd from qfsjb where fbcch=5 order by ysid"), "100 | 44 | 50\n200 | 9 | 8\n");
+            "100 | M1 | 10 | 0 | 2 | 20 | 20 | 0 | 0\n100 | M1 | 10 | 12 | 2 | 20 | 24 | 0 | 0\n"
+            "100 | M2 | 50 | 0 | 1.0001 | 50.01 | 50.01 | 1 | 1\n");
+  // Ordinary 20+24 = 44, main 50.01.
+  EXPECT_EQ(p.Rows("select ysid,fcf_qd,zcf_qd from qfsjb where fbcch=5 order by ysid"),
+            "100 | 44 | 50.01\n200 | 9 | 8\n");
 }
 
 TEST(BillMaterials, ProvisionalAndOwnerSuppliedMaterialsOfBillItemsAndSubItems) {
@@ -86,29 +87,29 @@ TEST(BillMaterials, ProvisionalAndOwnerSuppliedMaterialsOfBillItemsAndSubItems) 
   // Sub-item 1 matches P1 and P3 exactly (not P2): 920, /2 = 460.
   // Sub-item 2: provisional 1200, /6 = 200; owner-supplied 540, /6 = 90.
   EXPECT_EQ(p.Rows("select ysid,fcf_qd,zcf_qd,zgjhj_qd,zgj_qd,jghj_qd,jg_qd from qfsjb order by ysid"),
-            "1 | 0 | 0 | 920 | 460 | 0 | 0\n"
-            "2 | 0 | 0 | 1200 | 200 | 540 | 90\n"
-            "3 | 0 | 0 | 5 | 7 | 3 | 0\n"
+            "1 | 0 | 0 | 920 | 460 | 0 | 0\n2 | 0 | 0 | 1200 | 200 | 540 | 90\n3 | 0 | 0 | 5 | 7 | 3 | 0\n"
             "100 | 105.01 | 575 | 2180.03 | 545.01 | 540 | 135\n");
   EXPECT_EQ(FxclbColumns(p), columns);
 }
 
 TEST(BillMaterials, SeveralListEntriesCountOnceAndTheCloserOneWins) {
   Project p;
-  Rows(p, "(100,1),(200,1)", "(1,100,2,0.5),(2,200,1,1)");
+  Rows(p, "(100,1),(200,1),(300,1)", "(1,100,2,0.5),(2,200,1,1),(3,300,1,1)");
   // P3 is listed twice; X near two prices; Y at one price as provisional,
-  // then as owner-supplied: equally close.
+  // then as owner-supplied: equally close. Q1 and Q2 cost half a cent each.
   Entries(p,
           "('P3','石子','',60,0),('P3','石子','',60,null),('X','水泥','',10,0),('X','水泥','',10.008,1),"
-          "('Y','砂','',80,0),('Y','砂','',80,1)");
-  Materials(p, "(1,'P3','石子',60,0,1,''),(2,'X','水泥',10.006,0,1,''),(2,'Y','砂',80,0,1,'')");
+          "('Y','砂','',80,0),('Y','砂','',80,1),('Q1','钉','',0.005,0),('Q2','丝','',0.005,0)");
+  Materials(p,
+            "(1,'P3','石子',60,0,1,''),(2,'X','水泥',10.006,0,1,''),(2,'Y','砂',80,0,1,''),"
+            "(3,'Q1','钉',0.005,0,1,''),(3,'Q2','丝',0.005,0,1,'')");
   SummariseBillMaterials(p.db());
   // P3: 1*2*60 = 120 for the bill item and for the sub-item, not 240.
   // X: 10.006 is 0.002 from the owner-supplied entry, 0.006 from the
   // provisional: owner-supplied, 1*1*10.006 = 10.01. Y takes the first entry
-  // listed: provisional, 80.
-  EXPECT_EQ(p.Rows("select ysid,zgjhj_qd,jghj_qd from qfsjb where ysid in (1,100,200) order by ysid"),
-            "1 | 120 | 0\n100 | 120 | 0\n200 | 80 | 10.01\n");
+  // listed: provisional, 80. Q1 and Q2: 0.005 -> 0.01 each before the sum, 0.02.
+  EXPECT_EQ(p.Rows("select ysid,zgjhj_qd,jghj_qd from qfsjb where ysid in (1,3,100,200,300) order by ysid"),
+            "1 | 120 | 0\n3 | 0.02 | 0\n100 | 120 | 0\n200 | 80 | 10.01\n300 | 0.02 | 0\n");
 }
 
 TEST(BillMaterials, EveryBillLineOfAMaterialTakesTheFlagOfItsClosestProjectLine) {

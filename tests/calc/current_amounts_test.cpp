@@ -56,9 +56,7 @@ TEST(CurrentAmounts, RowFiguresComeFromTheAnalysisLines) {
   Compute(p);
   // rgf 120+5 = 125; labour days 2 (the '元' and '%' lines left out); rgjc
   // 125-105 = 20, fcjc 33-30 = 3, zcjc 210-200 = 10, jxjc 44-40 = 4.
-  EXPECT_EQ(p.Rows(kFigures),
-            "1 | 125 | 2 | 33 | 210 | 44 | 20 | 3 | 10 | 4\n"
-            "2 | 7 | 3 | 8 | 9 | 6 | 7 | 8 | 2 | 6\n");
+  EXPECT_EQ(p.Rows(kFigures), "1 | 125 | 2 | 33 | 210 | 44 | 20 | 3 | 10 | 4\n2 | 7 | 3 | 8 | 9 | 6 | 7 | 8 | 2 | 6\n");
 }
 
 TEST(CurrentAmounts, OrdinaryPercentageRowsChargeOnTheirOwnRow) {
@@ -86,8 +84,7 @@ TEST(CurrentAmounts, OrdinaryPercentageRowsChargeOnTheirOwnRow) {
   // 132-110 = 22, 52-52 = 0, 98.5-88 = 10.5. Row 2: 100+9 = 109, a full 1
   // from its base 110: not settled.
   EXPECT_EQ(p.Rows(kFigures),
-            "1 | 132 | 1 | 52 | 0 | 98.5 | 22 | 0 | 0 | 10.5\n"
-            "2 | 109 | 1 | 0 | 0 | 0 | -1 | 0 | 0 | 0\n");
+            "1 | 132 | 1 | 52 | 0 | 98.5 | 22 | 0 | 0 | 10.5\n2 | 109 | 1 | 0 | 0 | 0 | -1 | 0 | 0 | 0\n");
   // Every percentage row now has its analysis line, materials as ordinary.
   EXPECT_EQ(p.Rows("select bh,xxj,hj,xhj,quote(cllb) from fxclb where dw='%' union all "
                    "select bh,xxj,hj,xhj,null from fxjxb where dw='%'"),
@@ -141,6 +138,12 @@ void ChargedOnCharged(Project& p, bool charged_on_charged) {
   Percent(p, "gjrg", "(3,'0000FE',10,50,5,2)");
   Percent(p, "gjjx", "(3,'J000FE',10,50,5,2)");
   p.Execute("insert into gjcl(ysid,bh,dw,ysid_gl) values (3,'C1','t',2)");
+  // Row 4 lies within 1 of its base labour and charges 10% of row 2's labour
+  // as material (base amount 5, in its fcjj 30 + 5).
+  FeeRows(p, "(4,1,100,35,0)");
+  Lines(p, "fxrgb", "(4,100,100.5)");
+  Materials(p, "(4,'',30,30)");
+  Percent(p, "gjcl", "(4,'1000FE',10,50,5,2)");
 }
 
 TEST(CurrentAmounts, RowsChargedOnChargedRowsArePricedAgainWholeOrNetOfBase) {
@@ -158,31 +161,33 @@ TEST(CurrentAmounts, RowsChargedOnChargedRowsArePricedAgainWholeOrNetOfBase) {
     // Row 2: 60 + 10% of 110 = 71. Row 3 first pass: 10% of row 2 at 60 = 6,
     // rgf 20+6 = 26, jxf 6; second pass on 71: 7.1, adding 7.1-5 = 2.1 (net)
     // or 7.1 (whole): rgf 28.1 / 33.1, jxf 8.1 / 13.1, differences to base 25 and 5.
-    EXPECT_EQ(net.Rows("select ysid,rgf,jxf,rgjc,jxjc from qfsjb order by ysid"),
-              "1 | 110 | 0 | 10 | 0\n2 | 71 | 0 | 11 | 0\n3 | 28.1 | 8.1 | 3.1 | 3.1\n");
-    EXPECT_EQ(whole.Rows("select ysid,rgf,jxf,rgjc,jxjc from qfsjb order by ysid"),
-              "1 | 110 | 0 | 10 | 0\n2 | 71 | 0 | 11 | 0\n3 | 33.1 | 13.1 | 8.1 | 8.1\n");
+    // Row 4 likewise: fcf 30 + 6 + 2.1 / 7.1; 0.5 from its base labour, it
+    // keeps fcf, which differs from base, and settles fcjc = fcf - 35.
+    EXPECT_EQ(net.Rows("select ysid,rgf,jxf,rgjc,jxjc,fcf,fcjc from qfsjb order by ysid"),
+              "1 | 110 | 0 | 10 | 0 | 0 | 0\n2 | 71 | 0 | 11 | 0 | 0 | 0\n3 | 28.1 | 8.1 | 3.1 | 3.1 | 0 | 0\n"
+              "4 | 100.5 | 0 | 0.5 | 0 | 38.1 | 3.1\n");
+    EXPECT_EQ(whole.Rows("select ysid,rgf,jxf,rgjc,jxjc,fcf,fcjc from qfsjb order by ysid"),
+              "1 | 110 | 0 | 10 | 0 | 0 | 0\n2 | 71 | 0 | 11 | 0 | 0 | 0\n3 | 33.1 | 13.1 | 8.1 | 8.1 | 0 | 0\n"
+              "4 | 100.5 | 0 | 0.5 | 0 | 43.1 | 8.1\n");
     // Every row charged on row 2 is marked, the material as well; row 2's own
     // charge is on a row without linked labour.
     EXPECT_EQ(net.Rows("select ysid,bh,azfy,xxj,xhj from gjrg union all select ysid,bh,azfy,xxj2,xhj2 from gjjx "
                        "union all select ysid,bh,azfy,xxj,xhj from gjcl"),
-              "2 | 0000FE | 0 | 110 | 11\n3 | 0000FE | 1 | 71 | 7.1\n3 | J000FE | 1 | 71 | 7.1\n3 | C1 | 1 | 0 | 0\n");
+              "2 | 0000FE | 0 | 110 | 11\n3 | 0000FE | 1 | 71 | 7.1\n3 | J000FE | 1 | 71 | 7.1\n3 | C1 | 1 | 0 | 0\n"
+              "4 | 1000FE | 1 | 71 | 7.1\n");
   }
 }
 
-TEST(CurrentAmounts, RowsWithinOneOfBaseLabourTakeBackTheirBaseAmounts) {
+// Less than 1 from base labour, in decimals: row 1 (0.4 away) takes back its
+// base labour and, without a difference, its base material 31; row 3 is
+// exactly 1 away (in binary 128.01 - 127.01 falls short of 1) and keeps both.
+TEST(CurrentAmounts, OnlyRowsLessThanOneFromBaseLabourTakeBackTheirBaseAmounts) {
   Project p;
-  FeeRows(p, "(1,1,100.4,31,40),(2,1,101.5,31,40),(3,1,127.01,31,40)");
-  Lines(p, "fxrgb", "(1,100,100),(2,100,100),(3,128.01,128.01)");
-  Materials(p, "(1,'',30,30),(2,'',30,30),(3,'',30,30)");
-  Lines(p, "fxjxb", "(1,40,45),(2,40,45),(3,40,45)");
+  FeeRows(p, "(1,1,100.4,31,40),(3,1,127.01,31,40)");
+  Lines(p, "fxrgb", "(1,100,100),(3,128.01,128.01)");
+  Materials(p, "(1,'',30,30),(3,'',30,30)");
   Compute(p);
-  // Row 1 is 0.4 from base: labour and material (no difference) go back to
-  // 100.4 and 31, machines (difference 5) stay 45. Row 2 is 1.5 away: nothing
-  // goes back, rgjc 100-101.5, fcjc 30-31. Row 3 is exactly 1 away (in
-  // binary 128.01 - 127.01 falls short of 1): nothing goes back either.
-  EXPECT_EQ(p.Rows("select ysid,rgf,fcf,jxf,round(rgjc,6),fcjc,jxjc from qfsjb order by ysid"),
-            "1 | 100.4 | 31 | 45 | 0 | 0 | 5\n2 | 100 | 30 | 45 | -1.5 | -1 | 5\n3 | 128.01 | 30 | 45 | 1 | -1 | 5\n");
+  EXPECT_EQ(p.Rows("select ysid,rgf,fcf,fcjc from qfsjb order by ysid"), "1 | 100.4 | 31 | 0\n3 | 128.01 | 30 | -1\n");
 }
 
 TEST(CurrentAmounts, SingleRowComputesItsOwnRowOnly) {
@@ -208,34 +213,6 @@ TEST(CurrentAmounts, SingleRowComputesItsOwnRowOnly) {
   EXPECT_EQ(p.Rows("select bh,azfy,xxj,xhj from gjrg where ysid=2"), "QT | 0 | 120 | 12\n0000FE | 1 | 200 | 20\n");
   EXPECT_EQ(p.Rows("select rgf,fcf,rgjc,fcjc from qfsjb where ysid=2"), "152 | 31 | 37 | 0\n");
   EXPECT_EQ(p.Rows("select count(*) from fxrgb where ysid=2 and dw='%'"), "2\n");
-}
-
-TEST(CurrentAmounts, SecondRunOnTheSameAnalysisTablesCountsPercentageRowsAgain) {
-  Project p;
-  FeeRows(p, "(1,1,110,0,0)");
-  Lines(p, "fxrgb", "(1,100,120)");
-  Percent(p, "gjrg", "(1,'QT',10,100,10,0)");
-  Compute(p);
-  EXPECT_EQ(p.Rows("select rgf from qfsjb"), "132\n");  // 120 + 10% of 120
-  // The first run's percentage line is now an analysis line: 120+12 = 132,
-  // and the row is charged again on that, 13.2: 145.2.
-  Compute(p);
-  EXPECT_EQ(p.Rows("select rgf from qfsjb"), "145.2\n");
-  EXPECT_EQ(p.Rows("select count(*) from fxrgb where bh='QT'"), "2\n");
-}
-
-// Percentage rows join the analysis tables in the order they are stored,
-// whatever index finds them: here row 2's lines were stored first, and of
-// row 1's the later material id first.
-TEST(CurrentAmounts, PercentageRowsJoinTheAnalysisInTheOrderTheyAreStored) {
-  Project p;
-  FeeRows(p, "(1,1,10,20,30),(2,1,10,20,30)");
-  p.Execute("insert into gjcl(ysid,clid,bh,dw,sl,dj,hj) values "
-            "(2,1,'C2','%',1,20,0.2),(1,9,'C9','%',1,20,0.2),(1,3,'C3','%',1,20,0.2)");
-  Percent(p, "gjrg", "(2,'R2',1,10,0.1,0),(1,'R1',1,10,0.1,0)");
-  Compute(p);
-  EXPECT_EQ(p.Rows("select ysid,bh from fxclb order by rowid"), "2 | C2\n1 | C9\n1 | C3\n");
-  EXPECT_EQ(p.Rows("select ysid,bh from fxrgb order by rowid"), "2 | R2\n1 | R1\n");
 }
 
 }  // namespace

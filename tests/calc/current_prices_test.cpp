@@ -1,6 +1,6 @@
 // Current-price filling: the reset, the price-list lookups and their
 // tolerance, split materials, machine consumption and the single-row form;
-// then the query plans of the first three members' whole-project forms.
+// then the query plans of the pricing members' whole-project forms on the demo.
 
 #include "calc/resources/current_prices.h"
 
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "db/transaction.h"
+#include "quillmere/samples.h"
 #include "support/project_fixture.h"
 
 namespace quillmere {
@@ -35,35 +36,28 @@ TEST(CurrentPrices, EveryTableIsResetThenLookedUpInItsList) {
   Project p;
   List(p, "clzxj", "('M',10,12)");
   List(p, "jxzxj", "('M',10,15)");
-  const char* priced[] = {"gjrg", "gjcl", "gjpbf", "gjlpjb", "ftrg", "ftcl", "ftpbf"};
-  const char* machines[] = {"gjjx", "ftjx"};
-  const char* items[] = {"gjjxfb", "ftjxfb"};
-  for (const char* table :
-       {"gjrg", "gjcl", "gjjx", "gjpbf", "gjjxfb", "gjlpjb", "ftrg", "ftcl", "ftjx", "ftpbf", "ftjxfb"}) {
-    p.Execute(std::string("insert into ") + table +
+  const char* tables[] = {"gjrg", "gjcl", "gjjx", "gjpbf", "gjjxfb", "gjlpjb",
+                          "ftrg", "ftcl", "ftjx", "ftpbf", "ftjxfb"};
+  for (const std::string table : tables) {
+    p.Execute("insert into " + table +
               "(ysid,bh,mc,dw,dj,sl,hj,xxj,xhj) values (1,'M','m','t',10,2,5,9,9),(1,'N','m','t',10,2,5,9,9)");
   }
-  for (const char* table : machines) p.Execute(std::string("update ") + table + " set jxid=1,jxcc=9,xxj2=9,xhj2=9");
-  for (const char* table : items) p.Execute(std::string("update ") + table + " set jxid=7,jchj=9");
+  p.Execute("update gjjx set jxid=1,jxcc=9,xxj2=9,xhj2=9").Execute("update ftjx set jxid=1,jxcc=9,xxj2=9,xhj2=9");
+  p.Execute("update gjjxfb set jxid=7,jchj=9").Execute("update ftjxfb set jxid=7,jchj=9");
   ASSERT_EQ(p.orvane().ChongXinJSXXJ_QB(), "");
 
   // M matches: 12 x 2 = 24. N has no entry: no current price, its base
-  // amount hj stands as its current amount.
-  for (const char* table : priced) {
-    EXPECT_EQ(p.Rows(std::string("select bh,xxj,xhj from ") + table + " order by bh"), "M | 12 | 24\nN | 0 | 5\n")
-        << table;
-  }
-  // Machines take the machine list: 15, 15 x 2 = 30; xhj is not theirs.
-  for (const char* table : machines) {
-    EXPECT_EQ(p.Rows(std::string("select bh,xxj,jxcc,xxj2,xhj2,xhj from ") + table + " order by bh"),
-              "M | 15 | 0 | 15 | 30 | 9\nN | 0 | 0 | 0 | 5 | 9\n")
-        << table;
-  }
-  // Consumption items: the difference (12 - 10) x 2 = 4.
-  for (const char* table : items) {
-    EXPECT_EQ(p.Rows(std::string("select bh,xxj,jchj,xhj from ") + table + " order by bh"),
-              "M | 12 | 4 | 9\nN | 0 | 0 | 9\n")
-        << table;
+  // amount hj stands as its current amount. Machines take the machine list:
+  // 15, 15 x 2 = 30, and xhj is not theirs. Consumption items: the
+  // difference (12 - 10) x 2 = 4.
+  for (const std::string table : tables) {
+    const std::string columns = table.ends_with("jx")     ? "xxj,jxcc,xxj2,xhj2,xhj"
+                                : table.ends_with("jxfb") ? "xxj,jchj,xhj"
+                                                          : "xxj,xhj";
+    const std::string expected = table.ends_with("jx")     ? "M | 15 | 0 | 15 | 30 | 9\nN | 0 | 0 | 0 | 5 | 9\n"
+                                 : table.ends_with("jxfb") ? "M | 12 | 4 | 9\nN | 0 | 0 | 9\n"
+                                                           : "M | 12 | 24\nN | 0 | 5\n";
+    EXPECT_EQ(p.Rows("select bh," + columns + " from " + table + " order by bh"), expected) << table;
   }
 }
 
@@ -182,48 +176,11 @@ TEST(CurrentPrices, TheSingleRowFormKeepsStoredPricesAndRefillsOnlyItsMachines) 
   // = 212, x 0.5; 2: no entry, 100 x 0.25; 3: no entry, and (1.5 - 2) x 4
   // cancels its price 2: the amount falls back to the base price 2 x 3.
   EXPECT_EQ(p.Rows("select ysid,jxid,xxj,jxcc,xxj2,xhj2 from gjjx order by ysid,jxid"),
-            "1 | 1 | 210 | 2 | 212 | 106\n1 | 2 | 0 | 0 | 100 | 25\n1 | 3 | 0 | -2 | 0 | 6\n"
-            "2 | 1 | 0 | 0 | 0 | 5\n");
+            "1 | 1 | 210 | 2 | 212 | 106\n1 | 2 | 0 | 0 | 100 | 25\n1 | 3 | 0 | -2 | 0 | 6\n2 | 1 | 0 | 0 | 0 | 5\n");
   // Machines of its split materials lose their price and are not refilled:
   // 1 falls back to its base price 200 x 0.5; 2 to 200 + 2, x 0.5.
   EXPECT_EQ(p.Rows("select jxid,xxj,jxcc,xxj2,xhj2 from ftjx order by jxid"),
             "1 | 0 | 0 | 0 | 100\n2 | 0 | 2 | 202 | 101\n");
-}
-
-TEST(CurrentPrices, TheSingleRowFormFailsOverALeftOverScratchTable) {
-  Project p;
-  List(p, "clzxj", "('R',100,130)");
-  p.Execute("insert into gjrg(ysid,bh,mc,dw,dj,sl,hj) values (1,'R','m','t',100,0.5,50)");
-  p.Execute("create table bbb(hj)");
-  const std::string before = p.Snapshot();
-  try {
-    RunRow(p, 1);
-    ADD_FAILURE() << "the single-row form ran over a left-over scratch table";
-  } catch (const Error& e) {
-    EXPECT_STREQ(e.what(), "table bbb already exists");
-  }
-  EXPECT_EQ(p.Snapshot(), before);
-}
-
-// Two bills, a section that lends its quantity, bill items, a measure item
-// priced as a whole, resources of every kind and their price lists.
-void SmallProject(Project& p) {
-  p.Execute(
-      "insert into zhys(ysid,sjxh,qdlb,fbcch,bzj,yssl,glffl) values (10,1,0,1,1,2,0.1),(50,2,0,5,0,4,0.1),"
-      "(1,3,0,0,null,3,0.1),(2,4,0,0,null,1.5,0.1),(60,1,1,6,null,1,0.1),(51,2,1,5,0,1,0.1),(3,3,1,0,null,1,0.1)");
-  p.Execute(
-      "insert into gjrg(ysid,bh,mc,dw,dj,sl,ysid_gl) values (1,'R','工日','工日',100,0.5,null),"
-      "(2,'0000FE','人工费','%',0,10,1)");
-  p.Execute(
-      "insert into gjcl(ysid,clid,bh,mc,dw,dj,sl,cllb,chaifen,chaifenstyle) values "
-      "(1,1,'C','水泥','t',300,0.2,'',0,null),(1,2,'S','砂浆','m3',0,0.1,'',1,1),(3,1,'QT','其他','%',0,2,'',0,null)");
-  p.Execute("insert into gjpbf(ysid,clid,bh,mc,dw,dj,sl) values (1,2,'C','水泥','t',300,0.3)");
-  p.Execute("insert into gjjx(ysid,jxid,bh,mc,dw,dj,sl) values (1,1,'J','搅拌机','台班',150,0.02)");
-  p.Execute("insert into gjjxfb(ysid,jxid,bh,mc,dw,dj,sl) values (1,1,'E','电','kWh',0.8,20)");
-  p.Execute(
-      "insert into clzxj(bh,mc,dw,dj,xxdj) values ('R','工日','工日',100,135),('C','水泥','t',300,412.5),"
-      "('E','电','kWh',0.8,1.05)");
-  p.Execute("insert into jxzxj(bh,mc,dw,dj,xxdj) values ('J','搅拌机','台班',150,160)");
 }
 
 // Explains every statement as it starts and keeps those that scan a table
@@ -265,7 +222,7 @@ int CheckPlan(unsigned, void* offenders, void* statement, void*) {
 
 TEST(PricingStages, EveryJoinOfTheWholeProjectFormsUsesAnIndex) {
   Project p;
-  SmallProject(p);
+  WriteDemoProject(p.db());
   std::vector<std::string> offenders;
   sqlite3_trace_v2(p.db().handle(), SQLITE_TRACE_STMT, CheckPlan, &offenders);
   EXPECT_EQ(p.orvane().ZhengLiGCShuJu(true), "");

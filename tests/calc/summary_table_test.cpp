@@ -15,11 +15,7 @@ using testing::Project;
 
 class SummaryTable : public ::testing::Test {
  protected:
-  void SetUp() override {
-    p.Execute(
-        "insert into qfblb(fymc,blsz,bllx) values ('工程量清单计价',100000,2),('措施项目计价',20000.5,2),"
-        "('其他项目计价',3000,2)");
-  }
+  void SetUp() override { p.FeeVariables("('工程量清单计价',100000),('措施项目计价',20000.5),('其他项目计价',3000)"); }
   // Summary lines "(jsxh, sjxh, jsjs, fl),...", with stale results 55 and 66.
   void Lines(const std::string& rows) {
     p.Execute("insert into qfjjcxb(leixing,jsjsje,jsjg,jsxh,sjxh,jsjs,fl) select 2,55,66,* from (values " + rows + ")");
@@ -34,7 +30,7 @@ class SummaryTable : public ::testing::Test {
 TEST_F(SummaryTable, EvaluatesLinesInCalculationOrderOverStoredResults) {
   Lines(
       "(1,11,'5',100),(2,1,'工程量清单计价',100),(3,2,'措施项目计价',100),(4,3,'其他项目计价+[12]',100),"
-      "(5,4,'([1]+[2]+[3])*3.41%',100),(6,5,'[11]*2+[1]',100),(7,6,null,100),(8,7,'[6]+1',100),(9,8,'[1]',0),"
+      "(5,4,'([1]+[2]+[3])*3.41%',100),(6,5,'[11]*2+[1]',100),(7,6,null,100),(8,6.6,'[6]+1',100),(9,8,'[1]',0),"
       "(10,9,'1/0',100),(11,10,'[1]+[2]+[3]+[4]',9),(12,12,'[1]+[2]+[3]+[4]+[7]+[10]',100)");
   // A line of the unit-price programme is not part of the summary.
   p.Insert("qfjjcxb", {{"leixing", 1}, {"jsxh", 1}, {"sjxh", 1}, {"jsjs", "1"}, {"fl", 100}, {"jsjg", 66}});
@@ -44,14 +40,15 @@ TEST_F(SummaryTable, EvaluatesLinesInCalculationOrderOverStoredResults) {
   // 11: 5.  1: 100000.  2: 20000.5.  3: 3000 + line 12 not yet evaluated 0.
   // 4: 123000.5*3.41/100 = 4194.31705 -> 4194.32.
   // 5: line 11 (not line 1 twice) 5*2 + 100000 = 100010.
-  // 6: no formula: jsjg 0, its old jsjsje 55 stays.  7: 0 + 1 = 1.
+  // 6: no formula: jsjg 0, its old jsjsje 55 stays.  6.6: 0 + 1 = 1, the
+  // result of line 7 (line numbers round to whole numbers).
   // 8: rate 0: jsjsje 100000, jsjg 0.  9: 1/0 cannot be evaluated: 0.
   // 10: 100000 + 20000.5 + 3000 + 4194.32 = 127194.82, *9/100 = 11447.5338
   //     -> 11447.53.
   // 12: 100000 + 20000.5 + 3000 + 4194.32 + 1 + 11447.53 = 138643.35.
   EXPECT_EQ(Results(),
             "11 | 5 | 5\n1 | 100000 | 100000\n2 | 20000.5 | 20000.5\n3 | 3000 | 3000\n4 | 4194.32 | 4194.32\n"
-            "5 | 100010 | 100010\n6 | 55 | 0\n7 | 1 | 1\n8 | 100000 | 0\n9 | 0 | 0\n10 | 127194.82 | 11447.53\n"
+            "5 | 100010 | 100010\n6 | 55 | 0\n6.6 | 1 | 1\n8 | 100000 | 0\n9 | 0 | 0\n10 | 127194.82 | 11447.53\n"
             "12 | 138643.35 | 138643.35\n");
   EXPECT_EQ(p.Number("select jsjg from qfjjcxb where leixing=1"), 66);
   // The project cost is line 12's result; per floor area

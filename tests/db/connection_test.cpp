@@ -1,6 +1,6 @@
 // The statements a connection keeps prepared: a text run again must behave as
-// if prepared afresh, across schema changes, errors, rollbacks and the
-// closing of a host's own handle.
+// if prepared afresh, across schema changes and errors, and a host can close
+// its own handle afterwards; the modes a project file is opened in.
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -48,19 +48,6 @@ TEST(KeptStatements, ATextRunAgainSeesTheSchemaAsItIsNow) {
   }
 }
 
-TEST(KeptStatements, AScratchTableLeftOverStillStopsItsCreation) {
-  Project p;
-  const std::string create = "create table bbb as select ysid from zhys";
-  p.Execute(create);
-  p.Execute("drop table bbb");
-  p.Execute(create);
-  EXPECT_EQ(ErrorOf(p.db(), create), "table bbb already exists");
-  // A failed text is prepared afresh next time, with the same outcome.
-  EXPECT_EQ(ErrorOf(p.db(), create), "table bbb already exists");
-  p.Execute("drop table bbb");
-  EXPECT_EQ(ErrorOf(p.db(), create), "no error");
-}
-
 TEST(KeptStatements, TheOneStatementRuleHoldsForEveryRun) {
   Project p;
   for (int run = 0; run < 2; ++run) {
@@ -68,41 +55,6 @@ TEST(KeptStatements, TheOneStatementRuleHoldsForEveryRun) {
               "only one SQL statement may be executed at a time");
     EXPECT_EQ(ErrorOf(p.db(), "update zhys set yssl=1 -- where ysid=2"), "a statement may not contain a comment");
   }
-}
-
-TEST(KeptStatements, NoKeptStatementBlocksARollbackOrACommit) {
-  Project p;
-  p.Insert("zhys", {{"ysid", 1}, {"yssl", 1.0}}).Insert("zhys", {{"ysid", 2}, {"yssl", 1.0}});
-  const std::string before = p.Snapshot();
-  {
-    Transaction transaction(p.db());
-    // A query run as a statement stops after its rows; kept half-read it
-    // would hold the table open.
-    p.Execute("select ysid from zhys");
-    p.db().Execute("update zhys set yssl=? where ysid=?", {2.0, std::int64_t{1}});
-    p.db().Execute("update zhys set yssl=? where ysid=?", {3.0, std::int64_t{2}});
-    p.Execute("drop table zhys");
-  }
-  EXPECT_EQ(p.Snapshot(), before);
-  {
-    Transaction transaction(p.db());
-    p.db().Execute("update zhys set yssl=? where ysid=?", {4.0, std::int64_t{2}});
-    transaction.Commit();
-  }
-  EXPECT_EQ(p.Rows("select ysid, yssl from zhys order by ysid"), "1 | 1\n2 | 4\n");
-}
-
-TEST(KeptStatements, EveryTextRunsRightPastTheCacheCapacity) {
-  Project p;
-  p.Execute("create table scratch (k, v)");
-  // More distinct texts than are kept, each run twice: the early ones are
-  // prepared again once dropped, and each run binds its own value.
-  for (int round = 1; round <= 2; ++round) {
-    for (int k = 0; k < 100; ++k) {
-      p.db().Execute("insert into scratch (k, v) values (" + std::to_string(k) + ", ?)", {std::int64_t{round}});
-    }
-  }
-  EXPECT_EQ(p.Rows("select count(*), sum(v), count(distinct k) from scratch"), "200 | 300 | 100\n");
 }
 
 TEST(KeptStatements, AHostCanCloseItsHandleOnceTheConnectionIsGone) {

@@ -1,10 +1,12 @@
 // Transactions: a failure rolls back everything since BeginTrans, tables
-// created inside included; nested inside a host's transaction, the inner
-// rollback keeps the outer work.
+// created inside included, and leaves no transaction open; nested inside a
+// host's transaction, the inner rollback keeps the outer work; a rollback
+// after a trigger ended the transaction raises nothing.
 
 #include "db/transaction.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "support/project_fixture.h"
 
@@ -28,7 +30,9 @@ TEST(Transactions, AFailingStatementRollsBackEverythingSinceBeginAndCommittedWor
     EXPECT_STREQ(e.what(), "no such table: no_such_table");
   }
   EXPECT_EQ(p.Snapshot(), before);
+  // Rolled back and released: no transaction is left open on the handle.
   EXPECT_EQ(p.db().TransactionDepth(), 0);
+  EXPECT_TRUE(sqlite3_get_autocommit(p.db().handle()));
   {
     Transaction transaction(p.db());
     p.Execute("update zhys set yssl=2");
@@ -38,6 +42,21 @@ TEST(Transactions, AFailingStatementRollsBackEverythingSinceBeginAndCommittedWor
   // Nothing is open any more.
   EXPECT_THROW(p.db().CommitTrans(), Error);
   EXPECT_THROW(p.db().RollbackTrans(), Error);
+}
+
+// A trigger's raise(rollback) ends the whole transaction, savepoints and all:
+// the rollback that follows finds nothing to undo and must not fail again.
+TEST(Transactions, RegressionRollbackAfterATriggerEndedTheTransactionRaisesNoSecondError) {
+  Project p;
+  p.Insert("zhys", {{"ysid", 1}, {"yssl", 1.0}});
+  p.Execute("create trigger refuse before update on zhys begin select raise(rollback, 'refused'); end");
+  p.db().BeginTrans();
+  p.db().BeginTrans();
+  EXPECT_THROW(p.Execute("update zhys set yssl=2"), Error);
+  EXPECT_NO_THROW(p.db().RollbackTrans());
+  EXPECT_NO_THROW(p.db().RollbackTrans());
+  EXPECT_EQ(p.db().TransactionDepth(), 0);
+  EXPECT_EQ(p.Rows("select yssl from zhys"), "1\n");
 }
 
 TEST(Transactions, AnInnerRollbackKeepsTheOuterWork) {

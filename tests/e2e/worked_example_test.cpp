@@ -68,8 +68,7 @@ void ExpectSharedFigures(Project& p) {
   EXPECT_EQ(p.Rows("select xxj,jxcc,xxj2,xhj2 from gjjx"), "900 | 125 | 1025 | 256.25\n");
   // Current amounts and differences (section 4).
   EXPECT_EQ(p.Rows("select ysid,zrg,rgf,fcf,zcf,jxf,rgjc,fcjc,zcjc,jxjc from qfsjb where fbcch=0 order by ysid"),
-            "11 | 5 | 600 | 0 | 0 | 256.25 | 400 | 0 | 0 | 56.25\n"
-            "12 | 0.03 | 3.6 | 0 | 0 | 0 | 2.4 | 0 | 0 | 0\n"
+            "11 | 5 | 600 | 0 | 0 | 256.25 | 400 | 0 | 0 | 56.25\n12 | 0.03 | 3.6 | 0 | 0 | 0 | 2.4 | 0 | 0 | 0\n"
             "21 | 0.8 | 96 | 367.65 | 0 | 0 | 64 | 61.15 | 0 | 0\n"
             "22 | 0.12 | 14.4 | 0 | 181.8 | 0 | 9.6 | 0 | 30.3 | 0\n");
   // Project resources (section 3).
@@ -79,9 +78,9 @@ void ExpectSharedFigures(Project& p) {
   EXPECT_EQ(p.Rows("select mc,sl,hj,xhj from gcclb order by mc"),
             "水 | 5 | 20 | 22.5\n混凝土 C20 | 10.15 | 3045 | 3654\n混凝土管 DN400 | 50.5 | 7575 | 9090\n");
   // The bill item's materials (section 5).
-  EXPECT_EQ(p.Rows("select mc,sl,hj,xhj,cllb from qdclb order by cllb,mc"),
-            "水 | 0.1 | 0.4 | 0.45 | 0\n混凝土 C20 | 0.203 | 60.9 | 73.08 | 0\n"
-            "混凝土管 DN400 | 1.01 | 151.5 | 181.8 | 1\n");
+  EXPECT_EQ(
+      p.Rows("select mc,sl,hj,xhj,cllb from qdclb order by cllb,mc"),
+      "水 | 0.1 | 0.4 | 0.45 | 0\n混凝土 C20 | 0.203 | 60.9 | 73.08 | 0\n混凝土管 DN400 | 1.01 | 151.5 | 181.8 | 1\n");
   // Sub-items' fees and unit prices (section 6).
   EXPECT_EQ(p.Rows("select ysid,glf,lr,zhdj,zhbj from qfsjb where fbcch=0 order by ysid"),
             "11 | 128.44 | 68.5 | 1053.19 | 2106.38\n12 | 0.54 | 0.29 | 4.43 | 886\n"

@@ -44,7 +44,9 @@ TEST(Evaluator, ComparisonsGiveMinusOneOrZeroAndLogicWorksBitwise) {
                 {"2<=1", 0},         {"2>1", -1},         {"1+1=2", -1},           {"(5>3)*100", -100},
                 {"100*-(5>3)", 100}, {"1<2<3", -1},       {"\"abc\"<\"abd\"", -1}, {"5<\"1\"", -1},
                 {"Not 0", -1},       {"Not 5", -6},       {"6 And 3", 2},          {"6 Or 3", 7},
-                {"6 Xor 3", 5},      {"2.5 And 3", 2},    {"Not 1=2", -1},         {"1 Or 2 And 0", 1}});
+                {"6 Xor 3", 5},      {"2.5 And 3", 2},    {"Not 1=2", -1},         {"1 Or 2 And 0", 1},
+                // Not (a Xor b), (Not a) Or b, bit by bit: ~5 and ~6 | 3.
+                {"6Eqv 3", -6},      {"6 Imp 3", -5},     {"(1<2) Imp (2<1)", 0},  {"(2<1) Eqv (3<1)", -1}});
   // clang-format on
 }
 
@@ -64,6 +66,7 @@ TEST(Evaluator, TextsFunctionsAndConversionsFollowTheScriptLanguage) {
                 {"Int(-2.5)+Fix(-2.5)", -5},        {"Round(2.125,2)", 2.12},      {"Round(2.135,2)", 2.14},
                 {"Round(2.5)*10+Round(-2.5)", 18},                                 {"CInt(2.5)+CInt(3.5)", 6},
                 {"CInt(32767.4)+CLng(-2.5)", 32765},                               {"CDbl(\"1.25\")*4", 5},
+                {"CInt(-32768)", -32768},           {"CInt(-32768.5)", -32768},
                 {"Abs(-3)+Sgn(-0.1)+Sgn(0)+Sgn(7)", 3},                            {"True+False", -1},
                 {"Exp(1)+Log(10)", std::exp(1.0) + std::log(10.0)},                {"5 ' the site fee", 5},
                 {"Sin(1)+Cos(1)+Tan(1)", std::sin(1.0) + std::cos(1.0) + std::tan(1.0)},
@@ -73,46 +76,37 @@ TEST(Evaluator, TextsFunctionsAndConversionsFollowTheScriptLanguage) {
 
 TEST(Evaluator, AnyErrorMakesTheFormulaCountAsZeroWithTheFirstReason) {
   const std::string deep = std::string(5000, '(') + "1" + std::string(5000, ')');
+  // Both branches of IIF are evaluated; \ rounds 0.4 to 0; 3000000000 is
+  // beyond 32 bits; CInt(32767.5) rounds to 32768; "True" is no number; only
+  // JiSuanGS turns % into /100; a variable left unsubstituted is an invalid
+  // character; the formula is compiled before it runs; deep nesting is
+  // refused instead of overflowing the stack.
+  // clang-format off
   const std::pair<std::string, std::string> cases[] = {
-      {"", "Expected expression"},
-      {"abc", "Variable is undefined: 'abc'"},
-      {"abc(1)", "Type mismatch: 'abc'"},
-      {"1/0", "Division by zero"},
-      {"IIF(1,1,1/0)", "Division by zero"},  // both branches are evaluated
-      {"asin(1)", "Division by zero"},
-      {"5\\0.4", "Division by zero"},  // 0.4 rounds to 0
-      {"5 Mod 0", "Division by zero"},
-      {"0^-1", "Division by zero"},
-      {"0/0", "Overflow"},
-      {"3000000000\\1", "Overflow"},  // beyond 32 bits
-      {"10^400", "Overflow"},
-      {"1e400", "Overflow"},
-      {"1e308*10", "Overflow"},
-      {"Exp(1000)", "Overflow"},
-      {"CInt(32767.5)", "Overflow"},  // rounds to 32768
-      {"CLng(2147483648)", "Overflow"},
-      {"(-8)^(1/3)", "Invalid procedure call or argument"},
+      {"", "Expected expression"},            {"abc", "Variable is undefined: 'abc'"},
+      {"abc(1)", "Type mismatch: 'abc'"},     {"1/0", "Division by zero"},
+      {"IIF(1,1,1/0)", "Division by zero"},   {"asin(1)", "Division by zero"},
+      {"5\\0.4", "Division by zero"},         {"5 Mod 0", "Division by zero"},
+      {"0^-1", "Division by zero"},           {"0/0", "Overflow"},
+      {"3000000000\\1", "Overflow"},          {"10^400", "Overflow"},
+      {"1e400", "Overflow"},                  {"1e308*10", "Overflow"},
+      {"Exp(1000)", "Overflow"},              {"CInt(32767.5)", "Overflow"},
+      {"CLng(2147483648)", "Overflow"},       {"(-8)^(1/3)", "Invalid procedure call or argument"},
       {"Sqr(-1)", "Invalid procedure call or argument: 'Sqr'"},
       {"Round(2.5,-1)", "Invalid procedure call or argument: 'Round'"},
       {"Log(0)", "Invalid procedure call or argument: 'Log'"},
       {"Sqr", "Wrong number of arguments or invalid property assignment: 'Sqr'"},
       {"Round(1,2,3)", "Wrong number of arguments or invalid property assignment: 'Round'"},
-      {"\"a\"+1", "Type mismatch"},
-      {"\"a\"\"b\"", "Type mismatch"},
-      {"(1=1) & \"\"", "Type mismatch"},  // "True" is no number
-      {"\"abc", "Unterminated string constant"},
-      {"1 + Not 0", "Expected expression"},
-      {"(1+2", "Expected ')'"},
-      {"2 3", "Expected end of statement"},
-      {"5\r\n6", "Expected end of statement"},
-      {"5%", "Invalid character"},        // only JiSuanGS turns % into /100
-      {"人工费*2", "Invalid character"},  // a variable left unsubstituted
-      {"5:Calculate=7", "Invalid character"},
-      {"1/0+", "Expected expression"},  // compiled before it runs
-      {"abc+1/0", "Variable is undefined: 'abc'"},
-      {deep, "Out of stack space"},  // refused instead of overflowing the stack
-      {std::string(100000, '-') + "1", "Out of stack space"},
+      {"\"a\"+1", "Type mismatch"},           {"\"a\"\"b\"", "Type mismatch"},
+      {"(1=1) & \"\"", "Type mismatch"},      {"((1=1) Or (1=2)) & \"\"", "Type mismatch"},
+      {"\"abc", "Unterminated string constant"}, {"1 + Not 0", "Expected expression"},
+      {"(1+2", "Expected ')'"},               {"2 3", "Expected end of statement"},
+      {"5\r\n6", "Expected end of statement"}, {"5%", "Invalid character"},
+      {"人工费*2", "Invalid character"},      {"5:Calculate=7", "Invalid character"},
+      {"1/0+", "Expected expression"},        {"abc+1/0", "Variable is undefined: 'abc'"},
+      {deep, "Out of stack space"},           {std::string(100000, '-') + "1", "Out of stack space"},
   };
+  // clang-format on
   for (const auto& [expression, reason] : cases) {
     std::string why;
     EXPECT_EQ(EvaluateExpression(expression, &why), 0) << expression.substr(0, 20);
@@ -125,14 +119,6 @@ TEST(Evaluator, AnyErrorMakesTheFormulaCountAsZeroWithTheFirstReason) {
   std::string flat = "1";
   for (int i = 1; i < 100000; ++i) flat += "+1";
   EXPECT_EQ(EvaluateExpression(flat), 100000);
-}
-
-TEST(JiSuanGS, PercentSignsDivideByAHundred) {
-  // 10/100*300 = 30; (100+50)*3.5/100 = 5.25; a formula that fails counts 0.
-  EXPECT_EQ(JiSuanGS("5%"), 0.05);
-  EXPECT_EQ(JiSuanGS("10%*300"), 30);
-  EXPECT_EQ(JiSuanGS("(100+50)*3.5%"), 5.25);
-  EXPECT_EQ(JiSuanGS("%") + JiSuanGS("") + JiSuanGS("1/0"), 0);
 }
 
 }  // namespace

@@ -47,6 +47,19 @@ Project& Project::Execute(std::string_view sql) {
   return *this;
 }
 
+Project& Project::FeeVariables(std::string_view rows) {
+  return Execute("insert into qfblb(fymc,blsz,bllx) select column1,column2,2 from (values " + std::string(rows) + ")");
+}
+
+Project& Project::FeeLine(int order, std::string_view code, std::string_view formula) {
+  return Insert("qfjjcxb", {{"sjxh", 10 - order},
+                            {"fycode", std::string(code)},
+                            {"fymc", std::string(code)},
+                            {"sjgs", std::string(formula)},
+                            {"leixing", 1},
+                            {"jsxh", order}});
+}
+
 std::string Project::Rows(std::string_view sql) {
   Statement statement(connection_.handle(), sql);
   std::string text;

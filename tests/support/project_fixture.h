@@ -46,6 +46,11 @@ class Project {
   Project& Insert(std::string_view table, Fields fields);
   // Runs one statement.
   Project& Execute(std::string_view sql);
+  // Fee variables of kind 2, the ones formulas name: "('name',value),...".
+  Project& FeeVariables(std::string_view rows);
+  // A fee programme line of the unit price (kind 1) in calculation order
+  // `order`; its display number runs the other way, so only jsxh orders it.
+  Project& FeeLine(int order, std::string_view code, std::string_view formula);
 
   // Every row of `sql`, one line each, fields joined by " | ": numbers in
   // plain decimal form, texts as they are, null as NULL.
