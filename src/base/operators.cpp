@@ -7,9 +7,6 @@
 namespace quillmere {
 namespace {
 
-constexpr double kLongMin = -2147483648.0;
-constexpr double kLongMax = 2147483647.0;
-
 // x \ y or x Mod y once both are whole numbers.
 const char* WholeNumberDivision(double x, double y, bool quotient, double& result) {
   std::int32_t a = 0, b = 0;

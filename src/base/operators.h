@@ -11,6 +11,10 @@
 
 namespace quillmere {
 
+// The range of the languages' 32-bit integers (Long).
+inline constexpr double kLongMin = -2147483648.0;
+inline constexpr double kLongMax = 2147483647.0;
+
 // Each operator sets `result` and returns nullptr, or returns the language's
 // own words for why there is no value ("Division by zero", "Overflow",
 // "Invalid procedure call or argument").

@@ -31,9 +31,6 @@ constexpr int kMaxDepth = 1000;
 // PI all use this figure, not the mathematical constant.
 constexpr double kScriptPi = 3.1415926;
 
-constexpr double kLongMin = -2147483648.0;
-constexpr double kLongMax = 2147483647.0;
-
 // A script value reduced to what formulas produce. A Boolean is -1 or 0 in
 // arithmetic but "True" or "False" as text.
 struct Value {

@@ -56,12 +56,10 @@ const ListedKind kListedKinds[] = {kProvisional, kOwnerSupplied};
 // provisional and as owner-supplied, or at two prices), the closest in price
 // decides, then the first listed.
 std::string MarkListedLines(const std::string& price, const std::string& condition) {
-  auto distance = [&price](const char* entry) { return "decimal_distance(" + price + "," + entry + ".dj)"; };
   return "update fxclb as a set cllb1=iif(b.iszb,'2','1') from zgjclb as b where a.bh=b.bh and a.mc=" +
-         ListedName("b") + " and a.dw=b.dw and " + distance("b") + "<0.01 and " + condition +
+         ListedName("b") + " and a.dw=b.dw and decimal_distance(" + price + ",b.dj)<0.01 and " + condition +
          " and not exists (select 1 from zgjclb as c where c.bh=a.bh and a.mc=" + ListedName("c") +
-         " and c.dw=a.dw and (" + distance("c") + "<" + distance("b") + " or (" + distance("c") + "=" + distance("b") +
-         " and c.rowid<b.rowid)))";
+         " and c.dw=a.dw and " + CloserInPrice(price, "c", "b") + ")";
 }
 
 // The sub-items' totals of one kind, from the marked lines that match the list

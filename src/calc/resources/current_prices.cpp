@@ -22,6 +22,8 @@
 #include <utility>
 #include <vector>
 
+#include "calc/resources/material_matching.h"
+
 namespace quillmere {
 namespace {
 
@@ -102,19 +104,13 @@ std::string ListAssignments(const std::string& t, Kind kind) {
   return {};
 }
 
-// How far the entry's price lies from the line's, in decimals, so that two
-// entries equally far in decimals are equally far here.
-std::string Distance(const std::string& e, const std::string& t) {
-  return "decimal_distance(" + e + ".dj," + t + ".dj)";
-}
-
 // The entry E of the list is a match for the line T: same code, name and
 // unit, and a price within 0.01 of the line's base price, bounds included,
 // measured on the decimals the prices denote (2.02 lies within 0.01 of 2.01,
 // though in binary 2.01 + 0.01 falls short of 2.02).
 std::string Matches(const std::string& e, const std::string& t) {
-  return e + ".bh=" + t + ".bh AND " + e + ".mc=" + t + ".mc AND " + e + ".dw=" + t + ".dw AND " + Distance(e, t) +
-         "<=0.01";
+  return e + ".bh=" + t + ".bh AND " + e + ".mc=" + t + ".mc AND " + e + ".dw=" + t + ".dw AND decimal_distance(" + e +
+         ".dj," + t + ".dj)<=0.01";
 }
 
 // "UPDATE T SET <assignments> FROM <list> AS L WHERE L is T's entry": of the
@@ -128,9 +124,8 @@ std::string LookUp(const PricedTable& table, const std::string& assignments) {
   const std::string t = table.name;
   const std::string list = table.list;
   return "UPDATE " + t + " SET " + assignments + " FROM " + list + " AS L WHERE " + Matches("L", t) +
-         " AND NOT EXISTS (SELECT 1 FROM " + list + " AS c WHERE c.rowid<>L.rowid AND " + Matches("c", t) + " AND (" +
-         Distance("c", t) + "<" + Distance("L", t) + " OR (" + Distance("c", t) + "=" + Distance("L", t) +
-         " AND c.rowid<L.rowid)))";
+         " AND NOT EXISTS (SELECT 1 FROM " + list + " AS c WHERE c.rowid<>L.rowid AND " + Matches("c", t) + " AND " +
+         CloserInPrice(t + ".dj", "c", "L") + ")";
 }
 
 // One row's amounts from the prices already stored on its lines.

@@ -1,6 +1,8 @@
-// How materials meet the provisional-price list and how bill material lines
-// take the selection flag of their project material; shared by the resource
-// aggregation and the bill material summary, which must agree on both.
+// How resources meet list entries: materials the provisional-price list, bill
+// material lines the selection flag of their project material, and the rule
+// that picks the closest of several entries in price, shared by the current
+// prices, the resource aggregation and the bill material summary, which must
+// agree on all three.
 
 #ifndef QUILLMERE_CALC_RESOURCES_MATERIAL_MATCHING_H_
 #define QUILLMERE_CALC_RESOURCES_MATERIAL_MATCHING_H_
@@ -18,6 +20,13 @@ namespace quillmere {
 // text, but a null grade is not the empty one: such an entry expects its name
 // followed by a lone blank.
 std::string ListedName(std::string_view entry);
+
+// The SQL condition "the entry `candidate` is a better match for `price`
+// than the entry `chosen`" (both aliases of one list): closer in price,
+// measured on the decimals the prices denote, or as close and entered first
+// (lower rowid). A statement keeps the entry for which no better one exists,
+// so its choice never depends on the order the engine meets the entries in.
+std::string CloserInPrice(std::string_view price, std::string_view candidate, std::string_view chosen);
 
 // Gives every bill material line the selection flag of its project material
 // (same code, name and unit, base price within 0.01; the closest in base

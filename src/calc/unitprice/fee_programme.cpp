@@ -108,7 +108,9 @@ std::vector<Piece> Pieces(std::string_view formula, const std::string& code) {
     }
   }
   if (depth != 0) NotOneExpression(code, "a parenthesis is not closed");
-  if (!pieces.empty() || !blanks.empty()) pieces.push_back({Piece::Kind::kSymbol, std::move(blanks), ""});
+  // The end: an empty piece carrying the trailing blanks, which the writer
+  // stops at and copies last.
+  pieces.push_back({Piece::Kind::kSymbol, std::move(blanks), ""});
   return pieces;
 }
 
@@ -144,7 +146,8 @@ class ArithmeticWriter {
     return out;
   }
 
-  std::string Rest() { return pieces_.empty() ? std::string() : pieces_.back().blanks; }
+  // The trailing blanks of the formula.
+  std::string Rest() { return pieces_.back().blanks; }
 
  private:
   static constexpr int kSignBinding = 14;  // a sign takes a power chain: -2^2 is -4
