@@ -125,10 +125,9 @@ ReportForm Cover(const ReportModel& model) {
 
 // The summary programme (kind 2) in calculation order; its total is the
 // project cost the summary stage stored in gcxxb.
-ReportForm SummaryForm(Connection& connection, double project_cost) {
+ReportForm SummaryForm(const Rows& summary_lines, double project_cost) {
   ReportForm form{"单位工程汇总表", {"序号", "费用名称", "计算基础", "基数", "费率(%)", "金额"}, {}};
-  for (const Row& r :
-       Query(connection, "SELECT sjxh,fymc,jsjs,jsjsje,fl,jsjg FROM qfjjcxb WHERE leixing=2 ORDER BY jsxh,rowid")) {
+  for (const Row& r : summary_lines) {
     form.rows.push_back(Line(ReportRowStyle::kItem, {NumberField(r[0]), TextField(r[1]), TextField(r[2]),
                                                      MoneyField(r[3]), NumberField(r[4]), MoneyField(r[5])}));
   }
@@ -332,15 +331,14 @@ ReportForm ResourcesForm(Connection& connection) {
 // The charts read the same stored figures; the split of the cost by
 // resource adds fee variables of the two bills, rounded to the cent, and
 // the rest of the cost is what these leave (drawing only, never a form).
-std::vector<ReportChart> Charts(Connection& connection, const std::map<std::string, Value>& variables,
-                                double project_cost) {
+std::vector<ReportChart> Charts(Connection& connection, const Rows& summary_lines,
+                                const std::map<std::string, Value>& variables, double project_cost) {
   std::vector<ReportChart> charts(3);
   charts[0].title = "工程造价构成";
   // The line numbered as many as there are lines is the project cost itself.
-  const Rows lines = Query(connection, "SELECT fymc,jsjg,sjxh FROM qfjjcxb WHERE leixing=2 ORDER BY jsxh,rowid");
-  for (const Row& r : lines) {
-    if (NumberOf(r[2]) != static_cast<double>(lines.size()))
-      charts[0].bars.push_back({TextOrEmpty(r[0]), NumberOf(r[1])});
+  for (const Row& r : summary_lines) {
+    if (NumberOf(r[0]) != static_cast<double>(summary_lines.size()))
+      charts[0].bars.push_back({TextOrEmpty(r[1]), NumberOf(r[5])});
   }
 
   charts[1].title = "人工、材料、机械与其他费用（现行价）";
@@ -369,7 +367,7 @@ std::vector<ReportChart> Charts(Connection& connection, const std::map<std::stri
 // Builds one form, naming it in an error from the database (a column
 // missing, say).
 template <typename Read>
-ReportForm Reading(const char* title, Read&& read) {
+auto Reading(const char* title, Read&& read) -> decltype(read()) {
   try {
     return read();
   } catch (const Error& e) {
@@ -386,6 +384,10 @@ void Build(Connection& connection, const ReportOptions& options, ReportModel& mo
     throw Error("the project has not been priced: gcxxb holds no project cost (工程造价); price it first");
   }
   const auto variables = NamedValues(connection, "SELECT fymc,blsz FROM qfblb WHERE bllx=2 ORDER BY rowid");
+  // The summary programme, read once for its form and its chart.
+  const Rows summary_lines = Reading("单位工程汇总表", [&] {
+    return Query(connection, "SELECT sjxh,fymc,jsjs,jsjsje,fl,jsjg FROM qfjjcxb WHERE leixing=2 ORDER BY jsxh,rowid");
+  });
 
   model = ReportModel{};
   model.project_name = information.count("工程名称") ? TextOrEmpty(information.at("工程名称")) : "";
@@ -399,7 +401,7 @@ void Build(Connection& connection, const ReportOptions& options, ReportModel& mo
   model.labour_days = NamedNumber(information, "总工日");
 
   model.forms.push_back(Cover(model));
-  model.forms.push_back(Reading("单位工程汇总表", [&] { return SummaryForm(connection, project_cost); }));
+  model.forms.push_back(SummaryForm(summary_lines, project_cost));
   model.forms.push_back(
       Reading("分部分项工程和单价措施项目清单与计价表", [&] { return BillForm(connection, variables); }));
   model.forms.push_back(Reading("综合单价分析表", [&] { return AnalysisForm(connection); }));
@@ -420,7 +422,7 @@ void Build(Connection& connection, const ReportOptions& options, ReportModel& mo
                     "SELECT sjxh,xmmc,jsgs,hj FROM qtxm ORDER BY jsxh,rowid", "NTTA");
   }));
   model.forms.push_back(Reading("人材机汇总表", [&] { return ResourcesForm(connection); }));
-  model.charts = Charts(connection, variables, project_cost);
+  model.charts = Charts(connection, summary_lines, variables, project_cost);
 }
 
 }  // namespace
