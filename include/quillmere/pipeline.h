@@ -99,6 +99,12 @@ struct ProjectSummary {
 };
 ProjectSummary ReadProjectSummary(Connection& connection);
 
+// The summary at the end of a run. A project whose summary cannot be read (a
+// table or column missing, a line number that is a word) fails the run there,
+// under the stage name "summary", and gives an empty summary; a run that had
+// already failed keeps its own error.
+ProjectSummary ReadRunSummary(Connection& connection, PipelineResult& result);
+
 // A run as one JSON object, as `quillmere calc --json` prints it and the C
 // interface hands it over: "ok"; "failed_stage", "error" (and "cancelled":
 // true) when it stopped early; "project_cost", "cost_per_area",

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "base/decimal.h"
+
 namespace quillmere {
 namespace {
 
@@ -34,6 +36,13 @@ const char* Power(double x, double y, double& result) {
   if (std::isnan(r)) return "Invalid procedure call or argument";
   if (!std::isfinite(r)) return "Overflow";
   result = r;
+  return nullptr;
+}
+
+const char* RoundToPlaces(double x, double places, double& result) {
+  const double whole = std::nearbyint(places);
+  if (!(whole >= 0)) return "Invalid procedure call or argument";
+  result = whole > 400 ? x : RoundDecimal(x, static_cast<int>(whole), Rounding::kHalfEven);
   return nullptr;
 }
 

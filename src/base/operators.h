@@ -28,6 +28,11 @@ const char* Power(double x, double y, double& result);
 const char* IntegerQuotient(double x, double y, double& result);
 const char* IntegerRemainder(double x, double y, double& result);
 
+// Round(x, places): x to `places` decimals, a half to the even neighbour; the
+// places themselves are rounded half to even first. Negative places are an
+// invalid call; beyond 400 places every double is already its own rounding.
+const char* RoundToPlaces(double x, double places, double& result);
+
 // x rounded half to even to a 32-bit integer, as the whole-number operators
 // and the logical ones take their operands; "Overflow" beyond that range.
 const char* ToLongInteger(double x, std::int32_t& n);

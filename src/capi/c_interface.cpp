@@ -306,8 +306,9 @@ int qm_run_pipeline(qm_engine* engine, const char* options_json, qm_progress_fn 
         if (progress(user, stage.name.c_str(), stage.index, stage.count, seconds) != 0) cancel = true;
       };
     }
-    const PipelineResult result = RunPipeline(engine->orvane, options, report);
-    const std::string json = PipelineReportJson(result, ReadProjectSummary(*engine->connection), engine->raised);
+    PipelineResult result = RunPipeline(engine->orvane, options, report);
+    const ProjectSummary summary = ReadRunSummary(*engine->connection, result);
+    const std::string json = PipelineReportJson(result, summary, engine->raised);
     if (result_json != nullptr) *result_json = HandOut(json);
     if (result.ok()) return QM_OK;
     if (result.cancelled) {

@@ -156,4 +156,16 @@ ProjectSummary ReadProjectSummary(Connection& connection) {
   return summary;
 }
 
+ProjectSummary ReadRunSummary(Connection& connection, PipelineResult& result) {
+  try {
+    return ReadProjectSummary(connection);
+  } catch (const std::exception& e) {
+    if (result.ok()) {
+      result.failed_stage = "summary";
+      result.error = e.what();
+    }
+    return {};
+  }
+}
+
 }  // namespace quillmere

@@ -85,7 +85,9 @@ void Round(sqlite3_context* context, int argc, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[1]) == SQLITE_NULL) return sqlite3_result_null(context);
     if (!NumberArgument(context, argv[1], "round", decimals)) return;
   }
-  sqlite3_result_double(context, RoundDecimal(x, static_cast<int>(decimals), Rounding::kHalfEven));
+  double rounded = 0;
+  if (const char* error = RoundToPlaces(x, decimals, rounded)) return sqlite3_result_error(context, error, -1);
+  sqlite3_result_double(context, rounded);
 }
 
 // decimal_distance(a, b): how far apart the decimals a and b denote lie, so

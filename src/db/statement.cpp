@@ -67,11 +67,18 @@ Statement::Statement(sqlite3* db, std::string_view sql, const Params& params) : 
     Fail();
   }
   if (stmt_ == nullptr) throw Error("empty statement", sql_);
-  // Whatever follows the first statement must be blanks or semicolons.
-  for (const char* p = tail; p && *p; ++p) {
-    if (!IsBlank(*p) && *p != ';') throw Error("only one SQL statement may be executed at a time", sql_);
+  try {
+    // Whatever follows the first statement must be blanks or semicolons.
+    for (const char* p = tail; p && *p; ++p) {
+      if (!IsBlank(*p) && *p != ';') throw Error("only one SQL statement may be executed at a time", sql_);
+    }
+    BindAll(params);
+  } catch (...) {
+    // The destructor of an object whose constructor throws never runs; a
+    // statement left unfinalized would keep the host's handle from closing.
+    sqlite3_finalize(stmt_);
+    throw;
   }
-  BindAll(params);
 }
 
 void Statement::Rebind(const Params& params) {

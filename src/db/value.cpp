@@ -15,6 +15,14 @@ double ToNumber(const Value& value) {
   return number;
 }
 
+std::int64_t ToId(const Value& value) {
+  if (const auto* id = std::get_if<std::int64_t>(&value)) return *id;
+  const double number = ToNumber(value);
+  // -2^63 fits and 2^63 does not; a NaN fails both comparisons.
+  if (!(number >= -9223372036854775808.0 && number < 9223372036854775808.0)) throw Error("Overflow");
+  return static_cast<std::int64_t>(number);
+}
+
 std::string ToText(const Value& value) {
   if (IsNull(value)) throw Error("Invalid use of Null");
   return TextOrEmpty(value);

@@ -15,6 +15,11 @@ namespace quillmere {
 // "Invalid use of Null" for a null and "Type mismatch" for any other text.
 double ToNumber(const Value& value);
 
+// The value as a row id. A real id is truncated, as the row loops have always
+// read it; one beyond the 64-bit range throws "Overflow" instead of turning
+// into another row's id.
+std::int64_t ToId(const Value& value);
+
 // The value as text: numbers in plain decimal form. Throws for a null.
 std::string ToText(const Value& value);
 

@@ -692,16 +692,11 @@ Value Evaluator::Truncate(const Value& a, bool floor) {
 }
 
 Value Evaluator::RoundTo(const Value& a, const Value* decimals) {
-  double x = 0, places = 0;
+  double x = 0, places = 0, rounded = 0;
   if (!ToNumber(a, x)) return Value{};
-  if (decimals != nullptr) {
-    if (!ToNumber(*decimals, places)) return Value{};
-    places = std::nearbyint(places);
-    if (places < 0) return Fail("Invalid procedure call or argument: 'Round'");
-  }
-  // Beyond 400 places every double is already its own rounding.
-  if (places > 400) return Number(x);
-  return Number(RoundDecimal(x, static_cast<int>(places), Rounding::kHalfEven));
+  if (decimals != nullptr && !ToNumber(*decimals, places)) return Value{};
+  if (const char* error = RoundToPlaces(x, places, rounded)) return Fail(std::string(error) + ": 'Round'");
+  return Number(rounded);
 }
 
 Value Evaluator::ToInteger(const Value& a, double low, double high) {

@@ -50,7 +50,7 @@ double NumberOf(const Value& value) {
   return number;
 }
 
-std::int64_t IdOf(const Value& value) { return static_cast<std::int64_t>(NumberOf(value)); }
+std::int64_t IdOf(const Value& value) { return IsNull(value) ? 0 : ToId(value); }
 
 ReportCell Text(std::string_view text) { return {ReportCell::Kind::kText, std::string(text), 0}; }
 ReportCell Money(double value) { return {ReportCell::Kind::kMoney, {}, value}; }

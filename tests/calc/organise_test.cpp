@@ -102,6 +102,11 @@ TEST(Organise, AStopLeavesTheProjectAsItWas) {
             "当前措施项目清单中第 5 行子目没有对应到清单");
   ASSERT_EQ(p.orvane().ZhengLiGCShuJu(false), "");
   EXPECT_EQ(p.Rows("select ysid,fb1,fb5 from qddyb order by ysid"), "1 | 10 | 50\n2 | 11 | 51\n3 | 11 | 0\n");
+
+  // An id no 64-bit integer holds is no row's id: it stops the walk rather
+  // than mapping the sub-item under some other section.
+  p.Execute("update zhys set ysid=1e300 where ysid=10");
+  EXPECT_EQ(p.Unchanged([&] { return p.orvane().ZhengLiGCShuJu(false); }).rfind("Overflow", 0), 0u);
 }
 
 }  // namespace

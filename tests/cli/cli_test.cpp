@@ -226,6 +226,23 @@ TEST_F(CommandLine, CalcNamesTheFailingMemberAndAnswersOne) {
   EXPECT_EQ(Quillmere("calc " + db + " --floor-area nan").status, 2);
 }
 
+TEST_F(CommandLine, CalcFailsWithoutAbortingOnAnIncompleteProject) {
+  // An empty file, then a summary line whose number is a word: each stops
+  // with its reason and status 1; neither may end the program by an abort.
+  const std::string empty = PathOf("empty.db");
+  std::ofstream{empty};
+  Outcome run = Quillmere("calc " + empty);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("no such table"), std::string::npos) << run.err;
+
+  const std::string db = PathOf("demo.db");
+  ASSERT_EQ(Quillmere("demo " + db).status, 0);
+  Connection(Connection::Open(db)).Execute("update qfjjcxb set sjxh='first' where leixing=2");
+  run = Quillmere("calc --json " + db);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("Type mismatch"), std::string::npos) << run.err;
+}
+
 TEST_F(CommandLine, GenerateIsReproducibleFromItsSeed) {
   for (const auto& [name, seed] : {std::pair{"a.db", "7"}, {"b.db", "7"}, {"c.db", "8"}}) {
     ASSERT_EQ(Quillmere("generate " + PathOf(name) + " --subitems 30 --seed " + seed).status, 0);

@@ -64,6 +64,10 @@ TEST(KeptStatements, AHostCanCloseItsHandleOnceTheConnectionIsGone) {
     Connection connection = Connection::Wrap(handle);
     connection.Execute("create table t (a)");
     connection.Execute("insert into t values (?)", {std::int64_t{1}});
+    // Texts refused once prepared: a second statement, a parameter without
+    // a value. Each must be finalized, or the handle can never close.
+    EXPECT_THROW(connection.Execute("select 1; select 2"), Error);
+    EXPECT_THROW(connection.Execute("select a + ? from t"), Error);
   }
   // sqlite3_close refuses a handle with statements still prepared on it.
   EXPECT_EQ(sqlite3_close(handle), SQLITE_OK);

@@ -32,6 +32,10 @@ TEST(SqlFunctions, TheDesktopDialectsFunctions) {
                    "round(2.125,2), round(2.135,2)"),
             "1 | 0 | -2 | -1 | -1 | 0 | 3 | 2 | 2.12 | 2.14\n");
   EXPECT_THROW(p.Execute("select sqr(-1)"), Error);
+  // Places far beyond a double's digits leave the value as it is; negative
+  // places are the dialect's invalid call.
+  EXPECT_EQ(p.Rows("select round(2.125, 2147483647), round(2.125, 1e300), round(2.125, 1.6)"), "2.125 | 2.125 | 2.12\n");
+  EXPECT_THROW(p.Execute("select round(2.125, -1)"), Error);
 }
 
 TEST(SqlFunctions, SumKeepsAmountsInCentsExactAndWholeNumbersWhole) {

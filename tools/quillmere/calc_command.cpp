@@ -126,7 +126,7 @@ void AddCalcCommand(CLI::App& app) {
     orvane.CnnData(connection);
 
     const bool live = isatty(STDERR_FILENO) != 0 && !options->json;
-    const PipelineResult result = RunPipeline(orvane, options->pipeline, [live](const StageProgress& p) {
+    PipelineResult result = RunPipeline(orvane, options->pipeline, [live](const StageProgress& p) {
       if (live) {
         std::cerr << "\r\033[K[" << p.index << "/" << p.count << "] " << p.name << (p.finished ? " done" : " ...")
                   << std::flush;
@@ -136,7 +136,7 @@ void AddCalcCommand(CLI::App& app) {
     });
     if (live) std::cerr << "\r\033[K";
 
-    const ProjectSummary summary = ReadProjectSummary(connection);
+    const ProjectSummary summary = ReadRunSummary(connection, result);
     if (options->json) {
       std::cout << PipelineReportJson(result, summary, orvane.Messages()) << "\n";
     } else if (result.ok()) {

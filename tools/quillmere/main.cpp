@@ -70,6 +70,14 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     const int status = app.exit(e);
     return status == 0 ? 0 : quillmere::cli::kUsage;
+  } catch (const std::exception& e) {
+    // Whatever a command did not expect still ends as a failure with its
+    // reason, never as an abort that hides which member had committed.
+    std::cerr << "quillmere: " << e.what() << "\n";
+    return quillmere::cli::kFailure;
+  } catch (...) {
+    std::cerr << "quillmere: an unknown error\n";
+    return quillmere::cli::kFailure;
   }
   return 0;
 }

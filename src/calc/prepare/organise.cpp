@@ -42,11 +42,6 @@ constexpr const char* kMessageTail = " 行子目没有对应到清单";
 // Quantity ratios and multipliers keep six decimals.
 double SixDecimals(double x) { return RoundDecimal(x, 6); }
 
-std::int64_t IdOf(const Value& value) {
-  if (const auto* id = std::get_if<std::int64_t>(&value)) return *id;
-  return static_cast<std::int64_t>(ToNumber(value));
-}
-
 // The row's level 0..7; -1 for a null or any other value, which the walk
 // passes over.
 int LevelOf(const Value& fbcch) {
@@ -102,14 +97,14 @@ std::string MapBill(Connection& connection, const Bill& bill, bool bill_pricing)
     if (level >= 1 && level <= 4) {
       const double m = IsTrue(rows.Field("bzj")) ? ToNumber(rows.Field("yssl")) : 1;
       rows.SetField("sjgcl", path.MultiplierAbove(level));
-      path.Enter(level, m, IdOf(rows.Field("ysid")));
+      path.Enter(level, m, ToId(rows.Field("ysid")));
     } else if (level == 5) {
       // A bill item that does not lend its quantity still stops the rows
       // under it when that quantity is 0.
       const double yssl = ToNumber(rows.Field("yssl"));
       const double m = IsTrue(rows.Field("bzj")) ? yssl : (yssl != 0 ? 1 : 0);
       rows.SetField("sjgcl", path.MultiplierAbove(5));
-      path.Enter(5, m, IdOf(rows.Field("ysid")));
+      path.Enter(5, m, ToId(rows.Field("ysid")));
     } else if (level == 6) {
       path.LeaveBillItem();
       rows.SetField("sjgcl", 1.0);
@@ -121,7 +116,7 @@ std::string MapBill(Connection& connection, const Bill& bill, bool bill_pricing)
       rows.SetField("sjgcl", path.MultiplierAbove(6));  // all five levels
       if (path.id(5) == 0 && bill_pricing) return bill.message_head + std::to_string(i) + kMessageTail;
       connection.Execute("insert into qddyb(ysid,fb1,fb2,fb3,fb4,fb5,sjgcl,sjgcl_qd) values(?,?,?,?,?,?,0,0)",
-                         Params{IdOf(rows.Field("ysid")), path.id(1), path.id(2), path.id(3), path.id(4), path.id(5)});
+                         Params{ToId(rows.Field("ysid")), path.id(1), path.id(2), path.id(3), path.id(4), path.id(5)});
     }
     rows.MoveNext();
   }

@@ -34,7 +34,7 @@ void RollUpMeasureSections(Connection& connection) {
     } else {
       WriteSectionTotal(connection, section, total);
       total = 0;
-      section = static_cast<std::int64_t>(ToNumber(rows.Field("ysid")));
+      section = ToId(rows.Field("ysid"));
     }
   }
   WriteSectionTotal(connection, section, total);

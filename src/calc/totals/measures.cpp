@@ -55,7 +55,7 @@ void RollUpDetailLines(Connection& connection, const MessageHandler& notify) {
       group = ItemGroup{};
     } else if (level == 6) {
       Flush(connection, group);
-      group = ItemGroup{static_cast<std::int64_t>(ToNumber(rows.Field("ysid"))), 0};
+      group = ItemGroup{ToId(rows.Field("ysid")), 0};
     } else if (level == 7) {
       if (group.item != 0) {
         // The item's price now comes from its lines, so its own formula must
