@@ -8,8 +8,11 @@
 // Result convention of the text members: the empty text means every statement
 // ran and was committed; any other text is the reason the member stopped (for
 // a database error, SQLite's own message), and the project database is then
-// exactly as before the call. Every text member runs in one transaction, which
-// nests inside a transaction the host may hold.
+// exactly as before the call, the connection outside any transaction the
+// member began. Every text member runs in one transaction, which nests
+// inside a transaction the host may hold. A by-reference out-value receives
+// its result only when the member succeeds; on failure it keeps the value
+// the caller passed.
 
 #ifndef QUILLMERE_CLS_ORVANE_H_
 #define QUILLMERE_CLS_ORVANE_H_
@@ -122,15 +125,17 @@ class ClsOrvane {
   // current amounts and unit price of that row alone, committed stage by
   // stage. True when all five succeed; at the first failure one message box
   // names the stage and its reason, later stages do not run, and the result
-  // is false. Project tables keep the values of the last full run.
+  // is false. Project tables keep the values of the last full run. A row id
+  // that is no estimate row fails the first stage.
   bool JiSuanZHDJ(std::int32_t LngYSID, bool boljjcx);
 
   // Prices one bill item from the sub-item ids in StrDYZM ("101,102,105"):
   // rebuilds its mapping rows, fee row and material list and returns its
   // comprehensive unit price; dblZgj receives its provisional-price amount
   // per unit. BolBZJ: the sub-items' own quantities are their ratios. On
-  // failure one message box, the result 0 and the database unchanged; an
-  // empty StrDYZM or LngQDID 0 gives 0 at once.
+  // failure (a LngQDID that is no estimate row among them) one message box,
+  // the result 0, dblZgj 0 and the database unchanged; an empty StrDYZM or
+  // LngQDID 0 gives 0 at once.
   double JiSuanQDDJ(std::int32_t LngQDID, const std::string& StrDYZM, bool BolBZJ, double& dblZgj, bool boljjcx);
 
  private:

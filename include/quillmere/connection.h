@@ -29,15 +29,21 @@ inline bool IsNull(const Value& v) { return std::holds_alternative<std::monostat
 
 // An error of the engine or of the calculation. what() is the text a member
 // returns to the host unchanged (for a database error, SQLite's own message);
-// statement() is the statement that failed, when there was one.
+// statement() is the statement that failed, when there was one; code() is
+// SQLite's result code of a database error, 0 for any other.
 class Error : public std::runtime_error {
  public:
-  explicit Error(const std::string& message, std::string statement = {})
-      : std::runtime_error(message), statement_(std::move(statement)) {}
+  explicit Error(const std::string& message, std::string statement = {}, int code = 0)
+      : std::runtime_error(message), statement_(std::move(statement)), code_(code) {}
   const std::string& statement() const { return statement_; }
+  int code() const { return code_; }
+  // Another connection held the database locked for longer than the busy
+  // timeout (SQLite's "database is locked").
+  bool busy() const { return (code_ & 0xff) == 5; }
 
  private:
   std::string statement_;
+  int code_;
 };
 
 // Parameters of one statement: positional values for "?" and named values for
@@ -75,15 +81,21 @@ enum class OpenMode {
 
 class Connection {
  public:
-  // Opens the database file at `path` as `mode` says; the Connection owns the
-  // handle and closes it when destroyed. Throws Error on failure, also for a
-  // file that is not an SQLite database.
-  static Connection Open(const std::string& path, OpenMode mode = OpenMode::kCreate);
+  // How long a statement waits for another connection's lock before it fails
+  // with "database is locked", unless said otherwise.
+  static constexpr int kDefaultBusyTimeoutMs = 5000;
+
+  // Opens the database file at `path` as `mode` says, its statements waiting
+  // up to `busy_timeout_ms` for another connection's lock; the Connection
+  // owns the handle and closes it when destroyed. Throws Error on failure,
+  // also for a file that is not an SQLite database.
+  static Connection Open(const std::string& path, OpenMode mode = OpenMode::kCreate,
+                         int busy_timeout_ms = kDefaultBusyTimeoutMs);
   // A fresh private in-memory database.
   static Connection OpenInMemory();
   // Wraps a handle the host opened itself; the host keeps ownership, and can
   // close the handle once the Connection is gone (it finalizes the statements
-  // it kept prepared on it).
+  // it kept prepared on it). The handle keeps the host's busy timeout.
   static Connection Wrap(sqlite3* handle);
 
   Connection(Connection&& other) noexcept;
@@ -100,9 +112,23 @@ class Connection {
   // statement is reset after every run and never holds a lock.
   void Execute(std::string_view sql, const Params& params = {});
 
-  // Transactions as savepoints: each BeginTrans opens one level, which
-  // CommitTrans releases and RollbackTrans undoes. They nest inside a
-  // transaction the host opened itself.
+  // Sets how long a statement waits for another connection's lock, in
+  // milliseconds; 0 fails at once.
+  void SetBusyTimeout(int milliseconds);
+
+  // SQLite's quick check of the whole file: the empty text when the database
+  // is sound, otherwise the checker's own words (one finding a line). Throws
+  // Error when another connection keeps the file busy.
+  std::string QuickCheck();
+
+  // Transactions in levels: each BeginTrans opens one, which CommitTrans
+  // ends by keeping its work and RollbackTrans by undoing it. The outermost
+  // level is a transaction of its own, which takes the write lock at once
+  // (waiting up to the busy timeout), and whose rollback always ends it
+  // whatever failed before; a level inside another, or inside a transaction
+  // the host opened itself, is a savepoint. A CommitTrans that fails (a
+  // reader keeping the file busy beyond the timeout) leaves the level open
+  // for a retry or a RollbackTrans.
   void BeginTrans();
   void CommitTrans();
   void RollbackTrans();
@@ -119,6 +145,9 @@ class Connection {
   sqlite3* db_ = nullptr;
   bool owned_ = false;
   int depth_ = 0;
+  // The level that began the connection's transaction; 0 when a transaction
+  // the host opened itself holds every level, or no level is open.
+  int outermost_ = 0;
   std::unique_ptr<StatementCache> statements_;
 };
 

@@ -70,6 +70,17 @@ QM_API int qm_open(const char* path, qm_engine** out);
  * must still be closed. With a null `out` the reason is qm_errmsg(NULL). */
 QM_API int qm_open_v2(const char* path, int flags, qm_engine** out);
 
+/* How long the engine's statements wait for another connection's lock on the
+ * database before a call fails with "database is locked", in milliseconds
+ * (0: fail at once). A handle starts with 5000. Returns QM_OK, or QM_MISUSE
+ * for a negative time. */
+QM_API int qm_busy_timeout(qm_engine* engine, int milliseconds);
+
+/* Runs SQLite's quick check over the whole database file. Returns QM_OK when
+ * it is sound; QM_FAILED when it is damaged, qm_errmsg holding the checker's
+ * own words (one finding a line); QM_ERROR when the file is busy. */
+QM_API int qm_quick_check(qm_engine* engine);
+
 /* Closes the handle and its database. A null handle is a no-op. */
 QM_API void qm_close(qm_engine* engine);
 

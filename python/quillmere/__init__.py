@@ -66,6 +66,8 @@ def _load():
             ("qm_call", ctypes.c_int, [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_char_p, text_p]),
             ("qm_run_pipeline", ctypes.c_int, [ctypes.c_void_p, ctypes.c_char_p, _PROGRESS, ctypes.c_void_p, text_p]),
             ("qm_set_message_handler", None, [ctypes.c_void_p, _MESSAGE, ctypes.c_void_p]),
+            ("qm_busy_timeout", ctypes.c_int, [ctypes.c_void_p, ctypes.c_int]),
+            ("qm_quick_check", ctypes.c_int, [ctypes.c_void_p]),
             ("qm_free", None, [ctypes.c_void_p]),
             ("qm_version", ctypes.c_char_p, []),
             ("qm_abi_version", ctypes.c_int, []),
@@ -176,6 +178,22 @@ class Engine:
         if code != OK:
             raise QuillmereError(code, _text(self._lib.qm_errmsg(self._handle)), report)
         return report
+
+    def busy_timeout(self, milliseconds):
+        """How long a call waits for another connection's lock on the file
+        (5000 ms when opened; 0 fails at once)."""
+        self._require_open()
+        self._check(self._lib.qm_busy_timeout(self._handle, milliseconds))
+
+    def quick_check(self):
+        """SQLite's quick check of the file: returns when it is sound; raises
+        QuillmereError (code FAILED) with the checker's words when damaged."""
+        self._require_open()
+        self._check(self._lib.qm_quick_check(self._handle))
+
+    def _check(self, code):
+        if code != OK:
+            raise QuillmereError(code, _text(self._lib.qm_errmsg(self._handle)))
 
     def _take(self, pointer):
         """The JSON text the library handed out, parsed and freed."""

@@ -265,6 +265,21 @@ int qm_open_v2(const char* path, int flags, qm_engine** out) {
   return QM_ERROR;
 }
 
+int qm_busy_timeout(qm_engine* engine, int milliseconds) {
+  return Guarded(engine, [&] {
+    if (milliseconds < 0) throw MisuseError("the busy timeout is a number of milliseconds of at least 0");
+    engine->connection->SetBusyTimeout(milliseconds);
+    return QM_OK;
+  });
+}
+
+int qm_quick_check(qm_engine* engine) {
+  return Guarded(engine, [&] {
+    engine->error = engine->connection->QuickCheck();
+    return engine->error.empty() ? QM_OK : QM_FAILED;
+  });
+}
+
 void qm_close(qm_engine* engine) {
   if (engine == nullptr) return;
   if (engine->busy) {

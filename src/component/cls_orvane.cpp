@@ -8,6 +8,7 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <type_traits>
 #include <utility>
 
@@ -27,6 +28,7 @@
 #include "calc/totals/summary_table.h"
 #include "calc/unitprice/bill_item_price.h"
 #include "calc/unitprice/unit_prices.h"
+#include "db/recordset.h"
 #include "db/transaction.h"
 #include "quillmere/connection.h"
 
@@ -52,7 +54,31 @@ std::string InTransaction(Connection* connection, Body&& body) {
     return {};
   } catch (const std::exception& e) {
     return e.what();
+  } catch (...) {
+    return "an unknown error stopped the member";
   }
+}
+
+// A member with out-values works on copies of them, handed to the caller
+// only with its committed result: a member rolled back, also by a commit that
+// failed after the body ran, leaves the caller's values as they were.
+template <typename Body, typename... Out>
+std::string InTransactionHandingBack(Connection* connection, Body&& body, Out&... out) {
+  std::tuple<Out...> copies(out...);
+  const std::string outcome = InTransaction(connection, [&](Connection& c) {
+    return std::apply([&](Out&... copy) { return body(c, copy...); }, copies);
+  });
+  if (outcome.empty()) std::tie(out...) = copies;
+  return outcome;
+}
+
+// The row a single-row recalculation or a bill item price names must be an
+// estimate row: the statements would otherwise find nothing to price and
+// report success, or map sub-items to a bill item that is not there.
+void RequireEstimateRow(Connection& connection, std::int32_t ysid) {
+  Recordset row;
+  row.Open(connection, "select ysid from zhys where ysid=?", {std::int64_t{ysid}});
+  if (row.RecordCount() == 0) throw Error("no estimate row has the ysid " + std::to_string(ysid));
 }
 
 // The message of a failed step of the single-row recalculation or of the
@@ -107,7 +133,8 @@ std::string ClsOrvane::JiSuanZHDJ_QB(const std::string& StrJJFS, bool boljjcx) {
 }
 
 std::string ClsOrvane::JiSuanGCRCJ(bool BolQDJJ, double& zgr) {
-  return InTransaction(connection_, [&](Connection& c) { ComputeFeeVariables(c, BolQDJJ, zgr); });
+  return InTransactionHandingBack(
+      connection_, [&](Connection& c, double& days) { ComputeFeeVariables(c, BolQDJJ, days); }, zgr);
 }
 
 std::string ClsOrvane::JiSuanZDYCS() {
@@ -131,12 +158,17 @@ std::string ClsOrvane::JiSuanQTXM() {
 }
 
 std::string ClsOrvane::JiSuanHZB(double DblJZMJ, double& DblGCZJ, double& DblJJZB) {
-  return InTransaction(connection_,
-                       [&](Connection& c) { EvaluateSummaryTable(c, DblJZMJ, DblGCZJ, DblJJZB); });
+  return InTransactionHandingBack(
+      connection_,
+      [&](Connection& c, double& cost, double& per_area) { EvaluateSummaryTable(c, DblJZMJ, cost, per_area); },
+      DblGCZJ, DblJJZB);
 }
 
 std::string ClsOrvane::JiSuanDEJJ_DX(std::int32_t ysid) {
-  return InTransaction(connection_, [&](Connection& c) { PriceAtBasePrices(c, Scope::Row(ysid)); });
+  return InTransaction(connection_, [&](Connection& c) {
+    RequireEstimateRow(c, ysid);
+    PriceAtBasePrices(c, Scope::Row(ysid));
+  });
 }
 
 std::string ClsOrvane::ChongXinJSXXJ_DX(std::int32_t ysid) {
@@ -178,9 +210,13 @@ bool ClsOrvane::JiSuanZHDJ(std::int32_t LngYSID, bool boljjcx) {
 
 std::string ClsOrvane::JiSuanQDDJ_DX(std::int32_t LngQDID, const std::string& StrDYZM, bool BolBZJ, double& dblDJ,
                                      double& dblZgj, bool boljjcx) {
-  return InTransaction(connection_, [&](Connection& c) {
-    PriceBillItem(c, LngQDID, StrDYZM, BolBZJ, boljjcx, dblDJ, dblZgj);
-  });
+  return InTransactionHandingBack(
+      connection_,
+      [&](Connection& c, double& unit_price, double& provisional) {
+        RequireEstimateRow(c, LngQDID);
+        PriceBillItem(c, LngQDID, StrDYZM, BolBZJ, boljjcx, unit_price, provisional);
+      },
+      dblDJ, dblZgj);
 }
 
 double ClsOrvane::JiSuanQDDJ(std::int32_t LngQDID, const std::string& StrDYZM, bool BolBZJ, double& dblZgj,

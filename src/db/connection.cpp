@@ -12,6 +12,7 @@
 
 #include "db/sql_functions.h"
 #include "db/statement.h"
+#include "db/value.h"
 
 namespace quillmere {
 namespace {
@@ -86,7 +87,7 @@ Connection::Connection(sqlite3* db, bool owned)
   RegisterSqlFunctions(db_);
 }
 
-Connection Connection::Open(const std::string& path, OpenMode mode) {
+Connection Connection::Open(const std::string& path, OpenMode mode, int busy_timeout_ms) {
   int flags = SQLITE_OPEN_READWRITE;
   if (mode == OpenMode::kCreate) flags |= SQLITE_OPEN_CREATE;
   if (mode == OpenMode::kReadOnly) flags = SQLITE_OPEN_READONLY;
@@ -98,6 +99,7 @@ Connection Connection::Open(const std::string& path, OpenMode mode) {
     throw Error(message + ": " + path);
   }
   Connection connection(db, true);
+  connection.SetBusyTimeout(busy_timeout_ms);
   // SQLite opens lazily; reading the schema now makes a file that is not a
   // project database fail here rather than in the middle of a calculation.
   Statement(db, "select count(*) from sqlite_schema").Run();
@@ -109,10 +111,15 @@ Connection Connection::OpenInMemory() { return Open(":memory:"); }
 Connection Connection::Wrap(sqlite3* handle) { return Connection(handle, false); }
 
 Connection::Connection(Connection&& other) noexcept
-    : db_(other.db_), owned_(other.owned_), depth_(other.depth_), statements_(std::move(other.statements_)) {
+    : db_(other.db_),
+      owned_(other.owned_),
+      depth_(other.depth_),
+      outermost_(other.outermost_),
+      statements_(std::move(other.statements_)) {
   other.db_ = nullptr;
   other.owned_ = false;
   other.depth_ = 0;
+  other.outermost_ = 0;
 }
 
 Connection& Connection::operator=(Connection&& other) noexcept {
@@ -122,10 +129,12 @@ Connection& Connection::operator=(Connection&& other) noexcept {
     db_ = other.db_;
     owned_ = other.owned_;
     depth_ = other.depth_;
+    outermost_ = other.outermost_;
     statements_ = std::move(other.statements_);
     other.db_ = nullptr;
     other.owned_ = false;
     other.depth_ = 0;
+    other.outermost_ = 0;
   }
   return *this;
 }
@@ -142,24 +151,61 @@ void Connection::Execute(std::string_view sql, const Params& params) {
   statements_->Execute(sql, params);
 }
 
+void Connection::SetBusyTimeout(int milliseconds) { sqlite3_busy_timeout(db_, milliseconds < 0 ? 0 : milliseconds); }
+
+std::string Connection::QuickCheck() {
+  std::string findings;
+  try {
+    Statement check(db_, "pragma quick_check");
+    while (check.Step()) {
+      const std::string line = TextOrEmpty(check.ColumnValue(0));
+      if (line != "ok") findings += (findings.empty() ? "" : "\n") + line;
+    }
+  } catch (const Error& e) {
+    // Damage bad enough to stop the checker is its last finding.
+    if (e.busy()) throw;
+    findings += (findings.empty() ? "" : "\n") + std::string(e.what());
+  }
+  return findings;
+}
+
 void Connection::BeginTrans() {
-  Execute("SAVEPOINT " + SavepointName(depth_ + 1));
+  if (sqlite3_get_autocommit(db_)) {
+    // The write lock is taken now, while the connection holds no read of the
+    // file: a connection that has read and then waits to write is refused at
+    // once by SQLite (it might be the one another writer waits for), so a
+    // member that begins by reading could not wait for a busy file. A
+    // read-only file can only be read.
+    Execute(sqlite3_db_readonly(db_, "main") == 1 ? "BEGIN" : "BEGIN IMMEDIATE");
+    outermost_ = depth_ + 1;
+  } else {
+    Execute("SAVEPOINT " + SavepointName(depth_ + 1));
+  }
   ++depth_;
 }
 
 void Connection::CommitTrans() {
   if (depth_ == 0) throw Error("CommitTrans without a transaction");
-  Execute("RELEASE " + SavepointName(depth_));
+  Execute(depth_ == outermost_ ? std::string("COMMIT") : "RELEASE " + SavepointName(depth_));
+  if (depth_ == outermost_) outermost_ = 0;
   --depth_;
 }
 
 void Connection::RollbackTrans() {
   if (depth_ == 0) throw Error("RollbackTrans without a transaction");
   const std::string name = SavepointName(depth_);
+  const bool outermost = depth_ == outermost_;
+  if (outermost) outermost_ = 0;
   --depth_;
   // Some engine errors (a full disk, say) end the whole transaction by
-  // themselves; then there is no savepoint left to roll back to.
+  // themselves; then there is nothing left to roll back.
   if (sqlite3_get_autocommit(db_)) return;
+  if (outermost) {
+    // Ends the transaction whatever state a failed commit left it in; a
+    // rollback to the level and its release would have to commit again.
+    Execute("ROLLBACK");
+    return;
+  }
   Execute("ROLLBACK TO " + name);
   Execute("RELEASE " + name);
 }

@@ -110,7 +110,7 @@ void Statement::BindAll(const Params& params) {
 
 Statement::~Statement() { sqlite3_finalize(stmt_); }
 
-void Statement::Fail() const { throw Error(sqlite3_errmsg(db_), sql_); }
+void Statement::Fail() const { throw Error(sqlite3_errmsg(db_), sql_, sqlite3_extended_errcode(db_)); }
 
 bool Statement::Step() {
   const int rc = sqlite3_step(stmt_);

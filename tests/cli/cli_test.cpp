@@ -19,6 +19,7 @@
 #include "quillmere/connection.h"
 #include "quillmere/project.h"
 #include "quillmere/samples.h"
+#include "support/command_line.h"
 #include "support/project_fixture.h"
 
 namespace quillmere {
@@ -26,31 +27,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string FileText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// Runs quillmere with `arguments` (already quoted for the shell).
-Outcome Quillmere(const std::string& arguments) {
-  Outcome run;
-  const std::string err = (fs::temp_directory_path() / ("quillmere_" + std::to_string(getpid()) + ".err")).string();
-  FILE* pipe = popen((std::string(QUILLMERE_CLI) + " " + arguments + " 2>" + err).c_str(), "r");
-  if (!pipe) return run;
-  char buffer[4096];
-  for (size_t n = 0; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
-  const int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.err = FileText(err);
-  fs::remove(err);
-  return run;
-}
+using testing::FileText;
+using testing::Outcome;
+using testing::Quillmere;
 
 class CommandLine : public ::testing::Test {
  protected:

@@ -34,6 +34,7 @@ TEST(ClsOrvaneConnection, MembersWithoutAConnectionFailInsteadOfCrashing) {
 // recalculation); with one they go to it.
 TEST(ClsOrvaneMessages, GoToTheHandlerAndTheCallGoesOn) {
   Project p;
+  p.Insert("zhys", {{"ysid", 5}});
   p.Execute("drop table qfsjb");  // the bill item price fails
   std::vector<Message> seen;
   p.orvane().SetMessageHandler([&](const std::string& prompt, int style, const std::string& title) {

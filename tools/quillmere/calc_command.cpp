@@ -117,13 +117,38 @@ void AddCalcCommand(CLI::App& app) {
   calc->add_flag("--install-diff", options->pipeline.install_difference,
                  "Second-pass percentage rows add their amount less their base amount (BolJSAZ)");
   calc->add_flag("--json", options->json, "Print the summary as one JSON object");
-  calc->footer("Exit status: 0 success, 1 a member failed (its name and text on standard error), 2 usage error.");
+  AddBusyTimeoutOption(calc);
+  calc->footer(
+      "Exit status: 0 success, 1 a member failed (its name and text on standard error), the database is busy or "
+      "damaged, 2 usage error.");
   calc->callback([options, area] {
     if (!options->method.empty()) options->pipeline.method = options->method;
     if (area->count() > 0) options->pipeline.floor_area = options->floor_area;
     Connection connection = OpenProject(options->path);
+    // A damaged file would be priced as if sound, its lost rows missing from
+    // every total.
+    std::string damage;
+    try {
+      damage = connection.QuickCheck();
+    } catch (const Error&) {
+      FailBusy(options->path);
+    }
+    if (!damage.empty()) Fail(options->path + " is damaged:\n" + damage, kFailure);
     ClsOrvane orvane;
     orvane.CnnData(connection);
+    // The run holds the project from its first stage to its last, so that a
+    // second calc on the file waits for this one (or gives up as busy) rather
+    // than interleaving its stages with these. The stages before a failing
+    // one are kept all the same.
+    const auto stop = [&](const Error& e) {
+      if (e.busy()) FailBusy(options->path);
+      Fail(e.what(), kFailure);
+    };
+    try {
+      connection.BeginTrans();
+    } catch (const Error& e) {
+      stop(e);
+    }
 
     const bool live = isatty(STDERR_FILENO) != 0 && !options->json;
     PipelineResult result = RunPipeline(orvane, options->pipeline, [live](const StageProgress& p) {
@@ -136,6 +161,18 @@ void AddCalcCommand(CLI::App& app) {
     });
     if (live) std::cerr << "\r\033[K";
 
+    try {
+      connection.CommitTrans();
+    } catch (const Error& e) {
+      // Readers kept the file busy beyond the timeout: nothing of the run is
+      // kept, and nothing is reported as priced. Closing the connection would
+      // roll back as well.
+      try {
+        connection.RollbackTrans();
+      } catch (const Error&) {
+      }
+      stop(e);
+    }
     const ProjectSummary summary = ReadRunSummary(connection, result);
     if (options->json) {
       std::cout << PipelineReportJson(result, summary, orvane.Messages()) << "\n";

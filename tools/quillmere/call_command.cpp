@@ -29,6 +29,7 @@ void AddCallCommand(CLI::App& app) {
                    "Arguments in the member's order: booleans true/false/1/0, a by-reference number takes its "
                    "starting value, an optional argument may be left out");
   call->add_flag("--list", options->list, "List the members and their parameters");
+  AddBusyTimeoutOption(call);
   call->footer("Exit status: 0 success, 1 the member reported a failure, 2 usage error or unusable database.");
   call->callback([options] {
     if (options->list) {

@@ -25,8 +25,17 @@ void AddCalcCommand(CLI::App& app);
 void AddSampleCommands(CLI::App& app);
 void AddReportCommand(CLI::App& app);
 
-// Opens an existing project database, or reports why not (exit status 2).
+// Opens an existing project database, or reports why not (exit status 2; 1
+// when another connection keeps it busy). Its statements wait for another
+// connection's lock as long as --busy-timeout says.
 Connection OpenProject(const std::string& path, OpenMode mode = OpenMode::kCreate);
+
+// Adds --busy-timeout to a command that opens a project database.
+void AddBusyTimeoutOption(CLI::App* command);
+
+// Ends with exit status 1 and the reason another connection kept `path`
+// busy for longer than the busy timeout.
+[[noreturn]] void FailBusy(const std::string& path);
 
 // Creates a fresh project database at `path` with every permanent table and
 // fills it; an existing non-empty file is refused and left untouched, and a

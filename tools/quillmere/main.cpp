@@ -13,15 +13,35 @@
 #include "quillmere/version.h"
 
 namespace quillmere::cli {
+namespace {
+
+int busy_timeout_ms = Connection::kDefaultBusyTimeoutMs;
+
+}  // namespace
 
 Connection OpenProject(const std::string& path, OpenMode mode) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) Fail("no project database at " + path, kUsage);
   try {
-    return Connection::Open(path, mode);
+    return Connection::Open(path, mode, busy_timeout_ms);
   } catch (const Error& e) {
+    if (e.busy()) FailBusy(path);
     Fail(std::string("cannot open the project database: ") + e.what(), kUsage);
   }
+}
+
+void AddBusyTimeoutOption(CLI::App* command) {
+  command
+      ->add_option("--busy-timeout", busy_timeout_ms,
+                   "Milliseconds to wait for another connection's lock on the database before giving up")
+      ->check(CLI::NonNegativeNumber)
+      ->capture_default_str();
+}
+
+void FailBusy(const std::string& path) {
+  Fail("database is busy: another connection kept " + path + " locked for longer than " +
+           std::to_string(busy_timeout_ms) + " ms (--busy-timeout)",
+       kFailure);
 }
 
 void WriteProject(const std::string& path, const std::function<void(Connection&)>& fill) {

@@ -1,0 +1,50 @@
+// The quillmere program run as a user runs it, for tests: its exit status and
+// what it printed.
+
+#ifndef QUILLMERE_TESTS_SUPPORT_COMMAND_LINE_H_
+#define QUILLMERE_TESTS_SUPPORT_COMMAND_LINE_H_
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace quillmere::testing {
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+inline std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Runs quillmere (QUILLMERE_CLI) with `arguments`, already quoted for the shell.
+inline Outcome Quillmere(const std::string& arguments) {
+  namespace fs = std::filesystem;
+  Outcome run;
+  static int runs = 0;
+  const std::string err =
+      (fs::temp_directory_path() / ("quillmere_" + std::to_string(getpid()) + "_" + std::to_string(++runs) + ".err"))
+          .string();
+  FILE* pipe = popen((std::string(QUILLMERE_CLI) + " " + arguments + " 2>" + err).c_str(), "r");
+  if (!pipe) return run;
+  char buffer[4096];
+  for (size_t n = 0; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
+  const int status = pclose(pipe);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.err = FileText(err);
+  fs::remove(err);
+  return run;
+}
+
+}  // namespace quillmere::testing
+
+#endif  // QUILLMERE_TESTS_SUPPORT_COMMAND_LINE_H_
