@@ -30,6 +30,11 @@ class Scope {
   std::string And(std::string_view column = "ysid") const {
     return single_ ? " and " + std::string(column) + "=:ysid" : std::string();
   }
+  // "<column>=:ysid" for one row, "" for the whole project: the rows of a
+  // per-row table the stage works on, as a bare condition.
+  std::string Rows(std::string_view column = "ysid") const {
+    return single_ ? std::string(column) + "=:ysid" : std::string();
+  }
   // The parameters every statement of the stage is run with.
   Params params() const {
     Params p;

@@ -11,6 +11,7 @@
 #include "base/text.h"
 #include "db/statement.h"
 #include "db/transaction.h"
+#include "db/value.h"
 
 namespace quillmere {
 namespace {
@@ -44,6 +45,7 @@ void Recordset::Close() {
   open_ = false;
   names_.clear();
   origin_columns_.clear();
+  sources_.clear();
   table_.clear();
   rowids_.clear();
   rows_.clear();
@@ -82,6 +84,7 @@ void Recordset::Open(Connection& connection, std::string_view sql, const Params&
       const char* table = sqlite3_column_table_name(statement->get(), i);
       const bool from_source = origin && table && !table_.empty() && EqualsIgnoringCase(table, table_);
       origin_columns_.push_back(from_source ? origin : "");
+      sources_.push_back(origin && table ? std::string(table) + "." + origin : names_.back());
     }
     while (statement->Step()) {
       if (has_rowid) {
@@ -143,6 +146,28 @@ const std::vector<Value>& Recordset::CurrentRow() const {
 }
 
 const Value& Recordset::Field(std::string_view name) const { return CurrentRow()[ColumnIndex(name)]; }
+
+double Recordset::Number(std::string_view name) const {
+  const Value& value = Field(name);
+  try {
+    return ToNumber(value);
+  } catch (const Error& e) {
+    throw Error(std::string(e.what()) + ": " + Where(name));
+  }
+}
+
+std::string Recordset::Where(std::string_view name) const {
+  CurrentRow();
+  std::string where = sources_[ColumnIndex(name)] + ", row ";
+  for (const char* key : {"ysid", "sjxh"}) {
+    for (size_t i = 0; i < names_.size(); ++i) {
+      if (EqualsIgnoringCase(names_[i], key) && !IsNull(rows_[position_][i])) {
+        return where + key + " " + TextOrEmpty(rows_[position_][i]);
+      }
+    }
+  }
+  return where + std::to_string(position_ + 1);
+}
 
 void Recordset::SetField(std::string_view name, Value value) {
   CurrentRow();

@@ -34,6 +34,13 @@ class Recordset {
 
   // The current row's field, by name (case-insensitive, as in the query).
   const Value& Field(std::string_view name) const;
+  // The current row's field as a number (see ToNumber); the error of a null
+  // or a word names where it stands, as Where does.
+  double Number(std::string_view name) const;
+  // Where the current row's field comes from, for messages: its table and
+  // column, and the row by its estimate row id or line number, else by its
+  // position ("zhys.yssl, row ysid 12", "qtxm.hj, row sjxh 3", "row 4").
+  std::string Where(std::string_view name) const;
   // Changes the current row's field locally; nothing reaches the database
   // before UpdateBatch.
   void SetField(std::string_view name, Value value);
@@ -51,6 +58,7 @@ class Recordset {
   std::string failure_;  // why the last Open failed, raised by every read
   std::vector<std::string> names_;
   std::vector<std::string> origin_columns_;  // empty: an expression, not updatable
+  std::vector<std::string> sources_;         // "table.column", or the field's name for an expression
   std::string table_;                        // the one table the rows come from, if any
   std::vector<std::int64_t> rowids_;         // empty when the query has no single table
   std::vector<std::vector<Value>> rows_;

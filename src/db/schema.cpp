@@ -8,6 +8,7 @@
 
 #include "base/text.h"
 #include "db/statement.h"
+#include "db/tables.h"
 #include "db/transaction.h"
 #include "quillmere/connection.h"
 #include "quillmere/project.h"
@@ -257,6 +258,18 @@ bool HasColumn(const std::vector<std::string>& columns, const std::string& name)
 }
 
 }  // namespace
+
+std::vector<std::string> FigureColumns(std::string_view table) {
+  std::vector<std::string> columns;
+  for (const auto& t : Tables()) {
+    if (t.name != table) continue;
+    const bool fee_rows = t.name == "qfsjb" || t.name == "temp_qfsjb";
+    for (const Column& column : fee_rows ? kFeeRowColumns : t.columns) {
+      if (column.kind == Kind::kNumber) columns.push_back(column.name);
+    }
+  }
+  return columns;
+}
 
 std::vector<std::string> ProjectTableNames() {
   std::vector<std::string> names;

@@ -165,6 +165,9 @@ void SumFinal(sqlite3_context* context) {
   auto* state = static_cast<SumState*>(sqlite3_aggregate_context(context, 0));
   if (state == nullptr || !state->any) return sqlite3_result_null(context);
   if (!state->real) return sqlite3_result_int64(context, state->integer);
+  // A total that overflowed stays infinite, so it reads as an overflow; its
+  // compensation, infinity less infinity, is no number at all.
+  if (!std::isfinite(state->total)) return sqlite3_result_double(context, state->total);
   sqlite3_result_double(context, state->total + state->compensation);
 }
 

@@ -3,7 +3,9 @@
 #ifndef QUILLMERE_DB_TABLES_H_
 #define QUILLMERE_DB_TABLES_H_
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "quillmere/connection.h"
 
@@ -14,6 +16,10 @@ namespace quillmere {
 // all and possibly more (left at their defaults). `where` may be empty.
 void InsertAllColumns(Connection& connection, std::string_view target, std::string_view source,
                       std::string_view where = {}, const Params& params = {});
+
+// The figure columns (declared as numbers) the project schema gives `table`,
+// in their order; empty for a table the schema does not know.
+std::vector<std::string> FigureColumns(std::string_view table);
 
 }  // namespace quillmere
 

@@ -184,7 +184,7 @@ TEST(FeeVariables, FailureLeavesEveryTableAsItWas) {
   // the labour days: zgr keeps the caller's value.
   p.Execute("update zhys set qdlb='x' where ysid=1");
   zgr = -1;
-  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanGCRCJ(false, zgr); }), "Type mismatch");
+  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanGCRCJ(false, zgr); }), "Type mismatch: zhys.qdlb, row 1");
   EXPECT_EQ(zgr, -1);
 }
 

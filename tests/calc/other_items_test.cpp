@@ -63,15 +63,15 @@ TEST_F(OtherItems, ReferenceOrLineNumberBeyondTheListFailsWithNothingChanged) {
   // Line 3 exists but there are only three lines: [3] is within 0..3 and
   // counts 0 as it comes later. A reference to line 4 is beyond the list.
   p.Execute("update qtxm set jsgs='[1]+[4]' where sjxh=2");
-  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanQTXM(); }), "Subscript out of range");
+  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanQTXM(); }), "Subscript out of range: the other item line 2 \"计日工\"");
 
   // A line numbered one beyond the list (lines are numbered 0..3).
   p.Execute("update qtxm set jsgs='[1]+[3]', sjxh=4 where sjxh=2");
-  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanQTXM(); }), "Subscript out of range");
+  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanQTXM(); }), "Subscript out of range: qtxm.sjxh, row sjxh 4");
 
   // A line with a formula but no line number.
   p.Execute("update qtxm set sjxh=NULL where sjxh=4");
-  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanQTXM(); }), "Invalid use of Null");
+  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanQTXM(); }), "Invalid use of Null: qtxm.sjxh, row 2");
   EXPECT_TRUE(p.orvane().Messages().empty());
 }
 

@@ -54,7 +54,7 @@ TEST_F(ProvisionalSums, FailureKeepsTheLinesAndTheOldTotalLine) {
   // A fee variable without a value fails the substitution.
   p.Execute("update zljeb set fl=100 where id=4");
   p.Execute("update qfblb set blsz=NULL where fymc='措施项目计价'");
-  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanZLJE(); }), "Invalid use of Null");
+  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanZLJE(); }), "Invalid use of Null: the provisional sum line 1 \"暂列金额一\"");
 }
 
 class ServiceFee : public ::testing::Test {
@@ -92,7 +92,7 @@ TEST_F(ServiceFee, FailureKeepsTheLinesAndTheOldTotalLine) {
   // A base value that is no number fails after the old total line was
   // deleted and the first line priced.
   p.Execute("update zcbfwfb set jz='八千' where id=2");
-  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanZCBFWF(); }), "Type mismatch");
+  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanZCBFWF(); }), "Type mismatch: zcbfwfb.jz, row sjxh 2");
   // The variables' table gone: the run fails before anything.
   p.Execute("drop table qfblb");
   EXPECT_EQ(p.orvane().JiSuanZCBFWF(), "no such table: qfblb");

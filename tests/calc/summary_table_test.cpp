@@ -93,10 +93,10 @@ TEST_F(SummaryTable, FailureChangesNothingAndKeepsTheCallersValues) {
   double cost = -1;
   double per_area = -2;
   // Only two lines: [3] is beyond them.
-  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanHZB(100, cost, per_area); }), "Subscript out of range");
+  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanHZB(100, cost, per_area); }), "Subscript out of range: the summary line 2 \"\"");
   // A line without a rate.
   p.Execute("update qfjjcxb set jsjs='[1]', fl=NULL where sjxh=2");
-  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanHZB(100, cost, per_area); }), "Invalid use of Null");
+  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanHZB(100, cost, per_area); }), "Invalid use of Null: qfjjcxb.fl, row sjxh 2");
   EXPECT_EQ(cost, -1);
   EXPECT_EQ(per_area, -2);
 

@@ -89,7 +89,7 @@ TEST(ClsOrvaneMembers, AFailureReturnsTheEngineTextAndLeavesEveryTableAsItWas) {
     const char* text;
   } cases[] = {
       {0, "drop table mbgjb", "no such table: mbgjb"},
-      {0, "update zhys set yssl=null where ysid=111", "Invalid use of Null"},  // a bill item's multiplier
+      {0, "update zhys set yssl=null where ysid=111", "Invalid use of Null: zhys.yssl, row ysid 111"},  // a bill item's multiplier
       {1, "alter table ftpbf rename to ftpbf_elsewhere", "no such table: ftpbf"},
       {1, "create table gjrgtemp(ysid)", "table gjrgtemp already exists"},
       {2, "alter table ftjxfb rename to ftjxfb_elsewhere", "no such table: ftjxfb"},
@@ -104,8 +104,8 @@ TEST(ClsOrvaneMembers, AFailureReturnsTheEngineTextAndLeavesEveryTableAsItWas) {
       {5, "drop table gcclb", "no such table: gcclb"},  // read after fxclb took its extra columns
       {6, "drop table fbdyb", "no such table: fbdyb"},
       {8, "update zhys set ysid=null where ysid=323", "Invalid use of Null"},  // after the formula pass
-      {8, "update zhys set zdycsfl='两成' where ysid=3221", "Type mismatch"},
-      {9, "update zhys set sjbj=null where ysid=323", "Invalid use of Null"},  // after section 320 is written
+      {8, "update zhys set zdycsfl='两成' where ysid=3221", "Type mismatch: zhys.zdycsfl, row ysid 3221"},
+      {9, "update zhys set sjbj=null where ysid=323", "Invalid use of Null: zhys.sjbj, row ysid 323"},  // after section 320 is written
   };
   for (const auto& c : cases) {
     Project p;

@@ -22,6 +22,7 @@
 #include <string>
 
 #include "base/decimal.h"
+#include "calc/figure_check.h"
 #include "db/recordset.h"
 #include "db/value.h"
 
@@ -95,13 +96,13 @@ std::string MapBill(Connection& connection, const Bill& bill, bool bill_pricing)
   for (std::int64_t i = 1; i <= n; ++i) {
     const int level = LevelOf(rows.Field("fbcch"));
     if (level >= 1 && level <= 4) {
-      const double m = IsTrue(rows.Field("bzj")) ? ToNumber(rows.Field("yssl")) : 1;
+      const double m = IsTrue(rows.Field("bzj")) ? rows.Number("yssl") : 1;
       rows.SetField("sjgcl", path.MultiplierAbove(level));
       path.Enter(level, m, ToId(rows.Field("ysid")));
     } else if (level == 5) {
       // A bill item that does not lend its quantity still stops the rows
       // under it when that quantity is 0.
-      const double yssl = ToNumber(rows.Field("yssl"));
+      const double yssl = rows.Number("yssl");
       const double m = IsTrue(rows.Field("bzj")) ? yssl : (yssl != 0 ? 1 : 0);
       rows.SetField("sjgcl", path.MultiplierAbove(5));
       path.Enter(5, m, ToId(rows.Field("ysid")));
@@ -127,6 +128,7 @@ std::string MapBill(Connection& connection, const Bill& bill, bool bill_pricing)
 }  // namespace
 
 std::string OrganiseProjectData(Connection& connection, bool bill_pricing) {
+  CheckFigures(connection, {{"zhys"}, {"mbgjb"}}, FigureUse::kRead);
   // (1) Normalise the rows. Sections and bill items carry no fee basis or
   // rates of their own; a measure item priced as a whole counts one item.
   connection.Execute("update zhys set jsjs='人工+机械' where (jsjs is null or jsjs='') and fbcch=0");
@@ -179,6 +181,9 @@ std::string OrganiseProjectData(Connection& connection, bool bill_pricing) {
       "FROM zhys WHERE qddyb.fb5=zhys.ysid AND (zhys.bzj=FALSE or bzj IS NULL)");
   connection.Execute(
       "UPDATE qddyb SET sjgcl_qd=zhys.yssl FROM zhys WHERE qddyb.ysid=zhys.ysid AND qddyb.sjgcl_qd=-999999");
+  CheckFigures(connection,
+               {{"zhys", {"yssl", "cysl", "sjgcl"}, "qdlb<>3"}, {"qddyb", {"sjgcl", "sjgcl_qd"}}, {"mbgjb", {"gcl"}}},
+               FigureUse::kComputed);
   return {};
 }
 

@@ -26,6 +26,7 @@
 
 #include <string>
 
+#include "calc/figure_check.h"
 #include "calc/resources/material_matching.h"
 
 namespace quillmere {
@@ -220,13 +221,18 @@ void AggregateResources(Connection& connection, const Scope& scope) {
   if (scope.whole()) CountProjectMachines(run);
   StageLines(run, scope);
   GroupPerRow(run, scope);
-  if (scope.single_row()) return;
+  std::vector<FigureSet> computed;
+  for (const char* table : {"fxrgb", "fxclb", "fxjxb", "fxjxfb"}) computed.push_back({table, {}, scope.Rows()});
+  if (scope.single_row()) return CheckFigures(connection, computed, FigureUse::kComputed, scope.params());
 
   TotalProject(run);
   MarkListedMaterials(run);
   for (const AnalysisTable& t : kAnalysisTables) run(std::string("delete from ") + t.staging);
   // The bill materials as the last summary left them follow the new flags.
   RefreshBillMaterialSelection(connection);
+  for (const char* table : {"gcrgb", "gcclb", "gcjxb", "gcjxfb", "jxtcb"}) computed.push_back({table, {}, "", "bh"});
+  computed.push_back({"zgjclb", {"sl", "hj"}, "", "bh"});
+  CheckFigures(connection, computed, FigureUse::kComputed);
 }
 
 }  // namespace quillmere

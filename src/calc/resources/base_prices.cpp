@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+#include "calc/figure_check.h"
+
 namespace quillmere {
 namespace {
 
@@ -266,6 +268,17 @@ class BasePricing {
 
 }  // namespace
 
-void PriceAtBasePrices(Connection& connection, const Scope& scope) { BasePricing(connection, scope).Run(); }
+void PriceAtBasePrices(Connection& connection, const Scope& scope) {
+  std::vector<FigureSet> read = {{"zhys", {}, scope.Rows()}}, computed;
+  for (const char* table : kAmountTables) {
+    read.push_back({table, {}, scope.Rows()});
+    computed.push_back({table, {"hj"}, scope.Rows()});
+  }
+  computed.push_back({"gjcl", {"dj", "cldj", "clhj", "rgdj", "rghj", "jxdj", "jxhj"}, scope.Rows()});
+  computed.push_back({"qfsjb", {"rgjj", "fcjj", "zcjj", "jxjj"}, scope.Rows()});
+  CheckFigures(connection, read, FigureUse::kRead, scope.params());
+  BasePricing(connection, scope).Run();
+  CheckFigures(connection, computed, FigureUse::kComputed, scope.params());
+}
 
 }  // namespace quillmere

@@ -23,6 +23,7 @@
 
 #include <string>
 
+#include "calc/figure_check.h"
 #include "calc/resources/material_matching.h"
 
 namespace quillmere {
@@ -152,6 +153,9 @@ void SummariseBillMaterials(Connection& connection) {
   run("alter table fxclb drop column cllb1");
   run("alter table fxclb drop column sl1");
   RefreshBillMaterialSelection(connection);
+  CheckFigures(connection,
+               {{"qdclb"}, {"qfsjb", {"fcf_qd", "zcf_qd", "zgj_qd", "zgjhj_qd", "jg_qd", "jghj_qd"}, "fbcch=5"}},
+               FigureUse::kComputed);
 }
 
 }  // namespace quillmere

@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+#include "calc/figure_check.h"
+
 namespace quillmere {
 namespace {
 
@@ -261,6 +263,10 @@ void ComputeCurrentAmounts(Connection& connection, const Scope& scope, bool net_
   run(std::string("update qfsjb set rgf=iif(rgjc=0,rgjj,rgf),fcf=iif(fcjc=0,fcjj,fcf),jxf=iif(jxjc=0,jxjj,jxf)") +
       (scope.whole() ? " where decimal_distance(rgf,rgjj)<1" : scope.Where("ysid")));
   run("update qfsjb set rgjc=rgf-rgjj,fcjc=fcf-fcjj,jxjc=jxf-jxjj" + scope.Where("ysid"));
+  std::vector<FigureSet> computed = {
+      {"qfsjb", {"rgf", "fcf", "zcf", "jxf", "zrg", "rgjc", "fcjc", "zcjc", "jxjc"}, scope.Rows()}};
+  for (const char* table : {"fxrgb", "fxclb", "fxjxb"}) computed.push_back({table, {"xhj"}, scope.Rows()});
+  CheckFigures(connection, computed, FigureUse::kComputed, scope.params());
 }
 
 }  // namespace quillmere

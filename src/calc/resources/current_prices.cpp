@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "calc/figure_check.h"
 #include "calc/resources/material_matching.h"
 
 namespace quillmere {
@@ -241,7 +242,14 @@ class CurrentPricing {
 }  // namespace
 
 void FillCurrentPrices(Connection& connection, const Scope& scope, bool clear_results) {
+  CheckFigures(connection, {{"clzxj", {}, "", "bh"}, {"jxzxj", {}, "", "bh"}}, FigureUse::kRead);
   CurrentPricing(connection, scope).Run(clear_results);
+  std::vector<FigureSet> computed;
+  for (const char* table : {"gjrg", "gjcl", "gjjx", "ftrg", "ftcl", "ftjx"}) {
+    computed.push_back({table, {"xxj"}, scope.Rows()});
+  }
+  computed.push_back({"gjjx", {"xxj2", "xhj2", "jxcc"}, scope.Rows()});
+  CheckFigures(connection, computed, FigureUse::kComputed, scope.params());
 }
 
 }  // namespace quillmere

@@ -7,20 +7,23 @@
 #include <string>
 
 #include "base/decimal.h"
+#include "calc/figure_check.h"
 #include "db/value.h"
 
 namespace quillmere {
 
 std::vector<FeeVariable> OpenFeeVariables(Connection& connection) {
   Recordset rows;
-  rows.Open(connection, "select * from qfblb where bllx=2");
+  // A kind written as text by another tool ('2.0') is the number it reads as.
+  CheckFigures(connection, {{"qfblb", {}, "", "fymc"}}, FigureUse::kRead);
+  rows.Open(connection, "select * from qfblb where bllx+0=2");
   std::vector<FeeVariable> variables;
   for (rows.MoveFirst(); !rows.Eof(); rows.MoveNext()) {
     FeeVariable variable;
     const Value& name = rows.Field("fymc");
     if (!IsNull(name)) variable.name = TextOrEmpty(name);
     const Value& value = rows.Field("blsz");
-    if (!IsNull(value)) variable.value = ToNumber(value);
+    if (!IsNull(value)) variable.value = rows.Number("blsz");
     variables.push_back(std::move(variable));
   }
   return variables;
@@ -45,13 +48,26 @@ double PublishFeeVariable(Connection& connection, std::string_view query, std::s
 
 double NumberOrZero(const Value& value) { return IsNull(value) ? 0 : ToNumber(value); }
 
-double FormulaValue(std::string_view formula, const std::vector<FeeVariable>& variables) {
-  return JiSuanGS(TiHuanBL(formula, variables));
+double FormulaValue(std::string_view formula, const std::vector<FeeVariable>& variables, std::string_view where) {
+  try {
+    return JiSuanGS(TiHuanBL(formula, variables));
+  } catch (const FormulaError& e) {
+    throw Error(std::string(e.what()) + ": " + std::string(where));
+  }
 }
 
 double LineFormulaValue(std::string_view formula, const std::vector<double>& results,
-                        const std::vector<FeeVariable>& variables) {
-  return FormulaValue(ReplaceLineReferences(formula, results), variables);
+                        const std::vector<FeeVariable>& variables, std::string_view where) {
+  try {
+    return FormulaValue(ReplaceLineReferences(formula, results), variables, where);
+  } catch (const FormulaError& e) {
+    throw Error(std::string(e.what()) + ": " + std::string(where));
+  }
+}
+
+std::string LineName(const Recordset& rows, std::string_view kind, std::string_view number, std::string_view name) {
+  return "the " + std::string(kind) + " " + TextOrEmpty(rows.Field(number)) + " \"" + TextOrEmpty(rows.Field(name)) +
+         "\"";
 }
 
 double RatedAmount(double value, double rate) { return RoundDecimal(value * rate / 100, 2); }
@@ -61,16 +77,15 @@ void PriceByFormula(Recordset& rows, const std::vector<FeeVariable>& variables, 
     const std::string formula = TextOrEmpty(rows.Field(pricing.formula));
     double amount = 0;
     if (!formula.empty()) {
-      const double value = FormulaValue(formula, variables);
+      const std::string line = LineName(rows, pricing.row_kind, pricing.row_number, pricing.row_name);
+      const double value = FormulaValue(formula, variables, line);
       const Value& rate = rows.Field(pricing.rate);
       if (IsNull(rate) && !pricing.null_rate_counts_as_zero) {
         // Counting the amount as 0 would lose money without a word; the
         // member stops instead, and says which row wants its rate.
-        throw Error("Invalid use of Null: the " + std::string(pricing.row_kind) + " " +
-                    TextOrEmpty(rows.Field(pricing.row_number)) + " \"" + TextOrEmpty(rows.Field(pricing.row_name)) +
-                    "\" has no rate (" + std::string(pricing.rate) + ")");
+        throw Error("Invalid use of Null: " + line + " has no rate (" + std::string(pricing.rate) + ")");
       }
-      amount = RatedAmount(value, NumberOrZero(rate));
+      amount = RatedAmount(value, IsNull(rate) ? 0 : rows.Number(pricing.rate));
     } else if (!pricing.zero_without_formula) {
       continue;
     }
@@ -79,12 +94,14 @@ void PriceByFormula(Recordset& rows, const std::vector<FeeVariable>& variables, 
   rows.UpdateBatch();
 }
 
-std::size_t LineIndex(const Value& sjxh, std::size_t results_size) {
+std::size_t LineIndex(const Recordset& lines, std::size_t results_size) {
   // A line number is read as a long integer: rounded half to even, and a
   // value beyond the long range overflows rather than wrapping into range.
-  const double number = std::nearbyint(ToNumber(sjxh));
-  if (!(number >= -2147483648.0 && number <= 2147483647.0)) throw Error("Overflow");
-  if (number < 0 || number >= static_cast<double>(results_size)) throw Error("Subscript out of range");
+  const double number = std::nearbyint(lines.Number("sjxh"));
+  if (!(number >= -2147483648.0 && number <= 2147483647.0)) throw Error("Overflow: " + lines.Where("sjxh"));
+  if (number < 0 || number >= static_cast<double>(results_size)) {
+    throw Error("Subscript out of range: " + lines.Where("sjxh"));
+  }
   return static_cast<std::size_t>(number);
 }
 

@@ -6,6 +6,7 @@
 #define QUILLMERE_CALC_TOTALS_FEE_LISTS_H_
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -35,15 +36,19 @@ double PublishFeeVariable(Connection& connection, std::string_view query, std::s
 double NumberOrZero(const Value& value);
 
 // A formula's value with the fee variables substituted; a formula the
-// evaluator cannot work out counts as 0.
-double FormulaValue(std::string_view formula, const std::vector<FeeVariable>& variables);
+// evaluator cannot work out counts as 0. A null variable or a reference
+// beyond the list ends the member with an error naming `where`, the line.
+double FormulaValue(std::string_view formula, const std::vector<FeeVariable>& variables, std::string_view where);
 
 // The value of a line of a programme (other items, summary table): the
 // bracketed line references replaced by the results computed so far, before
 // the variable names so that no name can hide a reference, then the fee
 // variables substituted and the text evaluated.
 double LineFormulaValue(std::string_view formula, const std::vector<double>& results,
-                        const std::vector<FeeVariable>& variables);
+                        const std::vector<FeeVariable>& variables, std::string_view where);
+
+// How messages name a line of a list: the line 3 "材料涨价".
+std::string LineName(const Recordset& rows, std::string_view kind, std::string_view number, std::string_view name);
 
 // value × rate / 100, the product formed first, rounded to cents as every
 // priced amount is stored.
@@ -70,9 +75,10 @@ struct FormulaPricing {
 void PriceByFormula(Recordset& rows, const std::vector<FeeVariable>& variables, const FormulaPricing& pricing);
 
 // The index into a line-results array of `results_size` elements that the
-// line number `sjxh` names (rounded to a whole number as a long integer is);
-// "Subscript out of range" when there is no such element.
-std::size_t LineIndex(const Value& sjxh, std::size_t results_size);
+// line number sjxh of the current line names (rounded to a whole number as a
+// long integer is); "Subscript out of range" when there is no such element,
+// naming the line.
+std::size_t LineIndex(const Recordset& lines, std::size_t results_size);
 
 }  // namespace quillmere
 

@@ -23,6 +23,7 @@
 #include <string_view>
 
 #include "base/decimal.h"
+#include "calc/figure_check.h"
 #include "calc/totals/fee_lists.h"
 #include "db/recordset.h"
 #include "db/value.h"
@@ -149,7 +150,7 @@ void SumWorksCategories(Connection& connection, const PricingMode& mode) {
     // Every bill but the sub-item bill counts as measures; a missing bill
     // code is no sub-item bill either.
     const Value& qdlb = groups.Field("qdlb");
-    const bool sub_item_bill = !IsNull(qdlb) && ToNumber(qdlb) == 0;
+    const bool sub_item_bill = !IsNull(qdlb) && groups.Number("qdlb") == 0;
     const WorksCategory& category = CategoryOf(groups.Field("gzlx"));
     if (sub_item_bill && category.gzlx != nullptr && std::string_view(category.gzlx) == kEarthworkByHand) {
       AddToFeeVariable(connection, kEarthworkLabour, NumberOrZero(groups.Field("rgfhj")));
@@ -191,6 +192,7 @@ void ComputeFeeVariables(Connection& connection, bool bill_pricing, double& tota
   PublishFeeVariable(connection, "select sum(sjdj*sjgcl) as sjbj from zhys where bhlb='独' and qdlb<>3", "sjbj",
                      "其中：独立费");
   SumElectricityAndWater(connection);
+  CheckFigures(connection, {{"qfblb", {"blsz"}, "bllx+0=2", "fymc"}}, FigureUse::kComputed);
 }
 
 }  // namespace quillmere

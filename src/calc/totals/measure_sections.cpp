@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "calc/figure_check.h"
 #include "db/recordset.h"
 #include "db/value.h"
 
@@ -30,7 +31,7 @@ void RollUpMeasureSections(Connection& connection) {
   double total = 0;
   for (rows.MoveFirst(); !rows.Eof(); rows.MoveNext()) {
     if (ToNumber(rows.Field("fbcch")) == 6) {
-      total += ToNumber(rows.Field("sjbj"));
+      total += rows.Number("sjbj");
     } else {
       WriteSectionTotal(connection, section, total);
       total = 0;
@@ -38,6 +39,7 @@ void RollUpMeasureSections(Connection& connection) {
     }
   }
   WriteSectionTotal(connection, section, total);
+  CheckFigures(connection, {{"zhys", {"sjbj"}, "qdlb=1 and fbcch=2 and cslb='1'"}}, FigureUse::kComputed);
 }
 
 }  // namespace quillmere

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "calc/figure_check.h"
 #include "calc/totals/fee_lists.h"
 #include "db/recordset.h"
 #include "db/value.h"
@@ -66,7 +67,7 @@ void RollUpDetailLines(Connection& connection, const MessageHandler& notify) {
                    "]没有对应的清单，会导致本记录费用不统计，请检查！",
                kExclamationStyle, kMessageTitle);
       }
-      group.sum += ToNumber(rows.Field("sjbj"));
+      group.sum += rows.Number("sjbj");
     }
   }
   Flush(connection, group);
@@ -98,9 +99,13 @@ void PriceMeasures(Connection& connection, const MessageHandler& notify) {
                   .rate = "zdycsfl",
                   .null_rate_counts_as_zero = true,
                   .amounts = {"sjdj", "sjbj"},
-                  .zero_without_formula = true});
+                  .zero_without_formula = true,
+                  .row_kind = "measure item",
+                  .row_number = "ysid",
+                  .row_name = "zhmc"});
 
   RollUpDetailLines(connection, notify);
+  CheckFigures(connection, {{"zhys", {"sjdj", "sjbj"}, "qdlb=1 and fbcch in (5,6,7)"}}, FigureUse::kComputed);
 
   for (const MeasureTotal& total : kMeasureTotals) {
     PublishFeeVariable(connection, std::string("select sum(sjbj) as csxmfy from zhys where ") + total.rows, "csxmfy",

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/decimal.h"
+#include "calc/figure_check.h"
 #include "calc/totals/fee_lists.h"
 #include "db/recordset.h"
 #include "db/value.h"
@@ -36,10 +37,12 @@ void EvaluateOtherItems(Connection& connection, const MessageHandler& notify) {
       lines.SetField("hj", 0.0);
       continue;
     }
-    lines.SetField("hj", RoundDecimal(LineFormulaValue(formula, amounts, variables), 2));
-    amounts[LineIndex(lines.Field("sjxh"), amounts.size())] = ToNumber(lines.Field("hj"));
+    const std::string line = LineName(lines, "other item line", "sjxh", "xmmc");
+    lines.SetField("hj", RoundDecimal(LineFormulaValue(formula, amounts, variables, line), 2));
+    amounts[LineIndex(lines, amounts.size())] = lines.Number("hj");
   }
   lines.UpdateBatch();
+  CheckFigures(connection, {{"qtxm", {"hj"}, "", "sjxh"}}, FigureUse::kComputed);
 
   // With two lines named '合计' the first one entered is the total.
   Recordset total;

@@ -11,6 +11,7 @@
 
 #include <vector>
 
+#include "calc/figure_check.h"
 #include "calc/totals/fee_lists.h"
 #include "db/recordset.h"
 
@@ -30,6 +31,7 @@ void PriceProvisionalSums(Connection& connection) {
                   .amounts = {"je"},
                   .zero_without_formula = false,
                   .row_kind = "provisional sum line"});
+  CheckFigures(connection, {{"zljeb", {"je"}, "jsgs<>''", "sjxh"}}, FigureUse::kComputed);
 
   const double total = PublishFeeVariable(connection, "select sum(je) as fwf from zljeb", "fwf", "暂列金额");
   connection.Execute("insert into zljeb(sjxh,mc,dw,jsgs,fl,je,bz) values(9999,'合计','','',0,?,'')", {total});

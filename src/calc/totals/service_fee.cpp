@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "calc/figure_check.h"
 #include "calc/totals/fee_lists.h"
 #include "db/recordset.h"
 #include "db/value.h"
@@ -25,13 +26,17 @@ void PriceServiceFees(Connection& connection) {
 
   connection.Execute("delete from zcbfwfb where mc='合计'");
   Recordset lines;
-  lines.Open(connection, "select id,mc,jsgs,jz,fl,je from zcbfwfb order by sjxh");
+  lines.Open(connection, "select id,sjxh,mc,jsgs,jz,fl,je from zcbfwfb order by sjxh");
   for (lines.MoveFirst(); !lines.Eof(); lines.MoveNext()) {
     const std::string formula = TextOrEmpty(lines.Field("jsgs"));
-    if (!formula.empty()) lines.SetField("jz", FormulaValue(formula, variables));
-    lines.SetField("je", RatedAmount(NumberOrZero(lines.Field("jz")), NumberOrZero(lines.Field("fl"))));
+    if (!formula.empty()) {
+      lines.SetField("jz", FormulaValue(formula, variables, LineName(lines, "service fee line", "sjxh", "mc")));
+    }
+    lines.SetField("je", RatedAmount(IsNull(lines.Field("jz")) ? 0 : lines.Number("jz"),
+                                     IsNull(lines.Field("fl")) ? 0 : lines.Number("fl")));
   }
   lines.UpdateBatch();
+  CheckFigures(connection, {{"zcbfwfb", {"je"}, "", "sjxh"}}, FigureUse::kComputed);
 
   const double total = PublishFeeVariable(connection, "select sum(je) as fwf from zcbfwfb", "fwf", "总承包服务费");
   connection.Execute("insert into zcbfwfb(sjxh,mc,jsgs,jz,fwnr,fl,je) values(9999,'合计','',0,'',0,?)", {total});

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/decimal.h"
+#include "calc/figure_check.h"
 #include "calc/totals/fee_lists.h"
 #include "db/recordset.h"
 #include "db/value.h"
@@ -39,12 +40,13 @@ void EvaluateSummaryTable(Connection& connection, double floor_area, double& pro
       lines.SetField("jsjg", 0.0);
       continue;
     }
-    const double value = LineFormulaValue(formula, results, variables);
+    const double value = LineFormulaValue(formula, results, variables, LineName(lines, "summary line", "sjxh", "fymc"));
     lines.SetField("jsjsje", RoundDecimal(value, 2));
-    lines.SetField("jsjg", RatedAmount(value, ToNumber(lines.Field("fl"))));
-    results[LineIndex(lines.Field("sjxh"), results.size())] = ToNumber(lines.Field("jsjg"));
+    lines.SetField("jsjg", RatedAmount(value, lines.Number("fl")));
+    results[LineIndex(lines, results.size())] = lines.Number("jsjg");
   }
   lines.UpdateBatch();
+  CheckFigures(connection, {{"qfjjcxb", {"jsjsje", "jsjg"}, "leixing=2 and jsjs<>''", "sjxh"}}, FigureUse::kComputed);
 
   const double cost = results.back();
   connection.Execute("update gcxxb set shuzhi=? where mingc='工程造价'", {NumberText(cost)});

@@ -270,7 +270,8 @@ std::vector<FeeLine> ReadFeeProgramme(Connection& connection) {
   const std::int64_t count = programme.RecordCount();
   for (std::int64_t i = 0; i < count; ++i) {
     lines.push_back(
-        {TextOrEmpty(programme.Field("fycode")), TextOrEmpty(programme.Field("sjgs")), programme.Field("fl")});
+        {TextOrEmpty(programme.Field("fycode")), TextOrEmpty(programme.Field("sjgs")), programme.Field("fl"),
+         TextOrEmpty(programme.Field("sjxh")), TextOrEmpty(programme.Field("fymc"))});
     programme.MoveNext();
   }
   return lines;

@@ -21,6 +21,8 @@ struct FeeLine {
   std::string code;
   std::string formula;
   Value rate;  // fl, in percent; the rate a host that sets none would give
+  std::string number;  // sjxh and fymc, which name the line in messages
+  std::string name;
 };
 
 // The lines in calculation order (jsxh; equal orders by line number, then

@@ -29,6 +29,8 @@
 
 #include <vector>
 
+#include "base/text.h"
+#include "calc/figure_check.h"
 #include "calc/unitprice/bill_item_sums.h"
 #include "calc/unitprice/fee_programme.h"
 #include "db/recordset.h"
@@ -73,6 +75,33 @@ void RollUpBillItemsAtFixedRates(Connection& c) {
       "where fbcch=5");
 }
 
+// The sub-item rows the programme lines price: those of either fee basis.
+std::string ProgrammeRows(const Scope& scope) {
+  std::string rows;
+  for (const auto& [basis_rows, amount] : kFeeBases) rows += std::string(rows.empty() ? "" : " or ") + basis_rows;
+  return "(" + rows + ") and " + SubItemRows(scope);
+}
+
+// Refuses a fee (or, on sub-items, a rate) of the programme that came out
+// null or infinite on `rows` of the working fee rows, naming the first line
+// in calculation order that went wrong: the lines after it only inherit it.
+void CheckProgrammeFees(Connection& c, const std::vector<FeeLine>& programme, const std::string& rows,
+                        bool with_rates, const Params& params) {
+  FigureSet fees{"temp_qfsjb", {}, rows};
+  for (const FeeLine& line : programme) {
+    if (with_rates) fees.columns.push_back(line.code + "_FL");
+    fees.columns.push_back(line.code);
+  }
+  if (fees.columns.empty()) return;
+  const auto fault = FindFigureFault(c, {fees}, FigureUse::kComputed, params);
+  if (!fault) return;
+  for (const FeeLine& line : programme) {
+    if (EqualsIgnoringCase(fault->column, line.code) || EqualsIgnoringCase(fault->column, line.code + "_FL")) {
+      throw Error(fault->Text() + ", the fee programme line " + line.number + " \"" + line.name + "\"");
+    }
+  }
+}
+
 // Prices the sub-items through the fee programme and returns the programme,
 // which the bill items run again.
 std::vector<FeeLine> PriceSubItemsByProgramme(Connection& c, const Scope& scope) {
@@ -96,6 +125,7 @@ std::vector<FeeLine> PriceSubItemsByProgramme(Connection& c, const Scope& scope)
           "/100.0,'0.##') where " + rows + " and " + SubItemRows(scope));
     }
   }
+  CheckProgrammeFees(c, programme, ProgrammeRows(scope), true, scope.params());
   if (scope.whole()) {
     c.Execute(CopyBackWorkingRows("format(bbb.zhdj*bbb.sjgcl,'0.00')", "aaa.fbcch=0"));
   } else {
@@ -129,6 +159,7 @@ void RollUpBillItemsByProgramme(Connection& c, const std::vector<FeeLine>& progr
         c.Execute("update temp_qfsjb set " + FeeColumn(line.code) + "=(" + BillItemFormula(line) +
                   ") where fbcch=5 and ysid in (" + kBillItems + ")");
       }
+      CheckProgrammeFees(c, programme, "fbcch=5 and ysid in (" + std::string(kBillItems) + ")", false, {});
     }
   }
   c.Execute(CopyBackWorkingRows("format(bbb.zhdj*aaa.sjgcl,'0.00')", "aaa.fbcch=5"));
@@ -212,10 +243,26 @@ void RefreshMainMaterialPrices(Connection& c) {
   for (const char* sql : statements) c.Execute(sql);
 }
 
+// The figures the stage computes: the fee rows' fees, prices and totals (of
+// the row being recalculated, or of every row), and the prices written onto
+// the estimate rows.
+std::vector<FigureSet> ComputedFigures(const Scope& scope) {
+  std::vector<FigureSet> figures = {
+      {"qfsjb", {"glf", "lr", "zhdj", "zhbj", "rgf", "fcf", "zcf", "jxf", "dergdj", "zgjhj_qd"},
+       scope.whole() ? "" : "ysid=:ysid"}};
+  if (scope.whole()) {
+    figures.push_back({"zhys", {"sjdj", "sjbj", "dejj", "zgjdj", "zgjhj", "rgdj", "cldj", "jxdj"}});
+    figures.push_back({"zhys", {"zcfhj", "zcfdj"}, "fbcch=0"});
+  }
+  return figures;
+}
+
 }  // namespace
 
 void ComputeUnitPrices(Connection& connection, const Scope& scope, const std::string& pricing_method,
                        bool fee_programme) {
+  CheckFigures(connection, {{"qfsjb", {}, scope.whole() ? "" : "ysid=:ysid"}, {"zhys"}}, FigureUse::kRead,
+               scope.params());
   if (fee_programme) {
     const std::vector<FeeLine> programme = PriceSubItemsByProgramme(connection, scope);
     if (scope.whole()) RollUpBillItemsByProgramme(connection, programme);
@@ -230,6 +277,7 @@ void ComputeUnitPrices(Connection& connection, const Scope& scope, const std::st
   }
   RefreshMainMaterialPrices(connection);
   if (scope.whole()) connection.Execute("update zhys set sjdj=sjbj where fbcch in (1,2,3,4) and bzj=false");
+  CheckFigures(connection, ComputedFigures(scope), FigureUse::kComputed, scope.params());
 }
 
 }  // namespace quillmere

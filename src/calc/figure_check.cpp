@@ -1,0 +1,83 @@
+// The guard on figures read and computed: see figure_check.h.
+
+#include "calc/figure_check.h"
+
+#include <cmath>
+
+#include "base/decimal.h"
+#include "base/text.h"
+#include "db/recordset.h"
+#include "db/tables.h"
+#include "db/value.h"
+#include "quillmere/project.h"
+
+namespace quillmere {
+namespace {
+
+// The columns to look at: those named, or the table's figure columns that the
+// database has (a host's table may lack a column no statement of the member
+// uses).
+std::vector<std::string> ColumnsOf(Connection& connection, const FigureSet& figures) {
+  if (!figures.columns.empty()) return figures.columns;
+  const std::vector<std::string> present = TableColumns(connection, figures.table);
+  std::vector<std::string> columns;
+  for (const std::string& column : FigureColumns(figures.table)) {
+    for (const std::string& p : present) {
+      if (EqualsIgnoringCase(p, column)) columns.push_back(column);
+    }
+  }
+  return columns;
+}
+
+// Whatever the declared type of the column, a stored number is a real or an
+// integer; anything else, and an infinity, is worth a closer look.
+std::string Suspect(const std::string& column, FigureUse use) {
+  const std::string c = "[" + column + "]";
+  if (use == FigureUse::kRead) return "typeof(" + c + ")='text'";
+  return "typeof(" + c + ") not in ('real','integer') or abs(" + c + ")>=9e999";
+}
+
+const char* ErrorOf(const Value& value, FigureUse use) {
+  if (IsNull(value)) return use == FigureUse::kComputed ? "Invalid use of Null" : nullptr;
+  double number = 0;
+  if (const auto* text = std::get_if<std::string>(&value)) {
+    if (!ParseNumber(*text, number)) return "Type mismatch";
+  } else {
+    number = ToNumber(value);
+  }
+  return std::isfinite(number) ? nullptr : "Overflow";
+}
+
+}  // namespace
+
+std::optional<FigureFault> FindFigureFault(Connection& connection, const std::vector<FigureSet>& figures,
+                                           FigureUse use, const Params& params) {
+  for (const FigureSet& f : figures) {
+    const std::vector<std::string> columns = ColumnsOf(connection, f);
+    if (columns.empty()) continue;
+    std::string select = "select [" + f.key + "]", suspect;
+    for (const std::string& column : columns) {
+      select += ",[" + column + "]";
+      suspect += (suspect.empty() ? "(" : " or ") + Suspect(column, use);
+    }
+    select += " from [" + f.table + "] where " + suspect + ")";
+    if (!f.rows.empty()) select += " and (" + f.rows + ")";
+    Recordset rows;
+    rows.Open(connection, select, params);
+    for (; !rows.Eof(); rows.MoveNext()) {
+      for (const std::string& column : columns) {
+        if (const char* error = ErrorOf(rows.Field(column), use)) {
+          return FigureFault{error, f.table, column, "row " + f.key + " " + TextOrEmpty(rows.Field(f.key))};
+        }
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+void CheckFigures(Connection& connection, const std::vector<FigureSet>& figures, FigureUse use,
+                  const Params& params) {
+  if (auto fault = FindFigureFault(connection, figures, use, params)) throw Error(fault->Text());
+}
+
+}  // namespace quillmere

@@ -1,0 +1,80 @@
+// Figures that come out null or infinite, and numbers stored as text by
+// another tool: the member fails naming the table, column and row, and the
+// project stays as it was.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "quillmere/pipeline.h"
+#include "quillmere/samples.h"
+#include "support/project_fixture.h"
+
+namespace quillmere {
+namespace {
+
+using testing::Project;
+
+// The demo project, organised and priced up to its bill materials, with the
+// fee programme's columns in place.
+class DemoFigures : public ::testing::Test {
+ protected:
+  void SetUp() override { WriteDemoProject(p.db()); }
+  std::string PriceThrough(const PipelineOptions& options) {
+    const PipelineResult result = RunPipeline(p.orvane(), options);
+    return result.ok() ? "" : result.failed_stage + ": " + result.error;
+  }
+  Project p;
+};
+
+TEST_F(DemoFigures, NonFiniteOrNullFeesAndAmountsFailNamingWhere) {
+  PipelineOptions programme;
+  programme.fee_programme = true;
+  // A division by zero and a product beyond range in a programme formula, and
+  // a programme rate left empty, each name the programme line.
+  const struct {
+    const char* fault;
+    const char* expected;
+  } cases[] = {
+      {"update qfjjcxb set sjgs='rgf/0' where fycode='GLF' and leixing=1",
+       "JiSuanZHDJ_QB: Invalid use of Null: temp_qfsjb.GLF, row ysid 1111, the fee programme line 1 \"管理费\""},
+      {"update qfjjcxb set sjgs='1e308*1e308' where fycode='LR' and leixing=1",
+       "JiSuanZHDJ_QB: Overflow: temp_qfsjb.LR, row ysid 1111, the fee programme line 2 \"利润\""},
+      {"update qfjjcxb set fl=null where fycode='LR' and leixing=1",
+       "JiSuanZHDJ_QB: Invalid use of Null: temp_qfsjb.LR_FL, row ysid 1111, the fee programme line 2 \"利润\""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fault);
+    Project fresh;
+    WriteDemoProject(fresh.db());
+    fresh.Execute(c.fault);
+    const PipelineResult result = RunPipeline(fresh.orvane(), programme);
+    EXPECT_EQ(result.failed_stage + ": " + result.error, c.expected);
+  }
+  // A quantity of 1e308 overflows the project's labour; the sum stays
+  // infinite instead of turning into a null.
+  p.Execute("update zhys set yssl=1e308 where ysid=1111");
+  EXPECT_EQ(PriceThrough({}), "HuiZongRCJ: Overflow: gcrgb.sl, row bh 00010001");
+}
+
+TEST_F(DemoFigures, NumbersStoredAsTextCountAsTheirNumberAndWordsFailNamingWhere) {
+  const std::string right = [&] {
+    Project q;
+    WriteDemoProject(q.db());
+    return std::to_string(RunPipeline(q.orvane(), {}).project_cost);
+  }();
+  // Fee variables whose kind another tool declared as text: '2.0' is kind 2.
+  p.Execute("create table q2 (fymc TEXT, blsz TEXT, bllx TEXT)");
+  p.Execute("insert into q2 select fymc, blsz, printf('%.1f', bllx) from qfblb");
+  p.Execute("drop table qfblb");
+  p.Execute("alter table q2 rename to qfblb");
+  const PipelineResult priced = RunPipeline(p.orvane(), {});
+  ASSERT_TRUE(priced.ok()) << priced.error;
+  EXPECT_EQ(std::to_string(priced.project_cost), right);
+  // A quantity that reads as no number stops the first member that reads it.
+  p.Execute("update zhys set yssl='abc' where ysid=1111");
+  EXPECT_EQ(p.Unchanged([&] { return p.orvane().ZhengLiGCShuJu(false); }), "Type mismatch: zhys.yssl, row ysid 1111");
+}
+
+}  // namespace
+}  // namespace quillmere
