@@ -383,7 +383,7 @@ void Build(Connection& connection, const ReportOptions& options, ReportModel& mo
   if (cost == information.end() || !ParseNumber(TextOrEmpty(cost->second), project_cost) || project_cost == 0) {
     throw Error("the project has not been priced: gcxxb holds no project cost (工程造价); price it first");
   }
-  const auto variables = NamedValues(connection, "SELECT fymc,blsz FROM qfblb WHERE bllx=2 ORDER BY rowid");
+  const auto variables = NamedValues(connection, "SELECT fymc,blsz FROM qfblb WHERE bllx+0=2 ORDER BY rowid");
   // The summary programme, read once for its form and its chart.
   const Rows summary_lines = Reading("单位工程汇总表", [&] {
     return Query(connection, "SELECT sjxh,fymc,jsjs,jsjsje,fl,jsjg FROM qfjjcxb WHERE leixing=2 ORDER BY jsxh,rowid");

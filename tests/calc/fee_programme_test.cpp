@@ -1,7 +1,9 @@
 // The fee programme's formulas with the operators ^, \ and Mod: the same
 // value the project totals' evaluator gives (quillmere eval), with the
 // dialect's precedence, in the whole-project, single-row and bill-item
-// pricing alike.
+// pricing alike. Hostile programmes: formulas that would read the schema or
+// call other functions, fee codes naming the fee rows' own columns, and the
+// step limit on statements built from stored text.
 
 #include <gtest/gtest.h>
 
@@ -11,7 +13,10 @@
 #include "base/decimal.h"
 #include "calc/scope.h"
 #include "calc/unitprice/unit_prices.h"
+#include "db/step_limit.h"
+#include "db/transaction.h"
 #include "quillmere/formula.h"
+#include "quillmere/pipeline.h"
 #include "quillmere/project.h"
 #include "support/project_fixture.h"
 
@@ -99,7 +104,56 @@ TEST_F(FeeProgrammeOperators, ADivisionByZeroStopsThePricingAndAnOperatorNeedsIt
   EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanZHDJ_QB("清单计价法", true); }), "Division by zero");
   p.Execute("update qfjjcxb set sjgs='rgf ^' where fycode='F3'");
   EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanZHDJ_QB("清单计价法", true); }),
-            "the formula of the fee code \"F3\" is not one self-contained expression: \"^\" lacks an operand");
+            "the formula of the fee programme line 3 \"F3\" is not a fee formula: \"^\" lacks an operand");
+}
+
+TEST_F(FeeProgrammeOperators, FormulasReadingTheSchemaOrCallingOtherFunctionsAreRefused) {
+  const std::string kRefused = "the formula of the fee programme line 3 \"F3\" is not a fee formula: ";
+  const struct {
+    const char* formula;
+    std::string error;
+  } cases[] = {
+      {"(select count(*) from sqlite_schema)", kRefused + "\"select\" is no column of the fee rows and no fee code"},
+      {"length(randomblob(1000))", kRefused + "\"length\" is not a function of fee formulas"},
+      // With three arguments format would be SQLite's printf.
+      {"format(rgf,'0.##','x')", kRefused + "\"format\" takes 2 arguments, not 3"},
+  };
+  for (const auto& c : cases) {
+    p.db().Execute("update qfjjcxb set sjgs=? where fycode='F3'", {std::string(c.formula)});
+    EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanZHDJ_QB("清单计价法", true); }), c.error) << c.formula;
+  }
+}
+
+TEST(FeeProgrammeCodes, ACodeNamingTheFeeRowsOwnColumnIsRefusedBeforeAnythingIsWritten) {
+  Project p;
+  p.FeeLine(1, "YSID", "1");
+  PipelineOptions options;
+  options.fee_programme = true;
+  const PipelineResult result = RunPipeline(p.orvane(), options);
+  EXPECT_EQ(result.failed_stage, "fee programme columns");
+  EXPECT_EQ(result.error,
+            "the fee code of the fee programme line 9 \"YSID\" names the fee rows' column ysid, which holds no fee");
+  EXPECT_EQ(p.Number("select count(*) from pragma_table_info('temp_zhys') where name like 'ysid_fl'"), 0);
+}
+
+TEST(StepLimit, StopsAStatementRunningPastItAndTheTransactionRollsBack) {
+  Project p;
+  p.Execute("insert into zhys(ysid,yssl) values (1,2)");
+  // A million rows counted one by one, far past 100,000 steps.
+  const std::string kCount =
+      "update zhys set yssl=(with recursive r(x) as (select 1 union all select x+1 from r where x<1000000) "
+      "select max(x) from r)";
+  const std::string stopped = p.Unchanged([&] {
+    Transaction transaction(p.db());
+    p.Execute("update zhys set sjgcl=3");
+    try {
+      StepLimit(p.db(), 100'000).Run("the fee programme line 3 \"F3\"", [&] { p.Execute(kCount); });
+    } catch (const Error& e) {
+      return std::string(e.what());
+    }
+    return std::string();
+  });
+  EXPECT_EQ(stopped, "the fee programme line 3 \"F3\" stopped: the statement ran past its step limit");
 }
 
 }  // namespace

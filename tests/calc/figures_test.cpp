@@ -37,11 +37,11 @@ TEST_F(DemoFigures, NonFiniteOrNullFeesAndAmountsFailNamingWhere) {
     const char* expected;
   } cases[] = {
       {"update qfjjcxb set sjgs='rgf/0' where fycode='GLF' and leixing=1",
-       "JiSuanZHDJ_QB: Invalid use of Null: temp_qfsjb.GLF, row ysid 1111, the fee programme line 1 \"管理费\""},
+       "JiSuanZHDJ_QB: Invalid use of Null: temp_qfsjb.GLF, row ysid 1111, the fee programme line 1 \"GLF\""},
       {"update qfjjcxb set sjgs='1e308*1e308' where fycode='LR' and leixing=1",
-       "JiSuanZHDJ_QB: Overflow: temp_qfsjb.LR, row ysid 1111, the fee programme line 2 \"利润\""},
+       "JiSuanZHDJ_QB: Overflow: temp_qfsjb.LR, row ysid 1111, the fee programme line 2 \"LR\""},
       {"update qfjjcxb set fl=null where fycode='LR' and leixing=1",
-       "JiSuanZHDJ_QB: Invalid use of Null: temp_qfsjb.LR_FL, row ysid 1111, the fee programme line 2 \"利润\""},
+       "JiSuanZHDJ_QB: Invalid use of Null: temp_qfsjb.LR_FL, row ysid 1111, the fee programme line 2 \"LR\""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.fault);

@@ -126,8 +126,8 @@ TEST(SingleRowRecalculation, AllFiveStepsSucceedAndALaterFailureKeepsTheEarlierS
   EXPECT_FALSE(p.orvane().JiSuanZHDJ(1, true));
   ASSERT_EQ(p.orvane().Messages().size(), 1u);
   EXPECT_EQ(p.orvane().Messages()[0].prompt,
-            "由于“the fee code \"GL F\" cannot name a column: use letters, digits and "
-            "underscores”的原因，导致计算综合单价失败！");
+            "由于“the fee code of the fee programme line 9 \"GL F\" cannot name a column: use letters, digits "
+            "and underscores”的原因，导致计算综合单价失败！");
   EXPECT_EQ(p.orvane().Messages()[0].style, 64);
   EXPECT_EQ(p.Rows("select rgf,glf,zhdj from qfsjb where ysid=1"), "120 | 0 | 0\n");
 }

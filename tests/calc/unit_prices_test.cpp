@@ -235,19 +235,20 @@ TEST_F(FeeProgramme, CodesMustBeColumnsAndFormulasOneExpressionOrTheStageRollsBa
   p.Execute("insert into zhys (ysid,fbcch) values (1,0)");
   p.Execute("insert into temp_qfsjb (ysid,zhdj) values (99,7)");
   Rates("(1,10,0,0,0)");
-  const std::string kNot = "the formula of the fee code \"GLF\" is not one self-contained expression: ";
+  const std::string kNot = "the formula of the fee programme line 9 \"GLF\" is not a fee formula: ";
   const struct {
     const char* formula;  // of the line GLF
     const char* code;     // of a second line "rgf", if any
     std::string error;
   } cases[] = {
       {"[jsjs]", "NOPE", "no such column: NOPE_FL"},
-      {"[jsjs]", "G-F", "the fee code \"G-F\" cannot name a column: use letters, digits and underscores"},
-      {"rgf); delete from zhys; select (1", nullptr, kNot + "it closes a parenthesis it did not open"},
+      {"[jsjs]", "G-F",
+       "the fee code of the fee programme line 8 \"G-F\" cannot name a column: use letters, digits and underscores"},
+      {"rgf) + (1", nullptr, kNot + "it closes a parenthesis it did not open"},
       {"(rgf", nullptr, kNot + "a parenthesis is not closed"},
       {"rgf+'x", nullptr, kNot + "a quoted text or bracketed name is not closed"},
       {"rgf & jxf", nullptr, kNot + "\"&\" joins texts, it does not compute an amount"},
-      {"rgf; delete from zhys", nullptr, "near \";\": syntax error"},
+      {"rgf; delete from zhys", nullptr, kNot + "\";\" has no place in a fee formula"},
   };
   for (const auto& c : cases) {
     p.Execute("delete from qfjjcxb");

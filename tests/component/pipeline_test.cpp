@@ -85,14 +85,6 @@ TEST(Pipeline, PreparesTheFeeProgrammeAsTheHostWould) {
             "3\n");
 }
 
-TEST(Pipeline, RefusesAFeeCodeThatCannotNameAColumn) {
-  Project p;
-  p.FeeLine(1, "GLF]=0,x=[y", "1");
-  const PipelineResult result = Price(p, false, true);
-  EXPECT_EQ(result.failed_stage, "fee programme columns");
-  EXPECT_EQ(result.error, "the fee code \"GLF]=0,x=[y\" of the fee programme cannot name a column");
-}
-
 TEST(Pipeline, StopsAtTheFailingStageWithTheEarlierStagesCommitted) {
   Project p;
   WriteDemoProject(p.db());

@@ -189,8 +189,8 @@ void PriceByProgramme(Connection& c, const Params& bill_item) {
     for (std::int64_t i = 0, n = sums.RecordCount(); i < n; ++i) {
       Params params;
       params.Set("fb5", sums.Field("fb5"));
-      c.Execute("update temp_qfsjb set " + fee + "=(" + BillItemFormula(line) + ") where fbcch=5 and ysid=:fb5",
-                params);
+      RunFeeLineStatement(
+          c, line, "update temp_qfsjb set " + fee + "=(" + line.bill_item + ") where fbcch=5 and ysid=:fb5", params);
     }
   }
   // The working row's total was inserted as 0 and no line computes it, so the

@@ -39,14 +39,6 @@
 namespace quillmere {
 namespace {
 
-// The two fee bases: the rows that use each, and the amount the fees are
-// charged on. A sub-item with any other basis keeps its fees as they were.
-struct FeeBasis {
-  const char* rows;
-  const char* amount;
-};
-constexpr FeeBasis kFeeBases[] = {{"(jsjs='人工+机械' or jsjs is null)", "(rgf+jxf)"}, {"jsjs='人工'", "rgf"}};
-
 // The fee rows a sub-item pass prices: every sub-item of the project, or the
 // one row being recalculated, whatever its level.
 std::string SubItemRows(const Scope& scope, std::string_view alias = "") {
@@ -97,7 +89,7 @@ void CheckProgrammeFees(Connection& c, const std::vector<FeeLine>& programme, co
   if (!fault) return;
   for (const FeeLine& line : programme) {
     if (EqualsIgnoringCase(fault->column, line.code) || EqualsIgnoringCase(fault->column, line.code + "_FL")) {
-      throw Error(fault->Text() + ", the fee programme line " + line.number + " \"" + line.name + "\"");
+      throw Error(fault->Text() + ", " + LineName(line));
     }
   }
 }
@@ -120,9 +112,11 @@ std::vector<FeeLine> PriceSubItemsByProgramme(Connection& c, const Scope& scope)
         SubItemRows(scope, "aaa."));
     // Rates are in percent. Each line sees the fees of the lines before it,
     // since each statement stores its fee before the next one runs.
-    for (const auto& [rows, amount] : kFeeBases) {
-      run("update temp_qfsjb set " + fee + "=format((" + SubItemFormula(line, amount) + ")*" + rate +
-          "/100.0,'0.##') where " + rows + " and " + SubItemRows(scope));
+    for (size_t b = 0; b < std::size(kFeeBases); ++b) {
+      RunFeeLineStatement(c, line,
+                          "update temp_qfsjb set " + fee + "=format((" + line.sub_item[b] + ")*" + rate +
+                              "/100.0,'0.##') where " + kFeeBases[b].rows + " and " + SubItemRows(scope),
+                          scope.params());
     }
   }
   CheckProgrammeFees(c, programme, ProgrammeRows(scope), true, scope.params());
@@ -156,8 +150,9 @@ void RollUpBillItemsByProgramme(Connection& c, const std::vector<FeeLine>& progr
     bill_items.Open(c, std::string(kBillItems) + " group by qddyb.fb5");
     if (bill_items.RecordCount() > 0) {
       for (const FeeLine& line : programme) {
-        c.Execute("update temp_qfsjb set " + FeeColumn(line.code) + "=(" + BillItemFormula(line) +
-                  ") where fbcch=5 and ysid in (" + kBillItems + ")");
+        RunFeeLineStatement(c, line,
+                            "update temp_qfsjb set " + FeeColumn(line.code) + "=(" + line.bill_item +
+                                ") where fbcch=5 and ysid in (" + kBillItems + ")");
       }
       CheckProgrammeFees(c, programme, "fbcch=5 and ysid in (" + std::string(kBillItems) + ")", false, {});
     }
