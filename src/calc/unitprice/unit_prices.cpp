@@ -256,7 +256,7 @@ std::vector<FigureSet> ComputedFigures(const Scope& scope) {
 
 void ComputeUnitPrices(Connection& connection, const Scope& scope, const std::string& pricing_method,
                        bool fee_programme) {
-  CheckFigures(connection, {{"qfsjb", {}, scope.whole() ? "" : "ysid=:ysid"}, {"zhys"}}, FigureUse::kRead,
+  CheckFigures(connection, {{"qfsjb", {}, scope.Rows()}, {"zhys", {}, scope.Rows()}}, FigureUse::kRead,
                scope.params());
   if (fee_programme) {
     const std::vector<FeeLine> programme = PriceSubItemsByProgramme(connection, scope);
