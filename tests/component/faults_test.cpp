@@ -83,7 +83,7 @@ const std::vector<Member>& WholeProjectMembers() {
   return members;
 }
 
-// The host: a reader keeps its read transaction while a member
+// A host whose reader keeps its read transaction while a member
 // commits. Without a busy timeout the commit is refused; the member must then
 // end its transaction, so that the next member really commits.
 TEST(ConnectionState, ACommitRefusedByAReaderEndsTheMembersTransaction) {
