@@ -43,6 +43,8 @@ class EngineTest(unittest.TestCase):
                                  capture_output=True, text=True).stdout
         stages = []
         with quillmere.Engine(self.fresh_demo("python.db")) as engine:
+            engine.busy_timeout(2000)
+            engine.quick_check()
             report = engine.run_pipeline(bill_pricing=True, fee_programme=True,
                                          progress=lambda *stage: stages.append(stage))
         self.assertEqual(without_timings(report), without_timings(json.loads(printed)))

@@ -124,6 +124,8 @@ int main(int argc, char** argv) {
   ExpectPipelineMisuse(engine, "{\"bill_pricing\": 1}", "a number for a boolean option");
   ExpectPipelineMisuse(engine, "{\"colour\": true}", "an unknown option");
   ExpectPipelineMisuse(NULL, "{}", "a pipeline without a handle");
+  EXPECT(qm_busy_timeout(NULL, 10) == QM_MISUSE && qm_busy_timeout(engine, -1) == QM_MISUSE);
+  EXPECT(qm_busy_timeout(engine, 10) == QM_OK && qm_quick_check(engine) == QM_OK && qm_quick_check(NULL) == QM_MISUSE);
 
   /* A callback calling into its own engine is refused; cancelling before the
    * first stage leaves nothing run. */
