@@ -136,13 +136,15 @@ TEST(SingleRowRecalculation, AFailingStepShowsOneBoxAndTheLaterStepsDoNotRun) {
   Project p;
   p.Insert("zhys", {{"ysid", 1}, {"fbcch", 0}, {"yssl", 2.0}, {"zcfdj", 9.0}});
   p.Insert("qfsjb", {{"ysid", 1}, {"fbcch", 0}, {"rgf", 100.0}, {"glffl", 0.1}});
-  // A scratch table left over by an interrupted run stops the base prices.
-  p.Execute("create table gjrgtemp (ysid integer, rgjj real)");
+  // The host's own trigger refuses the fee row the base prices rebuild.
+  p.Execute(
+      "create trigger refuse_fee_rows before insert on qfsjb "
+      "begin select raise(abort, 'fee rows are read-only'); end");
   const std::string before = p.Snapshot();
   EXPECT_FALSE(p.orvane().JiSuanZHDJ(1, false));
   ASSERT_EQ(p.orvane().Messages().size(), 1u);
   const Message& box = p.orvane().Messages()[0];
-  EXPECT_EQ(box.prompt, "由于“table gjrgtemp already exists”的原因，导致计算基价失败！");
+  EXPECT_EQ(box.prompt, "由于“fee rows are read-only”的原因，导致计算基价失败！");
   EXPECT_EQ(box.style, 64);
   // Neither the unit price (glf, zhdj) nor the main-material price (zcfdj)
   // of the last step was touched.
