@@ -7,6 +7,7 @@
 
 #include <exception>
 #include <functional>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <type_traits>
@@ -27,6 +28,7 @@
 #include "calc/totals/service_fee.h"
 #include "calc/totals/summary_table.h"
 #include "calc/unitprice/bill_item_price.h"
+#include "calc/unitprice/main_material_prices.h"
 #include "calc/unitprice/unit_prices.h"
 #include "db/recordset.h"
 #include "db/transaction.h"
@@ -102,34 +104,52 @@ MessageHandler ClsOrvane::Notifier() {
 }
 
 std::string ClsOrvane::ZhengLiGCShuJu(bool BolQDJJ) {
-  return InTransaction(connection_, [&](Connection& c) { return OrganiseProjectData(c, BolQDJJ); });
+  return InTransaction(connection_, [&](Connection& c) {
+    StopRecordingMainMaterialInputs(c);
+    return OrganiseProjectData(c, BolQDJJ);
+  });
 }
 
 std::string ClsOrvane::JiSuanDEJJ_QB() {
-  return InTransaction(connection_, [](Connection& c) { PriceAtBasePrices(c, Scope::WholeProject()); });
+  return InTransaction(connection_, [](Connection& c) {
+    StopRecordingMainMaterialInputs(c);
+    PriceAtBasePrices(c, Scope::WholeProject());
+  });
 }
 
 std::string ClsOrvane::ChongXinJSXXJ_QB(bool BolQingKongXXJ) {
-  return InTransaction(connection_,
-                       [&](Connection& c) { FillCurrentPrices(c, Scope::WholeProject(), BolQingKongXXJ); });
+  return InTransaction(connection_, [&](Connection& c) {
+    StopRecordingMainMaterialInputs(c);
+    FillCurrentPrices(c, Scope::WholeProject(), BolQingKongXXJ);
+  });
 }
 
 std::string ClsOrvane::HuiZongRCJ() {
-  return InTransaction(connection_, [](Connection& c) { AggregateResources(c, Scope::WholeProject()); });
+  return InTransaction(connection_, [](Connection& c) {
+    StopRecordingMainMaterialInputs(c);
+    AggregateResources(c, Scope::WholeProject());
+  });
 }
 
 std::string ClsOrvane::JiSuanXXJ(bool BolJSAZ) {
-  return InTransaction(connection_,
-                       [&](Connection& c) { ComputeCurrentAmounts(c, Scope::WholeProject(), BolJSAZ); });
+  return InTransaction(connection_, [&](Connection& c) {
+    StopRecordingMainMaterialInputs(c);
+    ComputeCurrentAmounts(c, Scope::WholeProject(), BolJSAZ);
+  });
 }
 
 std::string ClsOrvane::QingDanCLHZ() {
-  return InTransaction(connection_, [](Connection& c) { SummariseBillMaterials(c); });
+  return InTransaction(connection_, [](Connection& c) {
+    StopRecordingMainMaterialInputs(c);
+    SummariseBillMaterials(c);
+  });
 }
 
 std::string ClsOrvane::JiSuanZHDJ_QB(const std::string& StrJJFS, bool boljjcx) {
-  return InTransaction(connection_,
-                       [&](Connection& c) { ComputeUnitPrices(c, Scope::WholeProject(), StrJJFS, boljjcx); });
+  return InTransaction(connection_, [&](Connection& c) {
+    StopRecordingMainMaterialInputs(c);
+    ComputeUnitPrices(c, Scope::WholeProject(), StrJJFS, boljjcx);
+  });
 }
 
 std::string ClsOrvane::JiSuanGCRCJ(bool BolQDJJ, double& zgr) {
@@ -189,8 +209,10 @@ std::string ClsOrvane::JiSuanZHDJ_DX(std::int32_t ysid, bool boljjcx) {
 }
 
 bool ClsOrvane::JiSuanZHDJ(std::int32_t LngYSID, bool boljjcx) {
-  // The five single-row stages in pipeline order; each commits its own work,
-  // so the stages before a failing one stay committed.
+  // The five single-row stages in pipeline order, each a level of its own in
+  // one transaction of the call: a failing stage takes back only its own
+  // work, the stages before it are committed with the call, and the call
+  // syncs the file once rather than once per stage.
   const std::pair<std::function<std::string()>, const char*> steps[] = {
       {[&] { return JiSuanDEJJ_DX(LngYSID); }, "计算基价失败！"},
       {[&] { return ChongXinJSXXJ_DX(LngYSID); }, "填写现行价失败！"},
@@ -198,14 +220,36 @@ bool ClsOrvane::JiSuanZHDJ(std::int32_t LngYSID, bool boljjcx) {
       {[&] { return JiSuanXXJ_DX(LngYSID); }, "计算现行价失败！"},
       {[&] { return JiSuanZHDJ_DX(LngYSID, boljjcx); }, "计算综合单价失败！"},
   };
-  for (const auto& [run, closing] : steps) {
-    const std::string reason = run();
-    if (!reason.empty()) {
-      Raise(FailureMessage(reason, closing), kInformationStyle);
-      return false;
+  std::string reason;
+  const char* failed = nullptr;
+  const char* last = steps[0].second;
+  std::optional<Transaction> call;
+  try {
+    if (connection_ != nullptr) call.emplace(*connection_);
+    for (const auto& [run, closing] : steps) {
+      last = closing;
+      reason = run();
+      if (!reason.empty()) {
+        failed = closing;
+        break;
+      }
+    }
+    if (call) call->Commit();
+  } catch (const std::exception& e) {
+    // The call could not begin or commit: nothing of it stays. A stage that
+    // failed keeps its own message; otherwise the message names the stage
+    // that ran last.
+    call.reset();
+    if (failed == nullptr) {
+      reason = e.what();
+      failed = last;
     }
   }
-  return true;
+  // The box comes once the call's work is committed, so no lock is held
+  // while the user reads it.
+  if (failed == nullptr) return true;
+  Raise(FailureMessage(reason, failed), kInformationStyle);
+  return false;
 }
 
 std::string ClsOrvane::JiSuanQDDJ_DX(std::int32_t LngQDID, const std::string& StrDYZM, bool BolBZJ, double& dblDJ,

@@ -3,11 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "calc/scope.h"
 #include "calc/unitprice/unit_prices.h"
+#include "quillmere/pipeline.h"
 #include "quillmere/project.h"
+#include "quillmere/samples.h"
 #include "support/project_fixture.h"
 
 namespace quillmere {
@@ -132,17 +138,87 @@ TEST(SingleRowRecalculation, AllFiveStepsSucceedAndALaterFailureKeepsTheEarlierS
   EXPECT_EQ(p.Rows("select rgf,glf,zhdj from qfsjb where ysid=1"), "120 | 0 | 0\n");
 }
 
+// A host that keeps its connection open and recalculates row after row, with
+// its own edits between the calls, must see every table as a host that opens
+// a fresh connection for every call (which refreshes every estimate row).
+// Both work on copies of one priced project; each edit and call goes to both.
+TEST(SingleRowRecalculation, AfterHostEditsEveryTableIsAsAColdStartLeavesIt) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("quillmere_single_row_" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  const std::string kept = (dir / "kept.db").string(), cold = (dir / "cold.db").string();
+  fs::remove(kept);
+  {
+    Connection c = Connection::Open(kept);
+    CreateProjectSchema(c);
+    WriteGeneratedProject(c, 40, 3);
+    ClsOrvane orvane;
+    orvane.CnnData(c);
+    ASSERT_TRUE(RunPipeline(orvane, {}).ok());
+  }
+  fs::copy_file(kept, cold, fs::copy_options::overwrite_existing);
+
+  Project host(kept);
+  // Sub-items with a main material: the one recalculated, and four others;
+  // and one without.
+  const std::string ids = host.Rows(
+      "select group_concat(ysid,' ') from (select * from (select ysid from gjcl where cllb='主材' order by ysid "
+      "limit 5) union all select * from (select ysid from zhys where fbcch=0 and ysid not in (select ysid from gjcl "
+      "where cllb='主材') order by ysid limit 1))");
+  int a, b, c, d, e, f;
+  ASSERT_EQ(std::sscanf(ids.c_str(), "%d %d %d %d %d %d", &a, &b, &c, &d, &e, &f), 6) << ids;
+  const auto edit = [&](const std::string& sql) {
+    host.Execute(sql);
+    Project(cold).Execute(sql);
+  };
+  const auto recalculate = [&] {
+    EXPECT_TRUE(host.orvane().JiSuanZHDJ(a, false));
+    Project fresh(cold);
+    EXPECT_TRUE(fresh.orvane().JiSuanZHDJ(a, false));
+    return fresh.Snapshot();
+  };
+  recalculate();
+
+  // On the host's own connection: a main material's price, a fee row's main
+  // material, figures written over, a main material deleted, one added.
+  const std::string row = " where ysid=";
+  edit("update gjcl set dj=dj+1" + row + std::to_string(b) + " and cllb='主材'");
+  edit("update qfsjb set zcf=zcf+5" + row + std::to_string(c));
+  edit("update zhys set zcfdj=123,zcfhj=456" + row + std::to_string(d));
+  edit("delete from gjcl" + row + std::to_string(e) + " and cllb='主材'");
+  edit("insert into gjcl (ysid,cllb,dj,xxj) values (" + std::to_string(f) + ",'主材',7,0)");
+  std::string expected = recalculate();
+  EXPECT_EQ(host.Snapshot(), expected) << "after edits on the host's connection";
+
+  // Through another connection.
+  const std::string price = "update gjcl set xxj=xxj+3" + row + std::to_string(b) + " and cllb='主材'";
+  Connection::Open(kept).Execute(price);
+  Project(cold).Execute(price);
+  expected = recalculate();
+  EXPECT_EQ(host.Snapshot(), expected) << "after an edit through another connection";
+
+  // After a whole-project member, which stops the record of changes.
+  EXPECT_EQ(host.orvane().ChongXinJSXXJ_QB(false), "");
+  EXPECT_EQ(Project(cold).orvane().ChongXinJSXXJ_QB(false), "");
+  edit("update qfsjb set zcf=zcf+1" + row + std::to_string(c));
+  expected = recalculate();
+  EXPECT_EQ(host.Snapshot(), expected) << "after a whole-project member";
+  fs::remove_all(dir);
+}
+
 TEST(SingleRowRecalculation, AFailingStepShowsOneBoxAndTheLaterStepsDoNotRun) {
   Project p;
   p.Insert("zhys", {{"ysid", 1}, {"fbcch", 0}, {"yssl", 2.0}, {"zcfdj", 9.0}});
   p.Insert("qfsjb", {{"ysid", 1}, {"fbcch", 0}, {"rgf", 100.0}, {"glffl", 0.1}});
-  // A scratch table left over by an interrupted run stops the base prices.
-  p.Execute("create table gjrgtemp (ysid integer, rgjj real)");
+  // The host's own trigger refuses the fee row the base prices rebuild.
+  p.Execute(
+      "create trigger refuse_fee_rows before insert on qfsjb "
+      "begin select raise(abort, 'fee rows are read-only'); end");
   const std::string before = p.Snapshot();
   EXPECT_FALSE(p.orvane().JiSuanZHDJ(1, false));
   ASSERT_EQ(p.orvane().Messages().size(), 1u);
   const Message& box = p.orvane().Messages()[0];
-  EXPECT_EQ(box.prompt, "由于“table gjrgtemp already exists”的原因，导致计算基价失败！");
+  EXPECT_EQ(box.prompt, "由于“fee rows are read-only”的原因，导致计算基价失败！");
   EXPECT_EQ(box.style, 64);
   // Neither the unit price (glf, zhdj) nor the main-material price (zcfdj)
   // of the last step was touched.

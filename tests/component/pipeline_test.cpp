@@ -88,11 +88,14 @@ TEST(Pipeline, PreparesTheFeeProgrammeAsTheHostWould) {
 TEST(Pipeline, StopsAtTheFailingStageWithTheEarlierStagesCommitted) {
   Project p;
   WriteDemoProject(p.db());
-  p.Execute("create table fxrgbtemp (ysid integer)");  // left over by an interrupted run
+  // The host's own trigger refuses the price differences of the fee rows.
+  p.Execute(
+      "create trigger refuse_differences before update of rgjc on qfsjb "
+      "begin select raise(abort, 'fee rows are read-only'); end");
   p.Execute("drop index idx_qddyb_fb5");
   const PipelineResult result = Price(p, false, false);
   EXPECT_EQ(result.failed_stage, "JiSuanXXJ");
-  EXPECT_EQ(result.error, "table fxrgbtemp already exists");
+  EXPECT_EQ(result.error, "fee rows are read-only");
   // The stages before it stay committed: indexes, fee rows, analysis; nothing
   // after it ran.
   EXPECT_EQ(p.Number("select count(*) from sqlite_schema where name='idx_qddyb_fb5'"), 1);

@@ -140,14 +140,14 @@ class BasePricing {
     // style 1 prices it again, so a component of another style keeps the hj
     // its former price gave it above, until the next run finds dj at 0.
     Execute("update ftcl set dj=0 where chaifen=TRUE" + scope_.And());
-    Execute("CREATE TABLE ftpbftemp AS SELECT clid,clid_src,ysid,sum(hj) as pbdj FROM ftpbf" + scope_.Where() +
-            " group by clid,clid_src,ysid");
     Execute(
-        "UPDATE ftcl SET dj=ftpbftemp.pbdj,hj=format(ftpbftemp.pbdj*ftcl.sl,'0.##') FROM ftpbftemp "
+        "UPDATE ftcl SET dj=ftpbftemp.pbdj,hj=format(ftpbftemp.pbdj*ftcl.sl,'0.##') FROM (SELECT clid,clid_src,ysid,"
+        "sum(hj) as pbdj FROM ftpbf" +
+        scope_.Where() +
+        " group by clid,clid_src,ysid) AS ftpbftemp "
         "WHERE ftcl.clid=ftpbftemp.clid and ftcl.clid_src=ftpbftemp.clid_src and ftcl.ysid=ftpbftemp.ysid "
         "AND ftcl.chaifenstyle=1" +
         scope_.And("ftcl.ysid"));
-    Execute("drop table ftpbftemp");
 
     // A material line is its own material part; a split one starts from
     // nothing. A null chaifen is neither and keeps its parts.
@@ -155,13 +155,11 @@ class BasePricing {
     Execute("update gjcl set cldj=0,clhj=0,rgdj=0,rghj=0,jxdj=0,jxhj=0 where chaifen=TRUE" + scope_.And());
     for (const SplitPart& part : kSplitParts) {
       const std::string t = part.scratch;
-      Execute("CREATE TABLE " + t + " AS SELECT " + part.key + ",ysid,sum(hj) as " + part.sum + " FROM " + part.source +
-              scope_.Where() + " group by " + part.key + ",ysid");
       Execute("UPDATE gjcl SET " + std::string(part.price) + "=" + t + "." + part.sum + "," + part.amount + "=format(" +
-              t + "." + part.sum + "*gjcl.sl,'0.##') FROM " + t + " WHERE gjcl.clid=" + t + "." + part.key +
-              " and gjcl.ysid=" + t + ".ysid AND gjcl.chaifenstyle=" + part.style + " and chaifen=TRUE" +
-              scope_.And("gjcl.ysid"));
-      Execute("drop table " + t);
+              t + "." + part.sum + "*gjcl.sl,'0.##') FROM (SELECT " + part.key + ",ysid,sum(hj) as " + part.sum +
+              " FROM " + part.source + scope_.Where() + " group by " + part.key + ",ysid) AS " + t +
+              " WHERE gjcl.clid=" + t + "." + part.key + " and gjcl.ysid=" + t + ".ysid AND gjcl.chaifenstyle=" +
+              part.style + " and chaifen=TRUE" + scope_.And("gjcl.ysid"));
     }
     // Every material's price is the unrounded sum of its parts. An ordinary
     // material's parts are its own price and amount, which stay as they are.
@@ -172,15 +170,15 @@ class BasePricing {
   }
 
   // Adds `sums` of `table`'s lines matching `condition` per estimate row onto
-  // the fee rows through a scratch table: `assignments` name the scratch
-  // table's columns.
+  // the fee rows: `assignments` name the columns of the sums, called
+  // `scratch`. The sums are a subquery of the update, not a table of their
+  // own, since creating and dropping a table would make every statement the
+  // connection keeps prepared be prepared again.
   void AddUp(const std::string& scratch, const std::string& sums, const std::string& table,
              const std::string& condition, const std::string& assignments) {
-    Execute("CREATE TABLE " + scratch + " AS SELECT ysid," + sums + " FROM " + table + " WHERE " + condition +
-            scope_.And() + " group by ysid");
-    Execute("UPDATE qfsjb SET " + assignments + " FROM " + scratch + " WHERE qfsjb.ysid=" + scratch + ".ysid" +
+    Execute("UPDATE qfsjb SET " + assignments + " FROM (SELECT ysid," + sums + " FROM " + table + " WHERE " +
+            condition + scope_.And() + " group by ysid) AS " + scratch + " WHERE qfsjb.ysid=" + scratch + ".ysid" +
             scope_.And("qfsjb.ysid"));
-    Execute("drop table " + scratch);
   }
 
   // The sum of a kind's percentage lines matching `condition`, added onto

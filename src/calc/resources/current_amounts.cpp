@@ -127,11 +127,9 @@ void SetFromAnalysis(StageRunner& run, const Scope& scope, const AnalysisSum (&s
   for (const AnalysisSum& s : sums) {
     const std::string scratch = std::string(s.analysis) + "temp";
     const std::string where = *s.filter ? std::string(" where ") + s.filter + scope.And("ysid") : scope.Where("ysid");
-    run("create table " + scratch + " as select ysid,sum(" + s.summed + ") as total from " + s.analysis + where +
-        " group by ysid");
-    run(std::string("update qfsjb set ") + s.column + "=" + scratch + ".total from " + scratch + " where qfsjb.ysid=" +
-        scratch + ".ysid and qfsjb." + s.column + " is not " + scratch + ".total" + scope.And("qfsjb.ysid"));
-    run("drop table " + scratch);
+    run(std::string("update qfsjb set ") + s.column + "=" + scratch + ".total from (select ysid,sum(" + s.summed +
+        ") as total from " + s.analysis + where + " group by ysid) as " + scratch + " where qfsjb.ysid=" + scratch +
+        ".ysid and qfsjb." + s.column + " is not " + scratch + ".total" + scope.And("qfsjb.ysid"));
   }
 }
 
@@ -141,11 +139,9 @@ void AddToOwnRows(StageRunner& run, const Scope& scope, const PercentageRows& ro
                   const std::string& condition) {
   const std::string t = rows.table;
   const std::string scratch = rows.scratch;
-  run("create table " + scratch + " as select ysid,sum(" + summed + ") as total from " + t + " where " + t +
-      ".dw='%' and " + condition + scope.And("ysid") + " group by ysid");
-  run(std::string("update qfsjb set ") + rows.own_amount + "=" + rows.own_amount + "+" + scratch + ".total from " +
-      scratch + " where qfsjb.ysid=" + scratch + ".ysid");
-  run("drop table " + scratch);
+  run(std::string("update qfsjb set ") + rows.own_amount + "=" + rows.own_amount + "+" + scratch +
+      ".total from (select ysid,sum(" + summed + ") as total from " + t + " where " + t + ".dw='%' and " + condition +
+      scope.And("ysid") + " group by ysid) as " + scratch + " where qfsjb.ysid=" + scratch + ".ysid");
 }
 
 // An ordinary percentage row charges on its own row's current amount of its

@@ -180,16 +180,13 @@ class CurrentPricing {
     for (const ComponentList& components : kComponentLists) {
       const std::string source = components.table;
       if (scope_.whole()) {
-        Execute("CREATE TABLE bbb AS SELECT ysid,clid,sum(xhj) as hj FROM " + source + " group by ysid,clid");
-        Execute(
-            "UPDATE gjcl AS aaa SET xxj=bbb.hj,xhj=bbb.hj*aaa.sl FROM bbb "
-            "WHERE aaa.clid=bbb.clid and aaa.ysid=bbb.ysid AND chaifen=TRUE");
+        Execute("UPDATE gjcl AS aaa SET xxj=bbb.hj,xhj=bbb.hj*aaa.sl FROM (SELECT ysid,clid,sum(xhj) as hj FROM " +
+                source + " group by ysid,clid) AS bbb WHERE aaa.clid=bbb.clid and aaa.ysid=bbb.ysid AND chaifen=TRUE");
       } else {
-        Execute("CREATE TABLE bbb AS SELECT clid,sum(xhj) as hj FROM " + source + " where ysid=:ysid group by clid");
-        Execute("UPDATE gjcl AS aaa SET xxj=bbb.hj FROM bbb WHERE aaa.clid=bbb.clid AND aaa.chaifenstyle=" +
+        Execute("UPDATE gjcl AS aaa SET xxj=bbb.hj FROM (SELECT clid,sum(xhj) as hj FROM " + source +
+                " where ysid=:ysid group by clid) AS bbb WHERE aaa.clid=bbb.clid AND aaa.chaifenstyle=" +
                 std::string(components.style) + " and aaa.chaifen=TRUE and aaa.ysid=:ysid");
       }
-      Execute("drop table bbb");
     }
   }
 
@@ -204,30 +201,28 @@ class CurrentPricing {
   // A machine's price with its own consumption: its current price (or base
   // price without one) plus the price differences of its consumption items.
   void AddConsumptionDifferences() {
-    Execute("CREATE TABLE gjjxfbtemp AS SELECT jxid,ysid,sum(jchj) as jxcc FROM gjjxfb" + scope_.Where() +
-            " group by jxid,ysid");
+    const std::string machine_items =
+        "(SELECT jxid,ysid,sum(jchj) as jxcc FROM gjjxfb" + scope_.Where() + " group by jxid,ysid) AS gjjxfbtemp";
     if (scope_.whole()) {
       Execute(
           "UPDATE gjjx SET jxcc=gjjxfbtemp.jxcc,xxj2=iif(gjjx.xxj=0,gjjx.dj,gjjx.xxj)+gjjxfbtemp.jxcc,"
-          "xhj2=format((iif(gjjx.xxj=0,gjjx.dj,gjjx.xxj)+gjjxfbtemp.jxcc)*gjjx.sl,'0.##') FROM gjjxfbtemp "
-          "WHERE gjjx.jxid=gjjxfbtemp.jxid and gjjx.ysid=gjjxfbtemp.ysid");
+          "xhj2=format((iif(gjjx.xxj=0,gjjx.dj,gjjx.xxj)+gjjxfbtemp.jxcc)*gjjx.sl,'0.##') FROM " +
+          machine_items + " WHERE gjjx.jxid=gjjxfbtemp.jxid and gjjx.ysid=gjjxfbtemp.ysid");
     } else {
       // Every machine of the row gets xxj2, with or without items.
-      Execute(
-          "UPDATE gjjx SET jxcc=gjjxfbtemp.jxcc FROM gjjxfbtemp "
-          "WHERE gjjx.jxid=gjjxfbtemp.jxid and gjjx.ysid=gjjxfbtemp.ysid AND gjjx.ysid=:ysid");
+      Execute("UPDATE gjjx SET jxcc=gjjxfbtemp.jxcc FROM " + machine_items +
+              " WHERE gjjx.jxid=gjjxfbtemp.jxid and gjjx.ysid=gjjxfbtemp.ysid AND gjjx.ysid=:ysid");
       Execute("update gjjx set xxj2=iif(gjjx.xxj=0,gjjx.dj+gjjx.jxcc,gjjx.xxj+gjjx.jxcc) where gjjx.ysid=:ysid");
       Execute("update gjjx set xhj2=format(gjjx.xxj2*gjjx.sl,'0.00') where gjjx.ysid=:ysid");
     }
-    Execute("drop table gjjxfbtemp");
-    Execute("CREATE TABLE ftjxfbtemp AS SELECT jxid,clid_src,ysid,sum(jchj) as jxcc FROM ftjxfb" + scope_.Where() +
-            " group by jxid,clid_src,ysid");
     Execute(
         "UPDATE ftjx SET jxcc=ftjxfbtemp.jxcc,xxj2=iif(ftjx.xxj=0,ftjx.dj,ftjx.xxj)+ftjxfbtemp.jxcc,"
-        "xhj2=format((iif(ftjx.xxj=0,ftjx.dj,ftjx.xxj)+ftjxfbtemp.jxcc)*ftjx.sl,'0.##') FROM ftjxfbtemp "
+        "xhj2=format((iif(ftjx.xxj=0,ftjx.dj,ftjx.xxj)+ftjxfbtemp.jxcc)*ftjx.sl,'0.##') FROM (SELECT jxid,clid_src,"
+        "ysid,sum(jchj) as jxcc FROM ftjxfb" +
+        scope_.Where() +
+        " group by jxid,clid_src,ysid) AS ftjxfbtemp "
         "WHERE ftjx.jxid=ftjxfbtemp.jxid and ftjx.clid_src=ftjxfbtemp.clid_src and ftjx.ysid=ftjxfbtemp.ysid" +
         scope_.And("ftjx.ysid"));
-    Execute("drop table ftjxfbtemp");
     if (scope_.single_row()) {
       // A machine without a price of its own falls back to its base price.
       Execute("update gjjx set xhj2=format(iif(xxj2=0,dj,xxj2)*sl,'0.##')" + scope_.Where());

@@ -155,23 +155,20 @@ void ListMaterials(Connection& c, const Params& bill_item) {
                 " and (zgjclb.iszb is null or zgjclb.iszb=false) and qdclb.ysid=:id",
             bill_item);
   for (const auto& [categories, assignment] : kMaterialSums) {
-    c.Execute(std::string("create table qdclbtemp as select ysid,sum(xhj) as clf from qdclb where (") + categories +
-                  ") and ysid=:id group by ysid",
+    c.Execute(std::string("update qfsjb set ") + assignment + " from (select ysid,sum(xhj) as clf from qdclb where (" +
+                  categories + ") and ysid=:id group by ysid) as qdclbtemp where qfsjb.ysid=qdclbtemp.ysid and "
+                  "qfsjb.ysid=:id",
               bill_item);
-    c.Execute(std::string("update qfsjb set ") + assignment +
-                  " from qdclbtemp where qfsjb.ysid=qdclbtemp.ysid and qfsjb.ysid=:id",
-              bill_item);
-    c.Execute("drop table qdclbtemp");
   }
 }
 
 void PriceByProgramme(Connection& c, const Params& bill_item) {
-  c.Execute(SumSubItemsIntoDesjb(kEveryComponent, "qddyb.fb5=:id"), bill_item);
-  c.Execute(SetBillItemsFromDesjb("qfsjb", kEveryComponent, "qfsjb.ysid=:id"), bill_item);
+  c.Execute(SetBillItemsFromDesjb("qfsjb", kEveryComponent, "qfsjb.ysid=:id",
+                                  "(" + SubItemSums(kEveryComponent, "qddyb.fb5=:id") + ") as desjb"),
+            bill_item);
   // The material amounts at current prices are the summed base amounts plus
   // differences; the main material replaces the material list's.
   c.Execute("update qfsjb set fcf=fcjj+fcjc,zcf=zcjj+zcjc,zcf_qd=zcjj+zcjc where fbcch=5 and ysid=:id", bill_item);
-  c.Execute("drop table desjb");
   c.Execute("delete from temp_qfsjb where ysid=:id", bill_item);
   InsertAllColumns(c, "temp_qfsjb", "qfsjb", "where ysid=:id", bill_item);
 
@@ -239,9 +236,9 @@ void PriceBillItem(Connection& c, std::int32_t bill_item_id, const std::string& 
         bill_item);
   }
 
-  c.Execute(SumSubItemsIntoDesjb(kFeeParts, "qddyb.fb5=:id"), bill_item);
-  c.Execute(SetBillItemsFromDesjb("qfsjb", kFeeParts, "qfsjb.ysid=:id"), bill_item);
-  c.Execute("drop table desjb");
+  c.Execute(SetBillItemsFromDesjb("qfsjb", kFeeParts, "qfsjb.ysid=:id",
+                                  "(" + SubItemSums(kFeeParts, "qddyb.fb5=:id") + ") as desjb"),
+            bill_item);
 
   ListMaterials(c, bill_item);
 

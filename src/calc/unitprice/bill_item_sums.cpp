@@ -17,22 +17,27 @@ std::string SubItemFigure(std::string_view figure) {
 
 }  // namespace
 
-std::string SumSubItemsIntoDesjb(Figures figures, std::string_view where) {
-  std::string sql = "create table desjb as select qddyb.fb5 as ysid_qd";
+std::string SubItemSums(Figures figures, std::string_view where) {
+  std::string sql = "select qddyb.fb5 as ysid_qd";
   for (std::string_view figure : figures) sql += "," + SubItemFigure(figure);
   sql += " from qfsjb inner join qddyb on qfsjb.ysid=qddyb.ysid";
   if (!where.empty()) sql += " where " + std::string(where);
   return sql + " group by qddyb.fb5";
 }
 
-std::string SetBillItemsFromDesjb(std::string_view table, Figures figures, std::string_view and_where) {
+std::string SumSubItemsIntoDesjb(Figures figures, std::string_view where) {
+  return "create table desjb as " + SubItemSums(figures, where);
+}
+
+std::string SetBillItemsFromDesjb(std::string_view table, Figures figures, std::string_view and_where,
+                                  std::string_view sums) {
   std::string sql = "update " + std::string(table) + " set ";
   const char* separator = "";
   for (std::string_view figure : figures) {
     sql += separator + std::string(figure) + "=desjb." + std::string(figure) + "_qd";
     separator = ",";
   }
-  sql += " from desjb where qfsjb.ysid=desjb.ysid_qd";
+  sql += " from " + std::string(sums) + " where qfsjb.ysid=desjb.ysid_qd";
   if (!and_where.empty()) sql += " and " + std::string(and_where);
   return sql;
 }

@@ -33,6 +33,7 @@
 #include "calc/figure_check.h"
 #include "calc/unitprice/bill_item_sums.h"
 #include "calc/unitprice/fee_programme.h"
+#include "calc/unitprice/main_material_prices.h"
 #include "db/recordset.h"
 #include "db/tables.h"
 
@@ -210,32 +211,6 @@ void WritePricesOntoEstimateRows(Connection& c) {
       "update zhys set sjbj=qfsjb.zhbj,zgjhj=qfsjb.zgjhj_qd from qfsjb "
       "where zhys.ysid=qfsjb.ysid and zhys.fbcch>0 and zhys.fbcch<5");
   c.Execute("update zhys set sjdj=0 where sjbj=0 and fbcch<5 and fbcch>0");
-}
-
-// Every estimate row's main-material figures, whatever the scope: hosts read
-// them on every sub-item after recalculating a single row. A sub-item's total
-// zcfhj is its fee row's main material (the fee row stored last, should there
-// be several), 0 without a fee row; any row's price zcfdj is that of its first
-// priced main material, else 0 on a sub-item, else it stays. Each statement
-// writes only the rows whose figure changes, so recalculating one row of a
-// large project rewrites next to nothing, and finds them on narrow indexes
-// (the rows to zero through a subquery, as an update of one table would read
-// the table itself); the four touch different rows or columns and can run in
-// any order.
-void RefreshMainMaterialPrices(Connection& c) {
-  const char* statements[] = {
-      "update zhys set zcfhj=f.zcf from qfsjb as f where zhys.fbcch=0 and zhys.ysid=f.ysid "
-      "and f.zcf is not zhys.zcfhj and not exists (select 1 from qfsjb as g where g.ysid=f.ysid and g.rowid>f.rowid)",
-      "update zhys set zcfhj=0 where rowid in (select z.rowid from zhys as z where z.fbcch=0 and z.zcfhj is not 0 "
-      "and not exists (select 1 from qfsjb as f where f.ysid=z.ysid))",
-      // A row with several priced main materials shows the first one entered.
-      "update zhys set zcfdj=iif(m.xxj=0,m.dj,m.xxj) from gjcl as m where zhys.ysid=m.ysid and m.cllb='主材' "
-      "and m.dj<>0 and iif(m.xxj=0,m.dj,m.xxj) is not zhys.zcfdj and not exists (select 1 from gjcl as k "
-      "where k.ysid=m.ysid and k.cllb='主材' and k.dj<>0 and k.rowid<m.rowid)",
-      "update zhys set zcfdj=0 where rowid in (select z.rowid from zhys as z where z.fbcch=0 and z.zcfdj is not 0 "
-      "and not exists (select 1 from gjcl as m where m.ysid=z.ysid and m.cllb='主材' and m.dj<>0))",
-  };
-  for (const char* sql : statements) c.Execute(sql);
 }
 
 // The figures the stage computes: the fee rows' fees, prices and totals (of
