@@ -1,5 +1,5 @@
 // Resource aggregation: analysis lines per estimate row, project resource
-// tables, machine quantities, list marks and the single-row rebuild.
+// tables, machine quantities, list marks.
 
 #include "calc/resources/aggregation.h"
 
@@ -136,35 +136,6 @@ TEST(Aggregation, ListedMaterialsAreMarkedByNameGradeAndEffectivePrice) {
   EXPECT_EQ(p.Rows("select bh,sl,hj from zgjclb order by rowid"),
             "C1 | 0.2 | 800\nC2 | 1 | 400\nC2 | 1 | 400\nC3 | 0 | 0\nC4 | 0 | 0\nC5 | 5 | 50\n");
   EXPECT_EQ(p.Rows("select xz from qdclb order by rowid"), "1\n0\n0\nNULL\n");
-}
-
-TEST(Aggregation, SingleRowRebuildsItsAnalysisLinesOnly) {
-  Project p;
-  p.Execute("insert into zhys(ysid,qdlb,sjgcl) values (1,0,2),(2,0,3)");
-  p.Execute("insert into gjrg(ysid,bh,dw,dj,sl) select ysid,'R1','工日',50,1 from zhys");
-  p.Execute("insert into gjjx(ysid,bh,dw,dj,sl) select ysid,'J1','台班',100,1 from zhys");
-  p.Execute("insert into gjcl(ysid,bh,mc,dw,dj,sl,chaifen,cllb) select ysid,'C1','水泥','t',400,1,0,'' from zhys");
-  p.Execute("insert into zgjclb(bh,mc,ggxh,dw,dj) values ('C1','水泥','','t',400)");
-  Aggregate(p);
-  const char* kProject =
-      "select 'gcrgb',sl,null from gcrgb union all select 'gcclb',sl,zgj from gcclb union all "
-      "select 'jxtcb',sl,null from jxtcb union all select 'zgjclb',sl,hj from zgjclb union all "
-      "select 'gjcl',ysid,tzbz from gjcl";
-  const std::string project = p.Rows(kProject);
-  p.Execute("update gjrg set sl=2").Execute("update gjjx set sl=2").Execute("update gjcl set cllb='辅材',sl=2");
-
-  AggregateResources(p.db(), Scope::Row(1));
-  EXPECT_EQ(p.Rows(kProject), project);
-  // Row 1 re-staged (staging lines kept) and regrouped, row 2 as the
-  // whole-project run left it.
-  EXPECT_EQ(
-      p.Rows("select 'rg',ysid,sl,hj from fxrgb union all select 'jx',ysid,sl,hj from fxjxb union all "
-             "select 'cl',ysid,sl,quote(cllb) from fxclb union all select 'staged',ysid,sl,null from fxrgb1 "
-             "union all select 'staged',ysid,sl,null from fxjxb1 union all select 'staged',ysid,sl,null from fxclb1 "
-             "order by 1,2"),
-      "cl | 1 | 2 | ''\ncl | 2 | 1 | ''\njx | 1 | 2 | 200\njx | 2 | 1 | 100\nrg | 1 | 2 | 100\nrg | 2 | 1 | 50\n"
-      "staged | 1 | 2 | NULL\nstaged | 1 | 2 | NULL\nstaged | 1 | 2 | NULL\n");
-  EXPECT_EQ(p.Rows("select ysid,cllb from gjcl order by ysid"), "1 | \n2 | 辅材\n");
 }
 
 }  // namespace

@@ -46,33 +46,6 @@ class BillItemPrice : public ::testing::Test {
   double zgj = 7;
 };
 
-TEST_F(BillItemPrice, PlainModeSumsThePartsPerBillUnit) {
-  // 35 + 3.19 + 7 + 4.2 + 2.1 + main material 200 (see below)
-  EXPECT_DOUBLE_EQ(Price("11,12", false, false), 251.49);
-  EXPECT_DOUBLE_EQ(zgj, 200);
-  EXPECT_TRUE(p.orvane().Messages().empty());
-  EXPECT_EQ(p.Rows("select ysid,fb5,sjgcl,sjgcl_qd from qddyb order by fb5,ysid"),
-            // ratios 2/4 and 6/4; the stale row is gone
-            "11 | 10 | 2 | 0.5\n12 | 10 | 6 | 1.5\n21 | 20 | 0 | 1\n");
-  EXPECT_EQ(p.Rows("select ysid,sjgcl,sjgcl_qd from qfsjb where fbcch=0 order by ysid"),
-            "11 | 2 | 0.5\n12 | 6 | 1.5\n");
-  EXPECT_EQ(p.Rows("select sjxh,jsjs,glffl,lrfl,fxfl,sjgcl,dergdj,rgf,fcf,jxf,glf,lr from qfsjb where ysid=10"),
-            // a fresh row from the estimate row: rgf 10*0.5+20*1.5=35;
-            // fcf 1.665->1.67 + 1.515->1.52 = 3.19; jxf 1+6=7; glf 0.6+3.6=4.2; lr 0.3+1.8=2.1
-            "5 | 人工+机械 | 0.1 | 0.05 | 0.01 | 4 | 0 | 35 | 3.19 | 7 | 4.2 | 2.1\n");
-  EXPECT_EQ(p.Rows("select bh,mc,dj,sl,hj,xxj,xhj,cllb from qdclb order by bh"),
-            // cement 0.25*0.5=0.125 + 0.1*1.5=0.15 = 0.275 t: 300*0.275=82.5, at 320: 88
-            // main material 0.1*0.5=0.05 t: 200, listed at its price -> category 3;
-            // the percentage row and the row without quantity stay out
-            "C1 | 水泥 | 300 | 0.275 | 82.5 | 320 | 88 | 0\nM1 | 钢筋 φ12 | 4000 | 0.05 | 200 | 0 | 200 | 3\n");
-  EXPECT_EQ(p.Rows("select fcf_qd,zcf_qd,zgj_qd,zgjhj_qd,zhdj,zhbj from qfsjb where ysid=10"),
-            // zgjhj 200*4; zhbj 251.49*4 = 1005.96
-            "88 | 200 | 200 | 800 | 251.49 | 1005.96\n");
-
-  // Calling again with the same arguments changes nothing.
-  EXPECT_DOUBLE_EQ(p.Unchanged([&] { return Price("11,12", false, false); }), 251.49);
-}
-
 TEST_F(BillItemPrice, OwnQuantitiesAreTheRatiosAndABillItemWithoutQuantityGetsZero) {
   // Ratios 2 and 6: rgf 20+120=140, fcf 6.66+6.06=12.72, jxf 4+24=28, glf 2.4+14.4=16.8,
   // lr 1.2+7.2=8.4; main material 0.2 t = 800 -> 1005.92

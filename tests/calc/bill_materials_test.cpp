@@ -8,7 +8,6 @@
 
 #include <string>
 
-#include "calc/resources/material_matching.h"
 #include "support/project_fixture.h"
 
 namespace quillmere {
@@ -110,33 +109,6 @@ TEST(BillMaterials, SeveralListEntriesCountOnceAndTheCloserOneWins) {
   // listed: provisional, 80. Q1 and Q2: 0.005 -> 0.01 each before the sum, 0.02.
   EXPECT_EQ(p.Rows("select ysid,zgjhj_qd,jghj_qd from qfsjb where ysid in (1,3,100,200,300) order by ysid"),
             "1 | 120 | 0\n3 | 0.02 | 0\n100 | 120 | 0\n200 | 80 | 10.01\n300 | 0.02 | 0\n");
-}
-
-TEST(BillMaterials, EveryBillLineOfAMaterialTakesTheFlagOfItsClosestProjectLine) {
-  Project p;
-  // Two project lines at exactly 10 (the first stored decides between them)
-  // and one at 10.005; a second material to keep the keys apart.
-  p.Insert("gcclb", {{"bh", "C1"}, {"mc", "钢筋"}, {"dw", "t"}, {"dj", 10.0}, {"xz", 0}});
-  p.Insert("gcclb", {{"bh", "C1"}, {"mc", "钢筋"}, {"dw", "t"}, {"dj", 10.0}, {"xz", 1}});
-  p.Insert("gcclb", {{"bh", "C1"}, {"mc", "钢筋"}, {"dw", "t"}, {"dj", 10.005}, {"xz", 1}});
-  p.Insert("gcclb", {{"bh", "C1"}, {"mc", "钢筋"}, {"dw", "kg"}, {"dj", 10.0}, {"xz", 1}});
-  auto line = [&](int ysid, const char* dw, double dj) {
-    p.Insert("qdclb", {{"ysid", ysid}, {"bh", "C1"}, {"mc", "钢筋"}, {"dw", dw}, {"dj", dj}, {"xhj", 5.0}});
-  };
-  // At 10: the first project line at 10, unselected. At 10.006: 0.001 from
-  // 10.005, 0.006 from 10, selected. At 10.02: 0.015 from the closest, no
-  // flag. In kg: its own unit's line, selected.
-  for (int ysid : {100, 200, 300}) line(ysid, "t", 10.0);
-  line(100, "t", 10.006);
-  line(200, "t", 10.02);
-  line(300, "kg", 10.0);
-  RefreshBillMaterialSelection(p.db());
-  EXPECT_EQ(p.Rows("select ysid,dw,dj,xz from qdclb order by rowid"),
-            "100 | t | 10 | 0\n200 | t | 10 | 0\n300 | t | 10 | 0\n"
-            "100 | t | 10.006 | 1\n200 | t | 10.02 | NULL\n300 | kg | 10 | 1\n");
-  // The scratch table is gone, so the next run can build it again.
-  RefreshBillMaterialSelection(p.db());
-  EXPECT_EQ(p.Number("select count(*) from temp.sqlite_schema"), 0);
 }
 
 }  // namespace

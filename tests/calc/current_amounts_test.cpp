@@ -1,5 +1,5 @@
 // Current-price amounts: fee-row figures from the analysis lines, ordinary and
-// linked percentage rows, the second pass, settling, and the single row.
+// linked percentage rows, the second pass and settling.
 
 #include "calc/resources/current_amounts.h"
 
@@ -188,31 +188,6 @@ TEST(CurrentAmounts, OnlyRowsLessThanOneFromBaseLabourTakeBackTheirBaseAmounts) 
   Materials(p, "(1,'',30,30),(3,'',30,30)");
   Compute(p);
   EXPECT_EQ(p.Rows("select ysid,rgf,fcf,fcjc from qfsjb order by ysid"), "1 | 100.4 | 31 | 0\n3 | 128.01 | 30 | -1\n");
-}
-
-TEST(CurrentAmounts, SingleRowComputesItsOwnRowOnly) {
-  Project p;
-  // Row 2 also charges on row 1 and is marked from an earlier whole run; its
-  // material at base is off by 1.
-  FeeRows(p, "(1,1,110,0,0),(2,1,115,31,0)");
-  p.Execute("update qfsjb set rgf=200,rgjc=10 where ysid=1");
-  Lines(p, "fxrgb", "(1,100,120),(2,100,120)");
-  Materials(p, "(2,'',30,30)");
-  Percent(p, "gjrg", "(1,'QT',10,100,10,0),(2,'QT',10,100,10,0),(2,'0000FE',10,50,5,1)");
-  p.Execute("update gjrg set azfy=1 where bh='0000FE'");
-  const auto row1 = [&] {
-    return p.Rows("select * from qfsjb where ysid=1") + p.Rows("select * from gjrg where ysid=1") +
-           p.Rows("select count(*) from fxrgb where ysid=1");
-  };
-  const std::string before = row1();
-  ComputeCurrentAmounts(p.db(), Scope::Row(2), true);
-  EXPECT_EQ(row1(), before);
-  // QT at 120: 12; the linked row on row 1's stored rgf 200: 20, priced once
-  // and still marked. rgf 120+12+20 = 152; the single row settles whatever the
-  // distance: fcf back to 31. Differences to 115 and 31.
-  EXPECT_EQ(p.Rows("select bh,azfy,xxj,xhj from gjrg where ysid=2"), "QT | 0 | 120 | 12\n0000FE | 1 | 200 | 20\n");
-  EXPECT_EQ(p.Rows("select rgf,fcf,rgjc,fcjc from qfsjb where ysid=2"), "152 | 31 | 37 | 0\n");
-  EXPECT_EQ(p.Rows("select count(*) from fxrgb where ysid=2 and dw='%'"), "2\n");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Current-price filling: the reset, the price-list lookups and their
-// tolerance, split materials, machine consumption and the single-row form;
+// tolerance, clearing the results on request and the single-row form;
 // then the query plans of the pricing members' whole-project forms on the demo.
 
 #include "calc/resources/current_prices.h"
@@ -84,50 +84,6 @@ TEST(CurrentPrices, ALineMatchesEntriesWithinACentAndTakesTheClosest) {
   EXPECT_EQ(p.Rows("select bh,xxj,xhj from gjrg order by bh"),
             "A | 11 | 11\nB | 12 | 12\nC | 0 | 1\nD | 11 | 11\nE | 11 | 11\nF | 0 | 1\nG | 11 | 11\nH | 12 | 12\n"
             "I | 0 | 1\nJ | 0 | 100\n");
-}
-
-TEST(CurrentPrices, SplitMaterialsTakeTheirComponentsSumUnlessListedThemselves) {
-  Project p;
-  List(p, "clzxj", "('P1',10,12),('S2',21,25)");
-  p.Execute(
-      "insert into gjcl(ysid,clid,bh,mc,dw,chaifen,chaifenstyle,dj,sl,hj) values "
-      "(1,1,'S1','m','t',1,1,15,0.333,5),(1,2,'S2','m','t',1,2,21,2,42),(1,3,'S3','m','t',1,3,29,2,58)");
-  p.Execute(
-      "insert into gjpbf(ysid,clid,bh,mc,dw,dj,sl,hj) values (1,1,'P1','m','t',10,0.5,5),(1,1,'P2','m','t',5,1,5)");
-  p.Execute("insert into gjlpjb(ysid,clid,bh,mc,dw,dj,sl,hj) values (1,2,'P1','m','t',10,1,10)");
-  p.Execute("insert into ftcl(ysid,clid_src,bh,mc,dw,dj,sl,hj) values (1,3,'P1','m','t',10,1,10)");
-  ASSERT_EQ(p.orvane().ChongXinJSXXJ_QB(), "");
-
-  // 1: components 12 x 0.5 + 5 = 11, amount 11 x 0.333 = 3.663 unrounded.
-  // 2: its own list price 25 replaces the component sum 12: 25 x 2 = 50.
-  // 3: style 3 gets no component sum here, though its breakdown is priced.
-  EXPECT_EQ(p.Rows("select clid,xxj,xhj from gjcl order by clid"), "1 | 11 | 3.663\n2 | 25 | 50\n3 | 0 | 58\n");
-  EXPECT_EQ(p.Rows("select xxj,xhj from ftcl"), "12 | 12\n");
-}
-
-TEST(CurrentPrices, MachinesAddThePriceDifferencesOfTheirConsumption) {
-  Project p;
-  List(p, "jxzxj", "('J1',200,210)");
-  List(p, "clzxj", "('E1',1,1.2),('E2',2,1.5),('E0',4,0)");
-  p.Execute(
-      "insert into gjjx(ysid,jxid,bh,mc,dw,dj,sl,hj) values (1,1,'J1','m','t',200,0.5,100),"
-      "(1,2,'J2','m','t',100,1,100),(1,3,'J1','m','t',200,1,200)");
-  p.Execute(
-      "insert into gjjxfb(ysid,jxid,bh,mc,dw,dj,sl) values (1,1,'E1','m','t',1,10),(1,1,'E2','m','t',2,5),"
-      "(1,2,'E1','m','t',1,3),(1,2,'E0','m','t',4,1)");
-  p.Execute("insert into ftjx(ysid,clid_src,jxid,bh,mc,dw,dj,sl,hj) values (1,5,1,'J1','m','t',200,0.5,100)");
-  p.Execute("insert into ftjxfb(ysid,clid_src,jxid,bh,mc,dw,dj,sl) values (1,5,1,'E2','m','t',2,5)");
-  ASSERT_EQ(p.orvane().ChongXinJSXXJ_QB(), "");
-
-  // (1.2 - 1) x 10 = 2; (1.5 - 2) x 5 = -2.5; (1.2 - 1) x 3 = 0.6; no
-  // current price, no difference.
-  EXPECT_EQ(p.Rows("select jxid,bh,xxj,jchj from gjjxfb order by jxid,bh"),
-            "1 | E1 | 1.2 | 2\n1 | E2 | 1.5 | -2.5\n2 | E0 | 0 | 0\n2 | E1 | 1.2 | 0.6\n");
-  // 1: 210 + 2 - 2.5 = 209.5 (lowered), x 0.5; 2: no list price, its base
-  // 100 + 0.6 (raised); 3: no items, its list price as it is.
-  EXPECT_EQ(p.Rows("select jxid,xxj,jxcc,xxj2,xhj2 from gjjx order by jxid"),
-            "1 | 210 | -0.5 | 209.5 | 104.75\n2 | 0 | 0.6 | 100.6 | 100.6\n3 | 210 | 0 | 210 | 210\n");
-  EXPECT_EQ(p.Rows("select xxj,jxcc,xxj2,xhj2 from ftjx"), "210 | -2.5 | 207.5 | 103.75\n");
 }
 
 TEST(CurrentPrices, ClearingTheResultsZeroesTheThirteenCurrentPriceColumnsOnlyOnRequest) {

@@ -1,6 +1,6 @@
 // Project fee variables: the bills summed in each pricing mode, works
 // categories, labour days, owner-supplied material, independent fees,
-// electricity and water, and a failed run leaving everything as it was.
+// electricity and water.
 
 #include <gtest/gtest.h>
 
@@ -162,22 +162,6 @@ TEST(FeeVariables, LabourDaysOwnerSuppliedIndependentFeesElectricityAndWater) {
   EXPECT_DOUBLE_EQ(zgr, 1.14);
   EXPECT_EQ(Variables(p), "总工日 | 1.14\n甲供材料费 | 120.5\n其中：独立费 | 28\n工程用电 | 91.41\n工程用水 | 8.75\n");
   EXPECT_EQ(p.Rows("select mingc, shuzhi, typeof(shuzhi) from gcxxb where mingc='总工日'"), "总工日 | 1.14 | text\n");
-}
-
-TEST(FeeVariables, FailureLeavesEveryTableAsItWas) {
-  Project p;
-  AddPricedRows(p);
-  p.Insert("zhys", {{"ysid", 1}, {"fbcch", 0}, {"qdlb", 0}});
-  AddVariables(p, kBillVariables, -1);
-  AddVariables(p, kCategoryVariables, -1);
-  AddVariables(p, {"总工日"}, -1);
-
-  // A bill code that is no number fails among the works categories, before
-  // the labour days: zgr keeps the caller's value.
-  p.Execute("update zhys set qdlb='x' where ysid=1");
-  double zgr = -1;
-  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanGCRCJ(false, zgr); }), "Type mismatch: zhys.qdlb, row 1");
-  EXPECT_EQ(zgr, -1);
 }
 
 }  // namespace

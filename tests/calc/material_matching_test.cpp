@@ -1,8 +1,7 @@
 // Materials matched to the provisional-price list and to the project
-// materials "within 0.01, the bound excluded", and resources to the price
-// lists "within 0.01, bounds included": the bound is measured on the decimals
-// the prices denote, and of several entries that close the closest wins, a
-// tie going to the first entered.
+// materials "within 0.01, the bound excluded": the bound is measured on the
+// decimals the prices denote, and of several entries that close the closest
+// wins, a tie going to the first entered.
 
 #include "calc/resources/material_matching.h"
 
@@ -11,7 +10,6 @@
 #include <string>
 
 #include "calc/resources/bill_materials.h"
-#include "calc/resources/current_prices.h"
 #include "support/project_fixture.h"
 
 namespace quillmere {
@@ -49,15 +47,6 @@ TEST(MaterialMatching, ABillLineExactlyACentFromItsProjectMaterialTakesNoFlag) {
   p.Execute("insert into qdclb(dw,ysid,bh,mc,dj,xhj) values ('t',100,'S','辛',380.00,5),('t',100,'U','癸',50.005,5)");
   RefreshBillMaterialSelection(p.db());
   EXPECT_EQ(p.Rows("select bh,xz from qdclb order by bh"), "S | NULL\nU | 1\n");
-}
-
-TEST(MaterialMatching, AMachineExactlyACentFromItsListEntryIsPricedAtAnyMagnitude) {
-  Project p;
-  // In binary 46376382.34 lies more than 0.01 + 1e-9 above 46376382.33.
-  p.Execute("insert into jxzxj(bh,mc,dw,dj,xxdj) values ('J','m','t',46376382.33,5)");
-  p.Execute("insert into gjjx(ysid,jxid,bh,mc,dw,dj,sl) values (1,1,'J','m','t',46376382.34,1)");
-  FillCurrentPrices(p.db(), Scope::Row(1), false);
-  EXPECT_EQ(p.Rows("select xxj,xhj2 from gjjx"), "5 | 5\n");
 }
 
 }  // namespace

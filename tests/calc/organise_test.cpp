@@ -1,5 +1,5 @@
 // Organising project data: multipliers of sections and bill items, the bill
-// mapping, linked quantities and the unmapped sub-item message.
+// mapping and linked quantities.
 
 #include <gtest/gtest.h>
 
@@ -87,26 +87,6 @@ TEST(Organise, LinkedQuantitiesFollowTheActualQuantityOfTheirRow) {
   EXPECT_EQ(p.Rows("select ysid_gl,gcl from mbgjb order by ysid_gl"), "-1 | 0\n0 | 2.50005\n1 | 3\n5 | 0\n");
   EXPECT_EQ(p.Rows("select ysid,sjgcl,sjgcl_qd from qddyb order by ysid"),
             "1 | 6 | 3\n2 | 7.407404 | 1.851851\n3 | 22.0002 | 5.50005\n4 | 6 | 1.5\n");
-}
-
-TEST(Organise, AStopLeavesTheProjectAsItWas) {
-  Project p;
-  p.Execute(
-      "insert into zhys(ysid,sjxh,qdlb,fbcch,bzj,yssl,jsjs) values (10,1,0,1,0,1,null),(50,2,0,5,0,4,null),"
-      "(1,3,0,0,null,2,null),(11,1,1,1,0,1,null),(51,2,1,5,0,1,null),(2,3,1,0,null,1,null),"
-      "(60,4,1,6,null,1,null),(3,5,1,0,null,1,null)");  // a whole-priced measure item closes bill item 51
-  p.Execute("insert into qddyb(ysid,fb5) values (99,98)");
-
-  // The sub-item bill was written back before the measure bill stopped.
-  EXPECT_EQ(p.Unchanged([&] { return p.orvane().ZhengLiGCShuJu(true); }),
-            "当前措施项目清单中第 5 行子目没有对应到清单");
-  ASSERT_EQ(p.orvane().ZhengLiGCShuJu(false), "");
-  EXPECT_EQ(p.Rows("select ysid,fb1,fb5 from qddyb order by ysid"), "1 | 10 | 50\n2 | 11 | 51\n3 | 11 | 0\n");
-
-  // An id no 64-bit integer holds is no row's id: it stops the walk rather
-  // than mapping the sub-item under some other section.
-  p.Execute("update zhys set ysid=1e300 where ysid=10");
-  EXPECT_EQ(p.Unchanged([&] { return p.orvane().ZhengLiGCShuJu(false); }).rfind("Overflow", 0), 0u);
 }
 
 }  // namespace

@@ -89,21 +89,6 @@ TEST_F(MainMaterialRefresh, EveryRowTakesItsFeeRowAndFirstPricedMainMaterial) {
             "7 | 20 | 7\n");
 }
 
-TEST_F(MainMaterialRefresh, OnlyTheRowsWhoseFiguresChangeAreWritten) {
-  p.Execute("create table written (ysid)");
-  p.Execute(
-      "create trigger count_writes after update of zcfdj, zcfhj on zhys begin "
-      "insert into written values (new.ysid); end");
-  ComputeUnitPrices(p.db(), Scope::Row(1), "", false);
-  // Rows 5 and 6 keep both figures and are not written; a row whose two
-  // figures change is written once for each.
-  EXPECT_EQ(p.Rows("select ysid,count(*) from written group by ysid order by ysid"),
-            "1 | 2\n2 | 2\n3 | 2\n4 | 1\n7 | 2\n");
-  p.Execute("delete from written");
-  ComputeUnitPrices(p.db(), Scope::Row(1), "", false);
-  EXPECT_EQ(p.Rows("select count(*) from written"), "0\n");
-}
-
 TEST(SingleRowRecalculation, AllFiveStepsSucceedAndALaterFailureKeepsTheEarlierSteps) {
   Project p;
   p.Execute(R"(insert into zhys (ysid,sjxh,qdlb,fbcch,yssl,sjgcl,jsjs,glffl,lrfl,sjdj) values
@@ -204,25 +189,6 @@ TEST(SingleRowRecalculation, AfterHostEditsEveryTableIsAsAColdStartLeavesIt) {
   expected = recalculate();
   EXPECT_EQ(host.Snapshot(), expected) << "after a whole-project member";
   fs::remove_all(dir);
-}
-
-TEST(SingleRowRecalculation, AFailingStepShowsOneBoxAndTheLaterStepsDoNotRun) {
-  Project p;
-  p.Insert("zhys", {{"ysid", 1}, {"fbcch", 0}, {"yssl", 2.0}, {"zcfdj", 9.0}});
-  p.Insert("qfsjb", {{"ysid", 1}, {"fbcch", 0}, {"rgf", 100.0}, {"glffl", 0.1}});
-  // The host's own trigger refuses the fee row the base prices rebuild.
-  p.Execute(
-      "create trigger refuse_fee_rows before insert on qfsjb "
-      "begin select raise(abort, 'fee rows are read-only'); end");
-  const std::string before = p.Snapshot();
-  EXPECT_FALSE(p.orvane().JiSuanZHDJ(1, false));
-  ASSERT_EQ(p.orvane().Messages().size(), 1u);
-  const Message& box = p.orvane().Messages()[0];
-  EXPECT_EQ(box.prompt, "由于“fee rows are read-only”的原因，导致计算基价失败！");
-  EXPECT_EQ(box.style, 64);
-  // Neither the unit price (glf, zhdj) nor the main-material price (zcfdj)
-  // of the last step was touched.
-  EXPECT_EQ(p.Snapshot(), before);
 }
 
 }  // namespace

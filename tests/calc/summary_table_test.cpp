@@ -1,6 +1,6 @@
 // Summary table: the summary programme evaluated in calculation order, the
-// project cost from the line numbered N, the cost per floor area, and calls
-// that change nothing (nothing to calculate, a reference beyond the lines).
+// project cost and the cost per floor area, and calls that change nothing
+// (nothing to calculate, a reference beyond the lines).
 
 #include <gtest/gtest.h>
 
@@ -56,22 +56,6 @@ TEST_F(SummaryTable, EvaluatesLinesInCalculationOrderOverStoredResults) {
   EXPECT_DOUBLE_EQ(cost, 138643.35);
   EXPECT_DOUBLE_EQ(per_area, 138.64);
   EXPECT_EQ(ProjectInformation(), "工程造价 | 138643.35\n经济指标 | 138.64\n");
-}
-
-TEST_F(SummaryTable, ProjectCostIsTheLineNumberedNNotTheLastEvaluated) {
-  Lines("(1,3,'工程量清单计价',100),(2,1,'措施项目计价',100),(3,2,'[3]+[1]',100)");
-  double cost = -1;
-  double per_area = -1;
-  ASSERT_EQ(p.orvane().JiSuanHZB(3, cost, per_area), "");
-  // Line 3 (evaluated first) is the cost: 100000; line 2, evaluated last,
-  // is 100000 + 20000.5 = 120000.5. Per floor area 100000/3 = 33333.33.
-  EXPECT_EQ(cost, 100000);
-  EXPECT_EQ(per_area, 33333.33);
-  EXPECT_EQ(ProjectInformation(), "工程造价 | 100000\n经济指标 | 33333.33\n");
-  // A floor area of 0 stores '0' per area.
-  ASSERT_EQ(p.orvane().JiSuanHZB(0, cost, per_area), "");
-  EXPECT_EQ(per_area, 0);
-  EXPECT_EQ(ProjectInformation(), "工程造价 | 100000\n经济指标 | 0\n");
 }
 
 TEST_F(SummaryTable, NothingToCalculateChangesNothing) {

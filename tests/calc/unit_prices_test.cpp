@@ -1,5 +1,5 @@
-// Comprehensive unit prices of the whole project: sub-item fees by fixed
-// rates and through the fee programme, bill items summed from their
+// Comprehensive unit prices of the whole project: sub-item fees through the
+// fee programme, bill items summed from their
 // sub-items, section totals and the prices written onto the estimate rows.
 
 #include <gtest/gtest.h>
@@ -16,28 +16,6 @@ using testing::Project;
 
 constexpr const char* kQuotaPricing = "定额计价法";
 constexpr const char* kBillPricing = "清单计价法";
-
-TEST(FixedRates, SubItemFeesFollowTheirFeeBasis) {
-  Project p;
-  p.Execute(R"(insert into qfsjb (ysid,fbcch,jsjs,rgf,jxf,fcf,zcf,glffl,lrfl,glf,lr,sjgcl) values
-      (1, 0, '人工+机械', 100,   20, 50,  0, 0.1,   0.05,  0, 0, 2),
-      (2, 0, '人工',      100,   20, 50,  0, 0.1,   0.05,  0, 0, 2),
-      (3, 0, null,        100,   20, 50,  0, 0.1,   0.05,  0, 0, 2),
-      (4, 0, '材料',      100,   20, 50,  0, 0.1,   0.05,  7, 3, 2),
-      (5, 0, '人工',      33.33,  0,  0, 10, 0.125, 0.035, 0, 0, 3))");
-  ASSERT_EQ(p.orvane().JiSuanZHDJ_QB(kQuotaPricing, false), "");
-  EXPECT_EQ(p.Rows("select ysid,glf,lr,zhdj,zhbj from qfsjb order by ysid"),
-            // (100+20)*0.1=12, *0.05=6; 100+50+0+20+12+6=188; *2=376
-            "1 | 12 | 6 | 188 | 376\n"
-            // 100*0.1=10, *0.05=5; 100+50+20+10+5=185; *2=370
-            "2 | 10 | 5 | 185 | 370\n"
-            // a basis left empty counts as labour plus machine
-            "3 | 12 | 6 | 188 | 376\n"
-            // another basis keeps its fees: 100+50+20+7+3=180
-            "4 | 7 | 3 | 180 | 360\n"
-            // 33.33*0.125=4.16625->4.17, *0.035=1.16655->1.17; 33.33+10+4.17+1.17=48.67; *3=146.01
-            "5 | 4.17 | 1.17 | 48.67 | 146.01\n");
-}
 
 // A bill item (10) with two sub-items of ratio 0.5 (11) and 1.5 (12), and a
 // second bill item (20) whose only sub-item has no quantity.

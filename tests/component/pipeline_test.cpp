@@ -1,6 +1,5 @@
 // The whole pipeline as a host runs it: the demo project in every mode, the
-// host's preparations of the fee programme, progress reports, and a failing
-// stage that stops the run with the earlier stages committed.
+// host's preparations of the fee programme and progress reports.
 
 #include "quillmere/pipeline.h"
 
@@ -83,24 +82,6 @@ TEST(Pipeline, PreparesTheFeeProgrammeAsTheHostWould) {
   EXPECT_EQ(p.Rows("select ysid,GLF_FL,AQWM_FL from temp_zhys order by ysid"), "1 | 18 | 2.5\n2 | 12 | 2.5\n");
   EXPECT_EQ(p.Rows("select count(*) from pragma_table_info('temp_qfsjb') where name in ('AQWM','AQWM_FL','GLF_FL')"),
             "3\n");
-}
-
-TEST(Pipeline, StopsAtTheFailingStageWithTheEarlierStagesCommitted) {
-  Project p;
-  WriteDemoProject(p.db());
-  // The host's own trigger refuses the price differences of the fee rows.
-  p.Execute(
-      "create trigger refuse_differences before update of rgjc on qfsjb "
-      "begin select raise(abort, 'fee rows are read-only'); end");
-  p.Execute("drop index idx_qddyb_fb5");
-  const PipelineResult result = Price(p, false, false);
-  EXPECT_EQ(result.failed_stage, "JiSuanXXJ");
-  EXPECT_EQ(result.error, "fee rows are read-only");
-  // The stages before it stay committed: indexes, fee rows, analysis; nothing
-  // after it ran.
-  EXPECT_EQ(p.Number("select count(*) from sqlite_schema where name='idx_qddyb_fb5'"), 1);
-  EXPECT_GT(p.Number("select count(*) from fxrgb"), 0);
-  EXPECT_EQ(p.Number("select sum(rgf) from qfsjb"), 0);
 }
 
 }  // namespace
