@@ -1,5 +1,5 @@
 // Organising project data: multipliers of sections and bill items, the bill
-// mapping and linked quantities.
+// mapping, linked quantities, and an id no row can have.
 
 #include <gtest/gtest.h>
 
@@ -87,6 +87,14 @@ TEST(Organise, LinkedQuantitiesFollowTheActualQuantityOfTheirRow) {
   EXPECT_EQ(p.Rows("select ysid_gl,gcl from mbgjb order by ysid_gl"), "-1 | 0\n0 | 2.50005\n1 | 3\n5 | 0\n");
   EXPECT_EQ(p.Rows("select ysid,sjgcl,sjgcl_qd from qddyb order by ysid"),
             "1 | 6 | 3\n2 | 7.407404 | 1.851851\n3 | 22.0002 | 5.50005\n4 | 6 | 1.5\n");
+}
+
+// An id no 64-bit integer holds is no row's id: it stops the walk rather
+// than mapping the sub-items under some other section.
+TEST(Organise, AnIdBeyondEveryIntegerStopsTheWalk) {
+  Project p;
+  p.Execute("insert into zhys(ysid,sjxh,qdlb,fbcch,bzj,yssl) values (1e300,1,0,1,0,1),(1,2,0,0,null,2)");
+  EXPECT_EQ(p.Unchanged([&] { return p.orvane().ZhengLiGCShuJu(false); }).rfind("Overflow", 0), 0u);
 }
 
 }  // namespace
