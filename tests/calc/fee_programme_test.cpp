@@ -109,6 +109,7 @@ TEST_F(FeeProgrammeOperators, ADivisionByZeroStopsThePricingAndAnOperatorNeedsIt
 
 TEST_F(FeeProgrammeOperators, FormulasReadingTheSchemaOrCallingOtherFunctionsAreRefused) {
   const std::string kRefused = "the formula of the fee programme line 3 \"F3\" is not a fee formula: ";
+  const std::string deep = std::string(1001, '(') + "rgf" + std::string(1001, ')');
   const struct {
     const char* formula;
     std::string error;
@@ -117,6 +118,7 @@ TEST_F(FeeProgrammeOperators, FormulasReadingTheSchemaOrCallingOtherFunctionsAre
       {"length(randomblob(1000))", kRefused + "\"length\" is not a function of fee formulas"},
       // With three arguments format would be SQLite's printf.
       {"format(rgf,'0.##','x')", kRefused + "\"format\" takes 2 arguments, not 3"},
+      {deep.c_str(), kRefused + "it nests deeper than 1000 levels"},
   };
   for (const auto& c : cases) {
     p.db().Execute("update qfjjcxb set sjgs=? where fycode='F3'", {std::string(c.formula)});
