@@ -140,15 +140,14 @@ ProjectSummary ReadProjectSummary(Connection& connection) {
   ProjectSummary summary;
   Recordset rs;
   rs.Open(connection, "select sjxh,fymc,jsjs,jsjsje,fl,jsjg from qfjjcxb where leixing=2 order by jsxh");
-  auto number = [](const Value& v) { return IsNull(v) ? 0.0 : ToNumber(v); };
   for (; !rs.Eof(); rs.MoveNext()) {
-    summary.summary_lines.push_back({number(rs.Field("sjxh")), TextOrEmpty(rs.Field("fymc")),
-                                     TextOrEmpty(rs.Field("jsjs")), number(rs.Field("jsjsje")),
-                                     number(rs.Field("fl")), number(rs.Field("jsjg"))});
+    summary.summary_lines.push_back({rs.NumberOrZero("sjxh"), TextOrEmpty(rs.Field("fymc")),
+                                     TextOrEmpty(rs.Field("jsjs")), rs.NumberOrZero("jsjsje"), rs.NumberOrZero("fl"),
+                                     rs.NumberOrZero("jsjg")});
   }
   rs.Open(connection, "select fymc,blsz from qfblb where bllx+0=2");
   for (; !rs.Eof(); rs.MoveNext()) {
-    summary.fee_variables.push_back({TextOrEmpty(rs.Field("fymc")), number(rs.Field("blsz"))});
+    summary.fee_variables.push_back({TextOrEmpty(rs.Field("fymc")), rs.NumberOrZero("blsz")});
   }
   return summary;
 }

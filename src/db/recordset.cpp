@@ -156,6 +156,8 @@ double Recordset::Number(std::string_view name) const {
   }
 }
 
+double Recordset::NumberOrZero(std::string_view name) const { return IsNull(Field(name)) ? 0 : Number(name); }
+
 std::string Recordset::Where(std::string_view name) const {
   CurrentRow();
   std::string where = sources_[ColumnIndex(name)] + ", row ";

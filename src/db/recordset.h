@@ -37,6 +37,8 @@ class Recordset {
   // The current row's field as a number (see ToNumber); the error of a null
   // or a word names where it stands, as Where does.
   double Number(std::string_view name) const;
+  // The same, a null counting as 0.
+  double NumberOrZero(std::string_view name) const;
   // Where the current row's field comes from, for messages: its table and
   // column, and the row by its estimate row id or line number, else by its
   // position ("zhys.yssl, row ysid 12", "qtxm.hj, row sjxh 3", "row 4").

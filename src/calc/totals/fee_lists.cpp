@@ -2,11 +2,11 @@
 
 #include "calc/totals/fee_lists.h"
 
-#include <cmath>
 #include <optional>
 #include <string>
 
 #include "base/decimal.h"
+#include "base/operators.h"
 #include "calc/figure_check.h"
 #include "db/value.h"
 
@@ -41,28 +41,32 @@ double PublishFeeVariable(Connection& connection, std::string_view query, std::s
                           std::string_view name) {
   Recordset rows;
   rows.Open(connection, query);
-  const double value = rows.Eof() ? 0 : NumberOrZero(rows.Field(column));
+  const double value = rows.Eof() ? 0 : rows.NumberOrZero(column);
   SetFeeVariable(connection, name, value);
   return value;
 }
 
-double NumberOrZero(const Value& value) { return IsNull(value) ? 0 : ToNumber(value); }
+namespace {
 
-double FormulaValue(std::string_view formula, const std::vector<FeeVariable>& variables, std::string_view where) {
+// A formula error that ends the member names the line it stands on.
+template <typename Compute>
+double NamingTheLine(std::string_view where, Compute compute) {
   try {
-    return JiSuanGS(TiHuanBL(formula, variables));
+    return compute();
   } catch (const FormulaError& e) {
     throw Error(std::string(e.what()) + ": " + std::string(where));
   }
 }
 
+}  // namespace
+
+double FormulaValue(std::string_view formula, const std::vector<FeeVariable>& variables, std::string_view where) {
+  return NamingTheLine(where, [&] { return JiSuanGS(TiHuanBL(formula, variables)); });
+}
+
 double LineFormulaValue(std::string_view formula, const std::vector<double>& results,
                         const std::vector<FeeVariable>& variables, std::string_view where) {
-  try {
-    return FormulaValue(ReplaceLineReferences(formula, results), variables, where);
-  } catch (const FormulaError& e) {
-    throw Error(std::string(e.what()) + ": " + std::string(where));
-  }
+  return NamingTheLine(where, [&] { return JiSuanGS(TiHuanBL(ReplaceLineReferences(formula, results), variables)); });
 }
 
 std::string LineName(const Recordset& rows, std::string_view kind, std::string_view number, std::string_view name) {
@@ -85,7 +89,7 @@ void PriceByFormula(Recordset& rows, const std::vector<FeeVariable>& variables, 
         // member stops instead, and says which row wants its rate.
         throw Error("Invalid use of Null: " + line + " has no rate (" + std::string(pricing.rate) + ")");
       }
-      amount = RatedAmount(value, IsNull(rate) ? 0 : rows.Number(pricing.rate));
+      amount = RatedAmount(value, rows.NumberOrZero(pricing.rate));
     } else if (!pricing.zero_without_formula) {
       continue;
     }
@@ -97,9 +101,9 @@ void PriceByFormula(Recordset& rows, const std::vector<FeeVariable>& variables, 
 std::size_t LineIndex(const Recordset& lines, std::size_t results_size) {
   // A line number is read as a long integer: rounded half to even, and a
   // value beyond the long range overflows rather than wrapping into range.
-  const double number = std::nearbyint(lines.Number("sjxh"));
-  if (!(number >= -2147483648.0 && number <= 2147483647.0)) throw Error("Overflow: " + lines.Where("sjxh"));
-  if (number < 0 || number >= static_cast<double>(results_size)) {
+  std::int32_t number = 0;
+  if (ToLongInteger(lines.Number("sjxh"), number)) throw Error("Overflow: " + lines.Where("sjxh"));
+  if (number < 0 || static_cast<std::size_t>(number) >= results_size) {
     throw Error("Subscript out of range: " + lines.Where("sjxh"));
   }
   return static_cast<std::size_t>(number);

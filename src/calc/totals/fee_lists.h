@@ -31,10 +31,6 @@ void AddToFeeVariable(Connection& connection, std::string_view name, double amou
 double PublishFeeVariable(Connection& connection, std::string_view query, std::string_view column,
                           std::string_view name);
 
-// A number field where a null counts as 0 (a text that is no number is still
-// "Type mismatch").
-double NumberOrZero(const Value& value);
-
 // A formula's value with the fee variables substituted; a formula the
 // evaluator cannot work out counts as 0. A null variable or a reference
 // beyond the list ends the member with an error naming `where`, the line.

@@ -126,7 +126,7 @@ void SumBill(Connection& connection, const PricingMode& mode, int qdlb) {
   sums.Open(connection, query, {std::int64_t{mode.level}, std::int64_t{qdlb}});
   const bool measure_bill = qdlb == 1;
   for (const BillVariable& line : kBillVariables) {
-    const double value = sums.Eof() ? 0 : NumberOrZero(sums.Field(line.column));
+    const double value = sums.Eof() ? 0 : sums.NumberOrZero(line.column);
     if (measure_bill && std::string_view(line.measure_bill) == kProvisionalMaterial) {
       AddToFeeVariable(connection, kProvisionalMaterial, value);
     } else {
@@ -153,10 +153,10 @@ void SumWorksCategories(Connection& connection, const PricingMode& mode) {
     const bool sub_item_bill = !IsNull(qdlb) && groups.Number("qdlb") == 0;
     const WorksCategory& category = CategoryOf(groups.Field("gzlx"));
     if (sub_item_bill && category.gzlx != nullptr && std::string_view(category.gzlx) == kEarthworkByHand) {
-      AddToFeeVariable(connection, kEarthworkLabour, NumberOrZero(groups.Field("rgfhj")));
+      AddToFeeVariable(connection, kEarthworkLabour, groups.NumberOrZero("rgfhj"));
     }
     AddToFeeVariable(connection, sub_item_bill ? category.sub_item_bill : category.measure_bill,
-                     NumberOrZero(groups.Field("bjhj")));
+                     groups.NumberOrZero("bjhj"));
   }
 }
 
@@ -167,7 +167,7 @@ void SumElectricityAndWater(Connection& connection) {
   for (const Consumption& consumption : kConsumptions) {
     sum.Open(connection, std::string("select sum(format(iif(xxj=0,dj*sl,xxj*sl),'0.00')) as hj from ") +
                              consumption.table + " where mc in (" + consumption.names + ")");
-    (consumption.electricity ? electricity : water) += sum.Eof() ? 0 : NumberOrZero(sum.Field("hj"));
+    (consumption.electricity ? electricity : water) += sum.Eof() ? 0 : sum.NumberOrZero("hj");
   }
   SetFeeVariable(connection, "工程用电", electricity);
   SetFeeVariable(connection, "工程用水", water);

@@ -48,7 +48,7 @@ void EvaluateOtherItems(Connection& connection, const MessageHandler& notify) {
   Recordset total;
   total.Open(connection, "select hj as qdhj from qtxm where xmmc='合计' order by rowid");
   if (!total.Eof()) {
-    SetFeeVariable(connection, "其他项目计价", NumberOrZero(total.Field("qdhj")));
+    SetFeeVariable(connection, "其他项目计价", total.NumberOrZero("qdhj"));
   } else {
     SetFeeVariable(connection, "其他项目计价", 0);
     notify("其他项目中没有合计值，软件没有汇总其他项目中的价格，请检查！", kInformationStyle, kMessageTitle);

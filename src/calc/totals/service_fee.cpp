@@ -32,8 +32,7 @@ void PriceServiceFees(Connection& connection) {
     if (!formula.empty()) {
       lines.SetField("jz", FormulaValue(formula, variables, LineName(lines, "service fee line", "sjxh", "mc")));
     }
-    lines.SetField("je", RatedAmount(IsNull(lines.Field("jz")) ? 0 : lines.Number("jz"),
-                                     IsNull(lines.Field("fl")) ? 0 : lines.Number("fl")));
+    lines.SetField("je", RatedAmount(lines.NumberOrZero("jz"), lines.NumberOrZero("fl")));
   }
   lines.UpdateBatch();
   CheckFigures(connection, {{"zcbfwfb", {"je"}, "", "sjxh"}}, FigureUse::kComputed);
