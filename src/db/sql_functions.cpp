@@ -8,6 +8,7 @@
 #include <cmath>
 #include <string>
 
+#include "base/compensated_sum.h"
 #include "base/decimal.h"
 #include "base/operators.h"
 
@@ -118,27 +119,14 @@ void Arithmetic(sqlite3_context* context, int, sqlite3_value** argv) {
   sqlite3_result_double(context, result);
 }
 
-// sum() with compensated (Neumaier) addition of reals: a project total of
-// a hundred thousand amounts in cents stays the exact decimal sum instead of
-// gathering binary noise in the tenth decimal. Integers add exactly, as in
-// SQLite's own sum, which this replaces.
+// sum() with the reals added by CompensatedSum. Integers add exactly, as in
+// SQLite's own sum, which this replaces, until the first real.
 struct SumState {
   bool any = false;
   bool real = false;
   sqlite3_int64 integer = 0;
-  double total = 0;
-  double compensation = 0;
+  CompensatedSum reals;
 };
-
-void AddReal(SumState& state, double x) {
-  const double t = state.total + x;
-  if (std::fabs(state.total) >= std::fabs(x)) {
-    state.compensation += (state.total - t) + x;
-  } else {
-    state.compensation += (x - t) + state.total;
-  }
-  state.total = t;
-}
 
 void SumStep(sqlite3_context* context, int, sqlite3_value** argv) {
   auto* state = static_cast<SumState*>(sqlite3_aggregate_context(context, sizeof(SumState)));
@@ -156,19 +144,16 @@ void SumStep(sqlite3_context* context, int, sqlite3_value** argv) {
   }
   if (!state->real) {
     state->real = true;
-    state->total = static_cast<double>(state->integer);
+    state->reals = CompensatedSum(static_cast<double>(state->integer));
   }
-  AddReal(*state, sqlite3_value_double(argv[0]));
+  state->reals.Add(sqlite3_value_double(argv[0]));
 }
 
 void SumFinal(sqlite3_context* context) {
   auto* state = static_cast<SumState*>(sqlite3_aggregate_context(context, 0));
   if (state == nullptr || !state->any) return sqlite3_result_null(context);
   if (!state->real) return sqlite3_result_int64(context, state->integer);
-  // A total that overflowed stays infinite, so it reads as an overflow; its
-  // compensation, infinity less infinity, is no number at all.
-  if (!std::isfinite(state->total)) return sqlite3_result_double(context, state->total);
-  sqlite3_result_double(context, state->total + state->compensation);
+  sqlite3_result_double(context, state->reals.Total());
 }
 
 void Register(sqlite3* db, const char* name, int argc, void (*function)(sqlite3_context*, int, sqlite3_value**)) {

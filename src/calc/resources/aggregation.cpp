@@ -6,169 +6,192 @@
 //      class, so that the grouping below sees two classes only;
 //   2. (whole project) the machine quantities of the sub-item and measure
 //      bills, at the machines' own current prices, into jxtcb;
-//   3. staging: one line per resource per unit of its estimate row, split
-//      materials replaced by their components with the quantities multiplied
-//      through;
-//   4. the analysis tables: the staging lines grouped per estimate row and
-//      priced;
-//   5. (whole project) the project resource tables: the analysis lines times
+//   3. the analysis tables: one line per resource per unit of its estimate
+//      row, split materials replaced by their components with the quantities
+//      multiplied through, grouped per estimate row and priced;
+//   4. (whole project) the project resource tables: the analysis lines times
 //      their row's quantity, summed over the priced rows;
-//   6. (whole project) the marks: provisional-price and owner-supplied
+//   5. (whole project) the marks: provisional-price and owner-supplied
 //      project materials, selected materials, the marks on the sub-items'
 //      materials and the project quantities of the listed materials;
-//   7. (whole project) the staging lines are cleared and the bill materials
-//      take the selection flags just set.
+//   6. (whole project) the bill materials take the selection flags just set.
 // Each phase reads what the one before it wrote. The single-row form rebuilds
-// only the analysis lines of its row (phases 1, 3 and 4); the project tables
-// keep the last whole-project run and the row's staging lines stay in place.
+// only the analysis lines of its row (phases 1 and 3); the project tables
+// keep the last whole-project run.
 
 #include "calc/resources/aggregation.h"
 
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "calc/figure_check.h"
+#include "calc/model/resource_lines.h"
 #include "calc/resources/material_matching.h"
+#include "db/statement.h"
+#include "db/value.h"
 
 namespace quillmere {
 namespace {
 
-// An analysis table with its staging and project tables. Materials carry
-// their class through every level, and their project lines the selection,
-// provisional-price and owner-supplied flags.
-struct AnalysisTable {
-  const char* analysis;
-  const char* staging;
-  const char* project;
-  bool materials;
-  // The current figure of an analysis line: consumption items of machines
-  // keep their price difference instead of a current amount.
-  const char* current;
-};
+// One line per resource per unit of its row, as selects of ysid, bh, mc,
+// dw, dj, xxj and sl (and cllb for materials) whose union the analysis table
+// groups. A split material enters through all its components, never as
+// itself; a material whose split flag is null enters neither way. Percentage
+// lines stay out. The lines are never stored: a table of them would be
+// written and read back once per run.
+using LineSelects = std::vector<std::string>;
 
-constexpr const char* kCurrentAmount = "xhj=format(iif(xxj=0,dj*sl,xxj*sl),'0.##')";
-
-const AnalysisTable kAnalysisTables[] = {
-    {"fxrgb", "fxrgb1", "gcrgb", false, kCurrentAmount},
-    {"fxclb", "fxclb1", "gcclb", true, kCurrentAmount},
-    {"fxjxb", "fxjxb1", "gcjxb", false, kCurrentAmount},
-    {"fxjxfb", "fxjxfb1", "gcjxfb", false, "jchj=format(iif(xxj=0,0,(xxj-dj)*sl),'0.##')"},
-};
-
-// Machine quantities of the project: the sub-item and measure bills only, and
-// at the machine's own current price, without its consumption differences.
-void CountProjectMachines(StageRunner& run) {
-  run("delete from fxjxb1");
-  run("insert into fxjxb1(ysid,bh,mc,dw,dj,xxj,sl) "
-      "select gjjx.ysid,gjjx.bh,gjjx.mc,gjjx.dw,gjjx.dj,gjjx.xxj,format(gjjx.sl*zhys.sjgcl,'0.####') "
-      "from gjjx inner join zhys on gjjx.ysid=zhys.ysid where gjjx.dw<>'%' and (zhys.qdlb=0 or zhys.qdlb=1)");
-  run("insert into fxjxb1(ysid,bh,mc,dw,dj,xxj,sl) "
-      "select ftjx.ysid,ftjx.bh,ftjx.mc,ftjx.dw,ftjx.dj,ftjx.xxj,format(ftjx.sl*gjcl.sl*zhys.sjgcl,'0.####') "
-      "from ftjx inner join gjcl on ftjx.clid_src=gjcl.clid and ftjx.ysid=gjcl.ysid "
-      "inner join zhys on ftjx.ysid=zhys.ysid where gjcl.chaifen=TRUE and (zhys.qdlb=0 or zhys.qdlb=1)");
-  run("delete from jxtcb");
-  run("insert into jxtcb(bh,mc,dw,dj,xxj,sl) "
-      "select bh,mc,dw,dj,xxj,sum(sl) from fxjxb1 where sl<>0 group by bh,mc,dw,dj,xxj");
-  run("update jxtcb set hj=format(dj*sl,'0.##'),xhj=format(iif(xxj=0,dj*sl,xxj*sl),'0.##')");
+LineSelects LabourLines(const Scope& scope) {
+  return {"select ysid,bh,mc,dw,dj,xxj,sl from gjrg where dw<>'%'" + scope.And(),
+          "select ftrg.ysid,ftrg.bh,ftrg.mc,ftrg.dw,ftrg.dj,ftrg.xxj,format(ftrg.sl*gjcl.sl,'0.####') "
+          "from ftrg inner join gjcl on ftrg.clid_src=gjcl.clid and ftrg.ysid=gjcl.ysid where gjcl.chaifen=TRUE" +
+              scope.And("gjcl.ysid")};
 }
 
-// One staging line per resource per unit of its row. A split material enters
-// through all its components, never as itself; a material whose split flag is
-// null enters neither way. Percentage rows stay out: the current-price stage
-// appends them once it has priced them.
-void StageLines(StageRunner& run, const Scope& scope) {
-  run("delete from fxrgb1" + scope.Where("ysid"));
-  run("insert into fxrgb1(ysid,bh,mc,dw,dj,xxj,sl) "
-      "select gjrg.ysid,gjrg.bh,gjrg.mc,gjrg.dw,gjrg.dj,gjrg.xxj,gjrg.sl from gjrg where gjrg.dw<>'%'" +
-      scope.And("gjrg.ysid"));
-  run("insert into fxrgb1(ysid,bh,mc,dw,dj,xxj,sl) "
-      "select ftrg.ysid,ftrg.bh,ftrg.mc,ftrg.dw,ftrg.dj,ftrg.xxj,format(ftrg.sl*gjcl.sl,'0.####') "
-      "from ftrg inner join gjcl on ftrg.clid_src=gjcl.clid and ftrg.ysid=gjcl.ysid where gjcl.chaifen=TRUE" +
-      scope.And("gjcl.ysid"));
-
-  run("delete from fxclb1" + scope.Where("ysid"));
-  run("insert into fxclb1(ysid,bh,mc,dw,dj,xxj,sl,cllb) "
-      "select gjcl.ysid,gjcl.bh,gjcl.mc,gjcl.dw,gjcl.dj,gjcl.xxj,gjcl.sl,gjcl.cllb from gjcl "
-      "where gjcl.chaifen=FALSE and gjcl.dw<>'%'" +
-      scope.And("gjcl.ysid"));
+LineSelects MaterialLines(const Scope& scope) {
+  LineSelects lines = {"select ysid,bh,mc,dw,dj,xxj,sl,cllb from gjcl where chaifen=FALSE and dw<>'%'" +
+                       scope.And()};
   // Components of styles 1 and 2 hang directly under the material.
   for (const std::string c : {"gjpbf", "gjlpjb"}) {
-    run("insert into fxclb1(ysid,bh,mc,dw,dj,xxj,sl,cllb) select " + c + ".ysid," + c + ".bh," + c + ".mc," + c +
-        ".dw," + c + ".dj," + c + ".xxj,format(" + c + ".sl*gjcl.sl,'0.####'),'' as cllb from " + c +
-        " inner join gjcl on " + c + ".clid=gjcl.clid and " + c + ".ysid=gjcl.ysid where gjcl.chaifen=TRUE" +
-        scope.And("gjcl.ysid"));
+    lines.push_back("select " + c + ".ysid," + c + ".bh," + c + ".mc," + c + ".dw," + c + ".dj," + c +
+                    ".xxj,format(" + c + ".sl*gjcl.sl,'0.####'),'' from " + c + " inner join gjcl on " + c +
+                    ".clid=gjcl.clid and " + c + ".ysid=gjcl.ysid where gjcl.chaifen=TRUE" + scope.And("gjcl.ysid"));
   }
   // Style 3: the material's own breakdown, whose split components are
   // replaced in turn by theirs.
-  run("insert into fxclb1(ysid,bh,mc,dw,dj,xxj,sl,cllb) "
-      "select ftcl.ysid,ftcl.bh,ftcl.mc,ftcl.dw,ftcl.dj,ftcl.xxj,format(ftcl.sl*gjcl.sl,'0.####'),'' as cllb "
+  lines.push_back(
+      "select ftcl.ysid,ftcl.bh,ftcl.mc,ftcl.dw,ftcl.dj,ftcl.xxj,format(ftcl.sl*gjcl.sl,'0.####'),'' "
       "from ftcl inner join gjcl on ftcl.clid_src=gjcl.clid and ftcl.ysid=gjcl.ysid "
       "where gjcl.chaifen=TRUE and ftcl.chaifen=FALSE" +
       scope.And("gjcl.ysid"));
-  run("insert into fxclb1(ysid,bh,mc,dw,dj,xxj,sl,cllb) "
-      "select ftpbf.ysid,ftpbf.bh,ftpbf.mc,ftpbf.dw,ftpbf.dj,ftpbf.xxj,"
-      "format(ftpbf.sl*ftcl.sl*gjcl.sl,'0.####'),'' as cllb "
+  lines.push_back(
+      "select ftpbf.ysid,ftpbf.bh,ftpbf.mc,ftpbf.dw,ftpbf.dj,ftpbf.xxj,format(ftpbf.sl*ftcl.sl*gjcl.sl,'0.####'),'' "
       "from ftpbf inner join ftcl on ftpbf.clid=ftcl.clid and ftpbf.clid_src=ftcl.clid_src and ftpbf.ysid=ftcl.ysid "
       "inner join gjcl on ftcl.clid_src=gjcl.clid and ftcl.ysid=gjcl.ysid "
       "where gjcl.chaifen=TRUE and ftcl.chaifen=TRUE" +
       scope.And("gjcl.ysid"));
-
-  // Machines enter at their price including consumption differences.
-  run("delete from fxjxb1" + scope.Where("ysid"));
-  run("insert into fxjxb1(ysid,bh,mc,dw,dj,xxj,sl) "
-      "select gjjx.ysid,gjjx.bh,gjjx.mc,gjjx.dw,gjjx.dj,gjjx.xxj2,gjjx.sl from gjjx where gjjx.dw<>'%'" +
-      scope.And("gjjx.ysid"));
-  run("insert into fxjxb1(ysid,bh,mc,dw,dj,xxj,sl) "
-      "select ftjx.ysid,ftjx.bh,ftjx.mc,ftjx.dw,ftjx.dj,ftjx.xxj2,format(ftjx.sl*gjcl.sl,'0.####') "
-      "from ftjx inner join gjcl on ftjx.clid_src=gjcl.clid and ftjx.ysid=gjcl.ysid where gjcl.chaifen=TRUE" +
-      scope.And("gjcl.ysid"));
-
-  run("delete from fxjxfb1" + scope.Where("ysid"));
-  run("insert into fxjxfb1(ysid,bh,mc,dw,dj,xxj,sl) "
-      "select gjjxfb.ysid,gjjxfb.bh,gjjxfb.mc,gjjxfb.dw,gjjxfb.dj,gjjxfb.xxj,format(gjjxfb.sl*gjjx.sl,'0.####') "
-      "from gjjxfb inner join gjjx on gjjxfb.jxid=gjjx.jxid and gjjxfb.ysid=gjjx.ysid" +
-      scope.Where("gjjx.ysid"));
-  run("insert into fxjxfb1(ysid,bh,mc,dw,dj,xxj,sl) "
-      "select ftjxfb.ysid,ftjxfb.bh,ftjxfb.mc,ftjxfb.dw,ftjxfb.dj,ftjxfb.xxj,"
-      "format(ftjxfb.sl*ftjx.sl*gjcl.sl,'0.####') "
-      "from ftjxfb inner join ftjx on ftjxfb.jxid=ftjx.jxid and ftjxfb.clid_src=ftjx.clid_src "
-      "and ftjxfb.ysid=ftjx.ysid "
-      "inner join gjcl on ftjx.clid_src=gjcl.clid and ftjx.ysid=gjcl.ysid where gjcl.chaifen=TRUE" +
-      scope.And("gjcl.ysid"));
+  return lines;
 }
 
-// Each resource once per row, base price, current price (and class).
-void GroupPerRow(StageRunner& run, const Scope& scope) {
-  for (const AnalysisTable& t : kAnalysisTables) {
-    const std::string cls = t.materials ? ",cllb" : "";
-    const std::string key = "ysid,bh,mc,dw,dj,xxj";
-    run(std::string("delete from ") + t.analysis + scope.Where("ysid"));
-    run(std::string("insert into ") + t.analysis + "(" + key + ",sl" + cls + ") select " + key + ",sum(sl)" + cls +
-        " from " + t.staging + scope.Where("ysid") + " group by " + key + cls);
+// Machines enter at their price including consumption differences.
+LineSelects MachineLines(const Scope& scope) {
+  return {"select ysid,bh,mc,dw,dj,xxj2,sl from gjjx where dw<>'%'" + scope.And(),
+          "select ftjx.ysid,ftjx.bh,ftjx.mc,ftjx.dw,ftjx.dj,ftjx.xxj2,format(ftjx.sl*gjcl.sl,'0.####') "
+          "from ftjx inner join gjcl on ftjx.clid_src=gjcl.clid and ftjx.ysid=gjcl.ysid where gjcl.chaifen=TRUE" +
+              scope.And("gjcl.ysid")};
+}
+
+LineSelects ConsumptionLines(const Scope& scope) {
+  return {"select gjjxfb.ysid,gjjxfb.bh,gjjxfb.mc,gjjxfb.dw,gjjxfb.dj,gjjxfb.xxj,format(gjjxfb.sl*gjjx.sl,'0.####') "
+          "from gjjxfb inner join gjjx on gjjxfb.jxid=gjjx.jxid and gjjxfb.ysid=gjjx.ysid" +
+              scope.Where("gjjx.ysid"),
+          "select ftjxfb.ysid,ftjxfb.bh,ftjxfb.mc,ftjxfb.dw,ftjxfb.dj,ftjxfb.xxj,"
+          "format(ftjxfb.sl*ftjx.sl*gjcl.sl,'0.####') "
+          "from ftjxfb inner join ftjx on ftjxfb.jxid=ftjx.jxid and ftjxfb.clid_src=ftjx.clid_src "
+          "and ftjxfb.ysid=ftjx.ysid "
+          "inner join gjcl on ftjx.clid_src=gjcl.clid and ftjx.ysid=gjcl.ysid where gjcl.chaifen=TRUE" +
+              scope.And("gjcl.ysid")};
+}
+
+// An analysis table with its project table and the lines it groups.
+// Materials carry their class through every level, and their project lines
+// the selection, provisional-price and owner-supplied flags.
+struct AnalysisTable {
+  const char* analysis;
+  const char* staging;  // an empty table a project may still hold lines in
+  const char* project;
+  bool materials;
+  // Consumption items of machines keep their price difference (jchj) per
+  // row instead of a current amount (xhj).
+  bool price_difference;
+  LineSelects (*lines)(const Scope&);
+};
+
+const AnalysisTable kAnalysisTables[] = {
+    {"fxrgb", "fxrgb1", "gcrgb", false, false, LabourLines},
+    {"fxclb", "fxclb1", "gcclb", true, false, MaterialLines},
+    {"fxjxb", "fxjxb1", "gcjxb", false, false, MachineLines},
+    {"fxjxfb", "fxjxfb1", "gcjxfb", false, true, ConsumptionLines},
+};
+
+// The quantity of every estimate row, and its bill category, by row id; a
+// row id held by several rows gives them all, in the order of the rows.
+struct RowQuantity {
+  Figure sjgcl, qdlb;
+};
+std::unordered_map<std::int64_t, std::vector<RowQuantity>> RowQuantities(Connection& connection) {
+  std::unordered_map<std::int64_t, std::vector<RowQuantity>> rows;
+  const std::string select = "select ysid,sjgcl,qdlb from zhys where ysid is not null order by ysid,rowid";
+  Statement statement(connection.handle(), select);
+  while (statement.Step()) {
+    const Value ysid = statement.ColumnValue(0);
+    auto figure = [&](int column) {
+      const Value value = statement.ColumnValue(column);
+      return IsNull(value) ? Figure{} : Figure::Of(ToNumber(value));
+    };
+    rows[ToId(ysid)].push_back({figure(1), figure(2)});
   }
-  for (const AnalysisTable& t : kAnalysisTables) {
-    run(std::string("update ") + t.analysis + " set hj=format(dj*sl,'0.##')," + t.current + scope.Where("ysid"));
+  return rows;
+}
+
+// Machine quantities of the project: the sub-item and measure bills only, and
+// at the machine's own current price, without its consumption differences.
+void CountProjectMachines(Connection& connection, TextPool& pool) {
+  std::vector<ResourceLine> lines;
+  for (const std::string select :
+       {"select gjjx.ysid,gjjx.bh,gjjx.mc,gjjx.dw,gjjx.dj,gjjx.xxj,format(gjjx.sl*zhys.sjgcl,'0.####') "
+        "from gjjx inner join zhys on gjjx.ysid=zhys.ysid where gjjx.dw<>'%' and (zhys.qdlb=0 or zhys.qdlb=1)",
+        "select ftjx.ysid,ftjx.bh,ftjx.mc,ftjx.dw,ftjx.dj,ftjx.xxj,format(ftjx.sl*gjcl.sl*zhys.sjgcl,'0.####') "
+        "from ftjx inner join gjcl on ftjx.clid_src=gjcl.clid and ftjx.ysid=gjcl.ysid "
+        "inner join zhys on ftjx.ysid=zhys.ysid where gjcl.chaifen=TRUE and (zhys.qdlb=0 or zhys.qdlb=1)"}) {
+    ReadResourceLines(connection, select, {}, pool, lines);
   }
+  std::erase_if(lines, [](const ResourceLine& line) { return line.sl.null || line.sl.value == 0; });
+  connection.Execute("delete from jxtcb");
+  WriteLines(connection, "jxtcb", {}, GroupResources(std::move(lines), pool, false), pool);
+}
+
+// Each resource once per row, base price, current price (and class). The
+// lines of a table keep the order they are written in, which is the order
+// the project totals add them in.
+std::vector<std::vector<ResourceLine>> GroupPerRow(Connection& connection, const Scope& scope, TextPool& pool) {
+  std::vector<std::vector<ResourceLine>> tables;
+  for (const AnalysisTable& t : kAnalysisTables) {
+    std::vector<ResourceLine> lines;
+    for (const std::string& select : t.lines(scope)) ReadResourceLines(connection, select, scope.params(), pool, lines);
+    tables.push_back(GroupResources(std::move(lines), pool, true));
+    connection.Execute(std::string("delete from ") + t.analysis + scope.Where("ysid"), scope.params());
+    WriteLines(connection, t.analysis, {true, t.price_difference, t.materials ? ClassColumn::kText : ClassColumn::kNone},
+               tables.back(), pool);
+  }
+  return tables;
 }
 
 // Project totals over the rows that are priced: outside the left-out
 // category and with a quantity. Each row's product is rounded before the sum.
 // The lines go in in key order, so the first of several lines of a material
 // is the one with the lowest base price, then current price, then class.
-void TotalProject(StageRunner& run) {
-  for (const AnalysisTable& t : kAnalysisTables) {
-    const std::string a = t.analysis;
-    const std::string key = a + ".bh," + a + ".mc," + a + ".dw," + a + ".dj," + a + ".xxj";
-    const std::string cls = t.materials ? "," + a + ".cllb" : "";
-    run(std::string("delete from ") + t.project);
-    run(std::string("insert into ") + t.project + "(bh,mc,dw,dj,xxj,sl" + (t.materials ? ",cllb,xz,zgj,jg" : "") +
-        ") select " + key + ",sum(format(" + a + ".sl*zhys.sjgcl,'0.####'))" +
-        (t.materials ? cls + ",TRUE,FALSE,FALSE" : "") + " from " + a + " inner join zhys on " + a +
-        ".ysid=zhys.ysid where " + a + ".sl<>0 and zhys.sjgcl<>0 and zhys.qdlb<>3 group by " + key + cls +
-        " order by " + key + cls);
-  }
-  // Consumption items get a current amount here, not a price difference.
-  for (const AnalysisTable& t : kAnalysisTables) {
-    run(std::string("update ") + t.project + " set hj=format(dj*sl,'0.##')," + kCurrentAmount);
+void TotalProject(Connection& connection, const std::vector<std::vector<ResourceLine>>& analysis, TextPool& pool) {
+  const auto rows = RowQuantities(connection);
+  for (size_t i = 0; i < std::size(kAnalysisTables); ++i) {
+    std::vector<ResourceLine> lines;
+    for (const ResourceLine& line : analysis[i]) {
+      if (line.ysid_null || line.sl.null || line.sl.value == 0) continue;
+      const auto found = rows.find(line.ysid);
+      if (found == rows.end()) continue;
+      for (const RowQuantity& row : found->second) {
+        if (row.sjgcl.null || row.sjgcl.value == 0 || row.qdlb.null || row.qdlb.value == 3) continue;
+        ResourceLine project_line = line;
+        project_line.sl = Rounded(Times(line.sl, row.sjgcl), 4);
+        lines.push_back(project_line);
+      }
+    }
+    connection.Execute(std::string("delete from ") + kAnalysisTables[i].project);
+    // Consumption items get a current amount here, not a price difference.
+    const AnalysisTable& t = kAnalysisTables[i];
+    WriteLines(connection, t.project, {false, false, t.materials ? ClassColumn::kText : ClassColumn::kNone, t.materials},
+               GroupResources(std::move(lines), pool, false), pool);
   }
 }
 
@@ -218,16 +241,18 @@ void AggregateResources(Connection& connection, const Scope& scope) {
   StageRunner run(connection, scope);
 
   run("update gjcl set cllb='' where cllb<>'主材' and cllb<>''" + scope.And("gjcl.ysid"));
-  if (scope.whole()) CountProjectMachines(run);
-  StageLines(run, scope);
-  GroupPerRow(run, scope);
+  TextPool pool;
+  if (scope.whole()) CountProjectMachines(connection, pool);
+  // A project priced by an older engine may still hold the lines in the
+  // tables that once staged them; they count nowhere.
+  for (const AnalysisTable& t : kAnalysisTables) run(std::string("delete from ") + t.staging + scope.Where());
+  const auto analysis = GroupPerRow(connection, scope, pool);
   std::vector<FigureSet> computed;
   for (const char* table : {"fxrgb", "fxclb", "fxjxb", "fxjxfb"}) computed.push_back({table, {}, scope.Rows()});
   if (scope.single_row()) return CheckFigures(connection, computed, FigureUse::kComputed, scope.params());
 
-  TotalProject(run);
+  TotalProject(connection, analysis, pool);
   MarkListedMaterials(run);
-  for (const AnalysisTable& t : kAnalysisTables) run(std::string("delete from ") + t.staging);
   // The bill materials as the last summary left them follow the new flags.
   RefreshBillMaterialSelection(connection);
   for (const char* table : {"gcrgb", "gcclb", "gcjxb", "gcjxfb", "jxtcb"}) computed.push_back({table, {}, "", "bh"});

@@ -13,8 +13,9 @@ namespace quillmere {
 // analysis tables fx* from the resources gj*/ft* as their prices stand; the
 // whole project also rebuilds the project tables gc* and jxtcb, the list marks
 // (gcclb, gjcl.tzbz), the quantities of zgjclb and the selection flags of
-// qdclb, and empties the staging tables fx*1. One row leaves all of those
-// alone and keeps its staging lines. Requires: base and current prices filled.
+// qdclb, and empties the staging tables fx*1 a project priced by an older
+// engine may hold lines in. One row leaves the project tables alone.
+// Requires: base and current prices filled.
 // Throws Error; the caller's transaction undoes everything.
 void AggregateResources(Connection& connection, const Scope& scope);
 

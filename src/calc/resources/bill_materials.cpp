@@ -3,8 +3,8 @@
 //
 // The stage runs in this order:
 //   1. the bill material lines: each sub-item's materials per unit of its bill
-//      item, summed per bill item, priced, and classed ordinary or main, at a
-//      provisional price or not;
+//      item, summed per bill item, priced, and classed ordinary or main, then
+//      at a provisional price or not;
 //   2. the ordinary and main material cost of each bill item from its lines;
 //   3. every analysis material that the list names, with a tolerance on the
 //      price, is marked provisional or owner-supplied and given its amount
@@ -22,8 +22,10 @@
 #include "calc/resources/bill_materials.h"
 
 #include <string>
+#include <vector>
 
 #include "calc/figure_check.h"
+#include "calc/model/resource_lines.h"
 #include "calc/resources/material_matching.h"
 
 namespace quillmere {
@@ -87,18 +89,31 @@ void SettleSubItems(Connection& connection, const ListedKind& kind) {
                      " where sjgcl<>0 and fbcch=0 and " + kind.per_unit + " is not " + per_unit);
 }
 
+// Each sub-item's analysis materials per unit of its bill item (fb5), summed
+// per bill item and material, and priced; a main material is class 1, any
+// other 0. The sub-items of a bill item are taken in the order of the
+// mapping, each sub-item's lines in theirs, which is the order their
+// quantities are added in.
+void WriteBillMaterialLines(Connection& connection) {
+  TextPool pool;
+  std::vector<ResourceLine> lines;
+  ReadResourceLines(connection,
+                    "select qddyb.fb5,fxclb.bh,fxclb.mc,fxclb.dw,fxclb.dj,fxclb.xxj,"
+                    "format(fxclb.sl*qddyb.sjgcl_qd,'0.####'),fxclb.cllb "
+                    "from qddyb inner join fxclb on fxclb.ysid=qddyb.ysid where fxclb.sl<>0 and fxclb.dw<>'%' "
+                    "order by qddyb.fb5,qddyb.rowid,fxclb.rowid",
+                    {}, pool, lines);
+  connection.Execute("delete from qdclb");
+  WriteLines(connection, "qdclb", {true, false, ClassColumn::kMainMaterialFlag},
+             GroupResources(std::move(lines), pool, true), pool);
+}
+
 }  // namespace
 
 void SummariseBillMaterials(Connection& connection) {
   auto run = [&connection](const std::string& sql) { connection.Execute(sql); };
 
-  run("delete from qdclb");
-  run("insert into qdclb(ysid,bh,mc,dw,dj,sl,hj,xxj,xhj,cllb) "
-      "select qddyb.fb5,fxclb.bh,fxclb.mc,fxclb.dw,fxclb.dj,sum(format(fxclb.sl*qddyb.sjgcl_qd,'0.####')),0,"
-      "fxclb.xxj,0,iif(fxclb.cllb='主材',1,0) "
-      "from fxclb inner join qddyb on fxclb.ysid=qddyb.ysid where fxclb.sl<>0 and fxclb.dw<>'%' "
-      "group by qddyb.fb5,fxclb.bh,fxclb.mc,fxclb.dw,fxclb.dj,fxclb.xxj,fxclb.cllb");
-  run("update qdclb set hj=format(dj*sl,'0.##'),xhj=format(iif(xxj=0,dj*sl,xxj*sl),'0.##')");
+  WriteBillMaterialLines(connection);
   run("update qdclb set cllb=iif(qdclb.cllb=1,3,2) from zgjclb where qdclb.bh=zgjclb.bh and qdclb.mc=" +
       ListedName("zgjclb") +
       " and qdclb.dw=zgjclb.dw and iif(qdclb.xxj=0,qdclb.dj=zgjclb.dj,qdclb.xxj=zgjclb.dj) "

@@ -1,0 +1,214 @@
+// Resource lines in memory: see resource_lines.h.
+
+#include "calc/model/resource_lines.h"
+
+#include <algorithm>
+#include <string>
+#include <numeric>
+
+#include "base/compensated_sum.h"
+#include "base/decimal.h"
+#include "db/statement.h"
+
+namespace quillmere {
+namespace {
+
+int CompareFigures(Figure a, Figure b) {
+  if (a.null || b.null) return a.null == b.null ? 0 : (a.null ? -1 : 1);
+  return a.value < b.value ? -1 : (a.value > b.value ? 1 : 0);
+}
+
+int CompareRanks(std::uint32_t a, std::uint32_t b) { return a < b ? -1 : (a > b ? 1 : 0); }
+
+[[noreturn]] void Mismatch(const std::string& select, int column) {
+  throw Error("Type mismatch: a resource line holds a text where a figure belongs (column " +
+                  std::to_string(column + 1) + ")",
+              select);
+}
+
+Figure ReadFigure(sqlite3_stmt* stmt, int column, const std::string& select) {
+  switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_NULL:
+      return {};
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+      return Figure::Of(sqlite3_column_double(stmt, column));
+    default:
+      Mismatch(select, column);
+  }
+}
+
+TextId ReadText(sqlite3_stmt* stmt, int column, TextPool& pool) {
+  if (sqlite3_column_type(stmt, column) == SQLITE_NULL) return 0;
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+  return pool.Intern(std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(stmt, column))));
+}
+
+}  // namespace
+
+TextPool::TextPool() : texts_(1), ranks_(1, 0) {}
+
+TextId TextPool::Intern(std::string_view text) {
+  // The lookup needs a key of its own only the first time a text is met.
+  thread_local std::string key;
+  key.assign(text);
+  const auto found = ids_.find(key);
+  if (found != ids_.end()) return found->second;
+  const auto id = static_cast<TextId>(texts_.size());
+  texts_.push_back(key);
+  ids_.emplace(key, id);
+  return id;
+}
+
+void TextPool::Rank() {
+  std::vector<TextId> order(texts_.size() - 1);
+  std::iota(order.begin(), order.end(), TextId{1});
+  // std::string compares as unsigned bytes, as SQLite's BINARY collation does.
+  std::sort(order.begin(), order.end(), [this](TextId a, TextId b) { return texts_[a] < texts_[b]; });
+  ranks_.assign(texts_.size(), 0);
+  for (size_t i = 0; i < order.size(); ++i) ranks_[order[i]] = static_cast<std::uint32_t>(i + 1);
+}
+
+int CompareResources(const ResourceLine& a, const ResourceLine& b, const TextPool& pool, bool with_row) {
+  if (with_row) {
+    if (a.ysid_null || b.ysid_null) {
+      if (a.ysid_null != b.ysid_null) return a.ysid_null ? -1 : 1;
+    } else if (a.ysid != b.ysid) {
+      return a.ysid < b.ysid ? -1 : 1;
+    }
+  }
+  for (auto text : {&ResourceLine::bh, &ResourceLine::mc, &ResourceLine::dw}) {
+    if (int c = CompareRanks(pool.RankOf(a.*text), pool.RankOf(b.*text))) return c;
+  }
+  if (int c = CompareFigures(a.dj, b.dj)) return c;
+  if (int c = CompareFigures(a.xxj, b.xxj)) return c;
+  return CompareRanks(pool.RankOf(a.cllb), pool.RankOf(b.cllb));
+}
+
+void ReadResourceLines(Connection& connection, const std::string& select, const Params& params, TextPool& pool,
+                       std::vector<ResourceLine>& lines) {
+  Statement statement(connection.handle(), select, params);
+  sqlite3_stmt* stmt = statement.get();
+  const bool with_class = statement.ColumnCount() > 7;
+  while (statement.Step()) {
+    ResourceLine line;
+    line.ysid_null = sqlite3_column_type(stmt, 0) == SQLITE_NULL;
+    if (!line.ysid_null) {
+      if (sqlite3_column_type(stmt, 0) != SQLITE_INTEGER) Mismatch(select, 0);
+      line.ysid = sqlite3_column_int64(stmt, 0);
+    }
+    line.bh = ReadText(stmt, 1, pool);
+    line.mc = ReadText(stmt, 2, pool);
+    line.dw = ReadText(stmt, 3, pool);
+    line.dj = ReadFigure(stmt, 4, select);
+    line.xxj = ReadFigure(stmt, 5, select);
+    line.sl = ReadFigure(stmt, 6, select);
+    if (with_class) line.cllb = ReadText(stmt, 7, pool);
+    lines.push_back(line);
+  }
+}
+
+std::vector<ResourceLine> GroupResources(std::vector<ResourceLine> lines, TextPool& pool, bool with_row) {
+  pool.Rank();
+  // Stable, so the quantities of a group are added in the order they came.
+  std::stable_sort(lines.begin(), lines.end(), [&](const ResourceLine& a, const ResourceLine& b) {
+    return CompareResources(a, b, pool, with_row) < 0;
+  });
+  std::vector<ResourceLine> groups;
+  for (size_t first = 0; first < lines.size();) {
+    size_t end = first + 1;
+    while (end < lines.size() && CompareResources(lines[first], lines[end], pool, with_row) == 0) ++end;
+    ResourceLine group = lines[first];
+    bool any = false;
+    CompensatedSum sum;
+    for (size_t i = first; i < end; ++i) {
+      if (lines[i].sl.null) continue;
+      any = true;
+      sum.Add(lines[i].sl.value);
+    }
+    group.sl = any ? Figure::Of(sum.Total()) : Figure{};
+    groups.push_back(group);
+    first = end;
+  }
+  return groups;
+}
+
+Figure Times(Figure a, Figure b) { return a.null || b.null ? Figure{} : Figure::Of(a.value * b.value); }
+
+Figure Rounded(Figure x, int decimals) { return x.null ? x : Figure::Of(RoundDecimal(x.value, decimals)); }
+
+Figure BaseAmount(const ResourceLine& line) { return Rounded(Times(line.dj, line.sl), 2); }
+
+Figure CurrentAmount(const ResourceLine& line) {
+  if (line.xxj.null) return {};
+  return Rounded(Times(line.xxj.value == 0 ? line.dj : line.xxj, line.sl), 2);
+}
+
+Figure PriceDifference(const ResourceLine& line) {
+  if (line.xxj.null) return {};
+  if (line.xxj.value == 0) return Rounded(Figure::Of(0), 2);
+  const Figure difference = line.dj.null ? Figure{} : Figure::Of(line.xxj.value - line.dj.value);
+  return Rounded(Times(difference, line.sl), 2);
+}
+
+void WriteLines(Connection& connection, const std::string& table, const LineColumns& holds,
+                const std::vector<ResourceLine>& lines, const TextPool& pool) {
+  std::string columns = std::string("bh,mc,dw,dj,xxj,sl,hj,") + (holds.price_difference ? "jchj" : "xhj");
+  if (holds.row) columns += ",ysid";
+  if (holds.material_class != ClassColumn::kNone) columns += ",cllb";
+  if (holds.list_flags) columns += ",xz,zgj,jg";
+  std::string values;
+  Params nulls;  // every value is bound afresh for each line
+  for (size_t i = 0, n = std::count(columns.begin(), columns.end(), ',') + 1; i < n; ++i) {
+    values += i ? ",?" : "?";
+    nulls.Add(Value());
+  }
+  Statement insert(connection.handle(), "insert into " + table + "(" + columns + ") values (" + values + ")", nulls);
+  sqlite3_stmt* stmt = insert.get();
+  for (const ResourceLine& line : lines) {
+    insert.Reset();
+    BindText(stmt, 1, pool, line.bh);
+    BindText(stmt, 2, pool, line.mc);
+    BindText(stmt, 3, pool, line.dw);
+    BindFigure(stmt, 4, line.dj);
+    BindFigure(stmt, 5, line.xxj);
+    BindFigure(stmt, 6, line.sl);
+    BindFigure(stmt, 7, BaseAmount(line));
+    BindFigure(stmt, 8, holds.price_difference ? PriceDifference(line) : CurrentAmount(line));
+    int next = 9;
+    if (holds.row) {
+      if (line.ysid_null) {
+        sqlite3_bind_null(stmt, next++);
+      } else {
+        sqlite3_bind_int64(stmt, next++, line.ysid);
+      }
+    }
+    if (holds.material_class == ClassColumn::kText) BindText(stmt, next++, pool, line.cllb);
+    if (holds.material_class == ClassColumn::kMainMaterialFlag) {
+      sqlite3_bind_int(stmt, next++, line.cllb != 0 && pool.Text(line.cllb) == "主材" ? 1 : 0);
+    }
+    if (holds.list_flags) {
+      for (int flag : {1, 0, 0}) sqlite3_bind_int(stmt, next++, flag);
+    }
+    insert.Run();
+  }
+}
+
+void BindFigure(sqlite3_stmt* stmt, int index, Figure figure) {
+  if (figure.null) {
+    sqlite3_bind_null(stmt, index);
+  } else {
+    sqlite3_bind_double(stmt, index, figure.value);
+  }
+}
+
+void BindText(sqlite3_stmt* stmt, int index, const TextPool& pool, TextId id) {
+  if (id == 0) {
+    sqlite3_bind_null(stmt, index);
+  } else {
+    const std::string& text = pool.Text(id);
+    sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+  }
+}
+
+}  // namespace quillmere

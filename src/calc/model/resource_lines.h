@@ -1,0 +1,110 @@
+// Resource lines held in memory: read once from the statements that select
+// them, grouped per resource in the order SQLite's GROUP BY gives, and written
+// back with prepared inserts. The analysis tables and the project resource
+// tables are built this way, so that a line is read once and each output row
+// written once, instead of staging every line in a table of its own, sorting
+// it there and updating every written row again for its amounts.
+
+#ifndef QUILLMERE_CALC_MODEL_RESOURCE_LINES_H_
+#define QUILLMERE_CALC_MODEL_RESOURCE_LINES_H_
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "quillmere/connection.h"
+
+namespace quillmere {
+
+// A figure of a REAL column: a number, or null.
+struct Figure {
+  double value = 0;
+  bool null = true;
+  static Figure Of(double x) { return {x, false}; }
+};
+
+// A text of a TEXT column kept once for all the lines that carry it. Id 0
+// stands for null.
+using TextId = std::uint32_t;
+
+class TextPool {
+ public:
+  TextPool();
+  TextId Intern(std::string_view text);
+  const std::string& Text(TextId id) const { return texts_[id]; }
+  // Ranks every text as SQLite orders them (null first, then by bytes), so
+  // that keys compare by integers; call again after interning more texts.
+  void Rank();
+  std::uint32_t RankOf(TextId id) const { return ranks_[id]; }
+
+ private:
+  std::vector<std::string> texts_;
+  std::unordered_map<std::string, TextId> ids_;
+  std::vector<std::uint32_t> ranks_;
+};
+
+// One resource of one estimate row: code, name, unit, base and current
+// price, material class (null for other kinds), and a quantity.
+struct ResourceLine {
+  std::int64_t ysid = 0;
+  bool ysid_null = false;
+  TextId bh = 0, mc = 0, dw = 0, cllb = 0;
+  Figure dj, xxj, sl;
+};
+
+// Whether two lines name the same resource (`with_row`: of the same row too).
+// -1, 0 or 1 in SQLite's order of the key columns.
+int CompareResources(const ResourceLine& a, const ResourceLine& b, const TextPool& pool, bool with_row);
+
+// Reads the lines `select` gives, its columns ysid, bh, mc, dw, dj, xxj, sl
+// and, when it has an eighth, cllb, appending them in the order they come.
+// A text where a figure belongs is "Type mismatch".
+void ReadResourceLines(Connection& connection, const std::string& select, const Params& params, TextPool& pool,
+                       std::vector<ResourceLine>& lines);
+
+// The lines grouped per resource (`with_row`: per resource and row), in key
+// order, each with the sum of its quantities in the order they came; a group
+// whose quantities are all null sums to null.
+std::vector<ResourceLine> GroupResources(std::vector<ResourceLine> lines, TextPool& pool, bool with_row);
+
+// Products of figures as SQL computes them: null when either is null.
+Figure Times(Figure a, Figure b);
+// format(x, '0.##') and its kin: x rounded to `decimals`, null stays null.
+Figure Rounded(Figure x, int decimals);
+
+// hj: the amount at the base price.
+Figure BaseAmount(const ResourceLine& line);
+// xhj: the amount at the current price, or at the base price where no
+// current price is set.
+Figure CurrentAmount(const ResourceLine& line);
+// jchj: what the current price adds to the base price, over the quantity.
+Figure PriceDifference(const ResourceLine& line);
+
+// How a table of lines holds the material class: not at all, as the text, or
+// as 1 for a main material and 0 for any other.
+enum class ClassColumn { kNone, kText, kMainMaterialFlag };
+
+// What a table of lines holds besides code, name, unit, prices, quantity and
+// base amount.
+struct LineColumns {
+  bool row = false;               // ysid
+  bool price_difference = false;  // jchj instead of the current amount xhj
+  ClassColumn material_class = ClassColumn::kNone;
+  bool list_flags = false;        // xz, zgj, jg: selected, no list mark yet
+};
+
+// Inserts `lines` into `table` in their order, with their amounts.
+void WriteLines(Connection& connection, const std::string& table, const LineColumns& holds,
+                const std::vector<ResourceLine>& lines, const TextPool& pool);
+
+// Binds a figure or a pooled text as an SQL value of an insert.
+void BindFigure(sqlite3_stmt* stmt, int index, Figure figure);
+void BindText(sqlite3_stmt* stmt, int index, const TextPool& pool, TextId id);
+
+}  // namespace quillmere
+
+#endif  // QUILLMERE_CALC_MODEL_RESOURCE_LINES_H_
