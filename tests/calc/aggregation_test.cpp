@@ -19,15 +19,19 @@ TEST(Aggregation, LabourLinesMergeOnEqualPricesAndStayApartOnAnotherCurrentPrice
   p.Execute("insert into zhys(ysid,qdlb,sjgcl) values (1,0,3)");
   p.Execute(
       "insert into gjrg(ysid,bh,mc,dw,dj,xxj,sl) values "
-      "(1,'R1','普工','工日',50,80,0.5),(1,'R1','普工','工日',50,80,0.25),"
-      "(1,'R1','普工','工日',50,90,0.1),(1,'QT',null,'%',100,0,5)");
+      "(1,'R1','普工','工日',50,80,0.1),(1,'R1','普工','工日',50,80,0.2),(1,'R1','普工','工日',50,80,0.3),"
+      "(1,'R1','普工','工日',50,90,0.1),(1,'QT',null,'%',100,0,5),(1,'A1','杂工','工日',40,0,1)");
   Aggregate(p);
-  // Row: 0.5+0.25 = 0.75, hj 50*0.75 = 37.5, xhj 80*0.75 = 60; apart 50*0.1 = 5,
-  // 90*0.1 = 9. Project, times sjgcl 3: 2.25 (112.5, 180) and 0.3 (15, 27).
-  EXPECT_EQ(p.Rows("select 'fx',bh,dj,xxj,sl,hj,xhj from fxrgb union all "
-                   "select 'gc',bh,dj,xxj,sl,hj,xhj from gcrgb order by 1,4"),
-            "fx | R1 | 50 | 80 | 0.75 | 37.5 | 60\nfx | R1 | 50 | 90 | 0.1 | 5 | 9\n"
-            "gc | R1 | 50 | 80 | 2.25 | 112.5 | 180\ngc | R1 | 50 | 90 | 0.3 | 15 | 27\n");
+  // Row: 0.1+0.2+0.3 = 0.6, hj 50*0.6 = 30, xhj 80*0.6 = 48; apart 50*0.1 = 5,
+  // 90*0.1 = 9. Project, times sjgcl 3: 1.8 (90, 144) and 0.3 (15, 27).
+  EXPECT_EQ(p.Rows("select 'fx',bh,dj,xxj,sl,hj,xhj from fxrgb where bh='R1' union all "
+                   "select 'gc',bh,dj,xxj,sl,hj,xhj from gcrgb where bh='R1' order by 1,4"),
+            "fx | R1 | 50 | 80 | 0.6 | 30 | 48\nfx | R1 | 50 | 90 | 0.1 | 5 | 9\n"
+            "gc | R1 | 50 | 80 | 1.8 | 90 | 144\ngc | R1 | 50 | 90 | 0.3 | 15 | 27\n");
+  // The quantities add without binary drift (0.1+0.2+0.3 is 0.6 to the last
+  // bit), and the lines stand in key order, code first.
+  EXPECT_EQ(p.Rows("select bh,xxj,sl=0.6 from fxrgb order by rowid"), "A1 | 0 | 0\nR1 | 80 | 1\nR1 | 90 | 0\n");
+  EXPECT_EQ(p.Rows("select bh from gcrgb order by rowid"), "A1\nR1\nR1\n");
   EXPECT_EQ(p.Rows("select count(*) from fxrgb1"), "0\n");
 }
 
