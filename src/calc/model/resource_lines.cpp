@@ -114,11 +114,12 @@ std::vector<ResourceLine> GroupResources(std::vector<ResourceLine> lines, TextPo
   std::stable_sort(lines.begin(), lines.end(), [&](const ResourceLine& a, const ResourceLine& b) {
     return CompareResources(a, b, pool, with_row) < 0;
   });
-  std::vector<ResourceLine> groups;
+  // Each group overwrites the first line of its own, so the lines' memory
+  // holds the groups too.
+  size_t groups = 0;
   for (size_t first = 0; first < lines.size();) {
     size_t end = first + 1;
     while (end < lines.size() && CompareResources(lines[first], lines[end], pool, with_row) == 0) ++end;
-    ResourceLine group = lines[first];
     bool any = false;
     CompensatedSum sum;
     for (size_t i = first; i < end; ++i) {
@@ -126,11 +127,13 @@ std::vector<ResourceLine> GroupResources(std::vector<ResourceLine> lines, TextPo
       any = true;
       sum.Add(lines[i].sl.value);
     }
-    group.sl = any ? Figure::Of(sum.Total()) : Figure{};
-    groups.push_back(group);
+    lines[groups] = lines[first];
+    lines[groups].sl = any ? Figure::Of(sum.Total()) : Figure{};
+    ++groups;
     first = end;
   }
-  return groups;
+  lines.resize(groups);
+  return lines;
 }
 
 Figure Times(Figure a, Figure b) { return a.null || b.null ? Figure{} : Figure::Of(a.value * b.value); }

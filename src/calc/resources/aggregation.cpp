@@ -120,8 +120,9 @@ const AnalysisTable kAnalysisTables[] = {
 struct RowQuantity {
   Figure sjgcl, qdlb;
 };
-std::unordered_map<std::int64_t, std::vector<RowQuantity>> RowQuantities(Connection& connection) {
-  std::unordered_map<std::int64_t, std::vector<RowQuantity>> rows;
+using RowQuantities = std::unordered_map<std::int64_t, std::vector<RowQuantity>>;
+RowQuantities ReadRowQuantities(Connection& connection) {
+  RowQuantities rows;
   const std::string select = "select ysid,sjgcl,qdlb from zhys where ysid is not null order by ysid,rowid";
   Statement statement(connection.handle(), select);
   while (statement.Step()) {
@@ -155,44 +156,39 @@ void CountProjectMachines(Connection& connection, TextPool& pool) {
 // Each resource once per row, base price, current price (and class). The
 // lines of a table keep the order they are written in, which is the order
 // the project totals add them in.
-std::vector<std::vector<ResourceLine>> GroupPerRow(Connection& connection, const Scope& scope, TextPool& pool) {
-  std::vector<std::vector<ResourceLine>> tables;
-  for (const AnalysisTable& t : kAnalysisTables) {
-    std::vector<ResourceLine> lines;
-    for (const std::string& select : t.lines(scope)) ReadResourceLines(connection, select, scope.params(), pool, lines);
-    tables.push_back(GroupResources(std::move(lines), pool, true));
-    connection.Execute(std::string("delete from ") + t.analysis + scope.Where("ysid"), scope.params());
-    WriteLines(connection, t.analysis, {true, t.price_difference, t.materials ? ClassColumn::kText : ClassColumn::kNone},
-               tables.back(), pool);
-  }
-  return tables;
+std::vector<ResourceLine> GroupPerRow(Connection& connection, const AnalysisTable& t, const Scope& scope,
+                                      TextPool& pool) {
+  std::vector<ResourceLine> lines;
+  for (const std::string& select : t.lines(scope)) ReadResourceLines(connection, select, scope.params(), pool, lines);
+  lines = GroupResources(std::move(lines), pool, true);
+  connection.Execute(std::string("delete from ") + t.analysis + scope.Where("ysid"), scope.params());
+  WriteLines(connection, t.analysis, {true, t.price_difference, t.materials ? ClassColumn::kText : ClassColumn::kNone},
+             lines, pool);
+  return lines;
 }
 
 // Project totals over the rows that are priced: outside the left-out
 // category and with a quantity. Each row's product is rounded before the sum.
 // The lines go in in key order, so the first of several lines of a material
 // is the one with the lowest base price, then current price, then class.
-void TotalProject(Connection& connection, const std::vector<std::vector<ResourceLine>>& analysis, TextPool& pool) {
-  const auto rows = RowQuantities(connection);
-  for (size_t i = 0; i < std::size(kAnalysisTables); ++i) {
-    std::vector<ResourceLine> lines;
-    for (const ResourceLine& line : analysis[i]) {
-      if (line.ysid_null || line.sl.null || line.sl.value == 0) continue;
-      const auto found = rows.find(line.ysid);
-      if (found == rows.end()) continue;
-      for (const RowQuantity& row : found->second) {
-        if (row.sjgcl.null || row.sjgcl.value == 0 || row.qdlb.null || row.qdlb.value == 3) continue;
-        ResourceLine project_line = line;
-        project_line.sl = Rounded(Times(line.sl, row.sjgcl), 4);
-        lines.push_back(project_line);
-      }
+// Consumption items get a current amount here, not a price difference.
+void TotalProject(Connection& connection, const AnalysisTable& t, const std::vector<ResourceLine>& analysis,
+                  const RowQuantities& rows, TextPool& pool) {
+  std::vector<ResourceLine> lines;
+  for (const ResourceLine& line : analysis) {
+    if (line.ysid_null || line.sl.null || line.sl.value == 0) continue;
+    const auto found = rows.find(line.ysid);
+    if (found == rows.end()) continue;
+    for (const RowQuantity& row : found->second) {
+      if (row.sjgcl.null || row.sjgcl.value == 0 || row.qdlb.null || row.qdlb.value == 3) continue;
+      ResourceLine project_line = line;
+      project_line.sl = Rounded(Times(line.sl, row.sjgcl), 4);
+      lines.push_back(project_line);
     }
-    connection.Execute(std::string("delete from ") + kAnalysisTables[i].project);
-    // Consumption items get a current amount here, not a price difference.
-    const AnalysisTable& t = kAnalysisTables[i];
-    WriteLines(connection, t.project, {false, false, t.materials ? ClassColumn::kText : ClassColumn::kNone, t.materials},
-               GroupResources(std::move(lines), pool, false), pool);
   }
+  connection.Execute(std::string("delete from ") + t.project);
+  WriteLines(connection, t.project, {false, false, t.materials ? ClassColumn::kText : ClassColumn::kNone, t.materials},
+             GroupResources(std::move(lines), pool, false), pool);
 }
 
 // A project material matches a list entry on code, unit, listed name, and an
@@ -246,12 +242,17 @@ void AggregateResources(Connection& connection, const Scope& scope) {
   // A project priced by an older engine may still hold the lines in the
   // tables that once staged them; they count nowhere.
   for (const AnalysisTable& t : kAnalysisTables) run(std::string("delete from ") + t.staging + scope.Where());
-  const auto analysis = GroupPerRow(connection, scope, pool);
+  // One table's lines at a time: its analysis lines, then (whole project)
+  // the project lines they add up to.
+  const RowQuantities rows = scope.whole() ? ReadRowQuantities(connection) : RowQuantities();
+  for (const AnalysisTable& t : kAnalysisTables) {
+    const std::vector<ResourceLine> analysis = GroupPerRow(connection, t, scope, pool);
+    if (scope.whole()) TotalProject(connection, t, analysis, rows, pool);
+  }
   std::vector<FigureSet> computed;
   for (const char* table : {"fxrgb", "fxclb", "fxjxb", "fxjxfb"}) computed.push_back({table, {}, scope.Rows()});
   if (scope.single_row()) return CheckFigures(connection, computed, FigureUse::kComputed, scope.params());
 
-  TotalProject(connection, analysis, pool);
   MarkListedMaterials(run);
   // The bill materials as the last summary left them follow the new flags.
   RefreshBillMaterialSelection(connection);
