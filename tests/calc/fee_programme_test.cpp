@@ -124,6 +124,10 @@ TEST_F(FeeProgrammeOperators, FormulasReadingTheSchemaOrCallingOtherFunctionsAre
     p.db().Execute("update qfjjcxb set sjgs=? where fycode='F3'", {std::string(c.formula)});
     EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanZHDJ_QB("清单计价法", true); }), c.error) << c.formula;
   }
+  // A quote inside a text of the formula stays in the text.
+  p.db().Execute("update qfjjcxb set sjgs=? where fycode='F3'", {std::string(R"(iif("'"="'",rgf,0))")});
+  ASSERT_EQ(p.orvane().JiSuanZHDJ_QB("清单计价法", true), "");
+  EXPECT_EQ(p.Number("select F3 from temp_qfsjb where ysid=11"), 100.5);
 }
 
 TEST(FeeProgrammeCodes, ACodeNamingTheFeeRowsOwnColumnIsRefusedBeforeAnythingIsWritten) {

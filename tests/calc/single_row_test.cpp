@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "calc/scope.h"
@@ -60,9 +61,9 @@ class MainMaterialRefresh : public ::testing::Test {
   void SetUp() override {
     p.Execute(R"(insert into zhys (ysid,fbcch,zcfdj,zcfhj) values
         (1, 0, 9, 9), (2, 0, 5, 5), (3, 0, 7, 7), (4, 1, 0, 3), (5, 1, 6, 6), (6, null, 2, 6), (7, 0, 0, 0))");
-    // Row 7 has two fee rows, stored in this order; row 3 none.
+    // Row 7 has two fee rows, stored in this order; rows 3 and 5 none.
     p.Execute(R"(insert into qfsjb (ysid,fbcch,jsjs,zcf) values
-        (1, 0, '人工', 4), (2, 0, '人工', null), (4, 1, null, 0), (5, 1, null, 0), (6, null, null, 0),
+        (1, 0, '人工', 4), (2, 0, '人工', null), (4, 1, null, 0), (6, null, null, 0),
         (7, 0, '人工', 5), (7, 0, '人工', 7))");
     // Row 7: an unpriced main material first, then two priced ones.
     p.Execute(R"(insert into gjcl (ysid,cllb,dj,xxj) values
@@ -83,7 +84,8 @@ TEST_F(MainMaterialRefresh, EveryRowTakesItsFeeRowAndFirstPricedMainMaterial) {
             "3 | NULL | 0\n"
             // a section takes its main material's current price and keeps its total
             "4 | 9 | 3\n"
-            // rows that are no sub-items and have no main material keep both
+            // rows that are no sub-items and have no main material keep both,
+            // with a fee row or without
             "5 | 6 | 6\n6 | 2 | 6\n"
             // the first priced main material entered; the fee row stored last
             "7 | 20 | 7\n");
@@ -98,6 +100,8 @@ TEST(SingleRowRecalculation, AllFiveStepsSucceedAndALaterFailureKeepsTheEarlierS
   p.Execute(R"(insert into gjcl (ysid,clid,bh,mc,dw,dj,sl,cllb,chaifen) values
       (1, 1, 'C1', '水泥', 't', 25, 2, '',     0),
       (1, 2, 'M1', '钢筋', 't', 30, 1, '主材', 0))");
+  // Another row's fee row as the host stored it, no difference recorded yet.
+  p.Execute("insert into qfsjb (ysid,rgf,rgjj,rgjc,fcf,fcjj,fcjc,jxf,jxjj,jxjc) values (2,80,70,0,80,70,0,80,70,0)");
   EXPECT_TRUE(p.orvane().JiSuanZHDJ(1, false));
   EXPECT_TRUE(p.orvane().Messages().empty());
   EXPECT_EQ(p.Rows("select rgf,fcf,zcf,jxf,glf,lr,zhdj,zhbj from qfsjb where ysid=1"),
@@ -105,6 +109,7 @@ TEST(SingleRowRecalculation, AllFiveStepsSucceedAndALaterFailureKeepsTheEarlierS
             // 100+50+30+20+12+6 = 218; quantity 2: 436
             "100 | 50 | 30 | 20 | 12 | 6 | 218 | 436\n");
   EXPECT_EQ(p.Rows("select sjdj,zcfdj,zcfhj from zhys"), "7 | 30 | 30\n");
+  EXPECT_EQ(p.Rows("select rgf,fcf,jxf from qfsjb where ysid=2"), "80 | 80 | 80\n");
 
   // The unit price fails on a fee code that names no column. The four
   // earlier steps stay committed: the labour repriced at 60 (60*2 = 120) and
@@ -144,34 +149,39 @@ TEST(SingleRowRecalculation, AfterHostEditsEveryTableIsAsAColdStartLeavesIt) {
   fs::copy_file(kept, cold, fs::copy_options::overwrite_existing);
 
   Project host(kept);
-  // Sub-items with a main material: the one recalculated, and four others;
+  // Sub-items with a main material: the one recalculated, and six others;
   // and one without.
   const std::string ids = host.Rows(
       "select group_concat(ysid,' ') from (select * from (select ysid from gjcl where cllb='主材' order by ysid "
-      "limit 5) union all select * from (select ysid from zhys where fbcch=0 and ysid not in (select ysid from gjcl "
+      "limit 7) union all select * from (select ysid from zhys where fbcch=0 and ysid not in (select ysid from gjcl "
       "where cllb='主材') order by ysid limit 1))");
-  int a, b, c, d, e, f;
-  ASSERT_EQ(std::sscanf(ids.c_str(), "%d %d %d %d %d %d", &a, &b, &c, &d, &e, &f), 6) << ids;
+  int a, b, c, d, e, g, h, f;
+  ASSERT_EQ(std::sscanf(ids.c_str(), "%d %d %d %d %d %d %d %d", &a, &b, &c, &d, &e, &g, &h, &f), 8) << ids;
   const auto edit = [&](const std::string& sql) {
     host.Execute(sql);
     Project(cold).Execute(sql);
   };
   const auto recalculate = [&] {
     EXPECT_TRUE(host.orvane().JiSuanZHDJ(a, false));
+    // What the record holds is refreshed next time: it starts empty.
+    EXPECT_EQ(host.Number("select count(*) from temp.quillmere_main_material_rows"), 0);
     Project fresh(cold);
     EXPECT_TRUE(fresh.orvane().JiSuanZHDJ(a, false));
     return fresh.Snapshot();
   };
   recalculate();
 
-  // On the host's own connection: a main material's price, a fee row's main
-  // material, figures written over, a main material deleted, one added.
+  // On the host's own connection: a main material's base and current price,
+  // a fee row's main material, figures written over, a main material
+  // deleted, one added, a fee row moved to another row.
   const std::string row = " where ysid=";
   edit("update gjcl set dj=dj+1" + row + std::to_string(b) + " and cllb='主材'");
+  edit("update gjcl set xxj=dj+2" + row + std::to_string(g) + " and cllb='主材'");
   edit("update qfsjb set zcf=zcf+5" + row + std::to_string(c));
   edit("update zhys set zcfdj=123,zcfhj=456" + row + std::to_string(d));
   edit("delete from gjcl" + row + std::to_string(e) + " and cllb='主材'");
   edit("insert into gjcl (ysid,cllb,dj,xxj) values (" + std::to_string(f) + ",'主材',7,0)");
+  edit("update qfsjb set ysid=" + std::to_string(f) + row + std::to_string(h));
   std::string expected = recalculate();
   EXPECT_EQ(host.Snapshot(), expected) << "after edits on the host's connection";
 
@@ -182,9 +192,16 @@ TEST(SingleRowRecalculation, AfterHostEditsEveryTableIsAsAColdStartLeavesIt) {
   expected = recalculate();
   EXPECT_EQ(host.Snapshot(), expected) << "after an edit through another connection";
 
-  // After a whole-project member, which stops the record of changes.
-  EXPECT_EQ(host.orvane().ChongXinJSXXJ_QB(false), "");
-  EXPECT_EQ(Project(cold).orvane().ChongXinJSXXJ_QB(false), "");
+  // After a whole-project member, which stops the record of changes: on the
+  // kept connection it writes no more rows than on a fresh one.
+  const auto writes = [](Project& p, const std::function<void()>& call) {
+    const double before = p.Number("select total_changes()");
+    call();
+    return p.Number("select total_changes()") - before;
+  };
+  Project whole(cold);
+  EXPECT_EQ(writes(host, [&] { EXPECT_EQ(host.orvane().ChongXinJSXXJ_QB(false), ""); }),
+            writes(whole, [&] { EXPECT_EQ(whole.orvane().ChongXinJSXXJ_QB(false), ""); }));
   edit("update qfsjb set zcf=zcf+1" + row + std::to_string(c));
   expected = recalculate();
   EXPECT_EQ(host.Snapshot(), expected) << "after a whole-project member";

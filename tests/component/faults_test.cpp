@@ -85,8 +85,9 @@ const std::vector<Member>& WholeProjectMembers() {
 
 // A host whose reader keeps its read transaction while a member
 // commits. Without a busy timeout the commit is refused; the member must then
-// end its transaction, so that the next member really commits.
-TEST(ConnectionState, ACommitRefusedByAReaderEndsTheMembersTransaction) {
+// end its transaction, so that the next member really commits. A writer is
+// waited for.
+TEST(ConnectionState, ACommitRefusedByAReaderEndsTheMembersTransactionAndAWriterIsWaitedFor) {
   const std::string path = DemoFile("refused_commit.db");
   Project p(path);
   std::vector<double> out;
@@ -111,6 +112,17 @@ TEST(ConnectionState, ACommitRefusedByAReaderEndsTheMembersTransaction) {
   reader.Execute("commit");
   EXPECT_EQ(p.orvane().JiSuanDEJJ_QB(), "");
   EXPECT_TRUE(InAutocommit(p.db()));
+
+  // A writer holding the file a moment: a member that reads before it
+  // writes waits for it too.
+  p.db().SetBusyTimeout(10'000);
+  reader.Execute("begin immediate");
+  std::thread writer([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    reader.Execute("rollback");
+  });
+  EXPECT_EQ(p.orvane().ZhengLiGCShuJu(true), "");
+  writer.join();
 }
 
 TEST(ConnectionState, AnAbsentBillItemOrEstimateRowFailsAndChangesNothing) {
@@ -122,6 +134,50 @@ TEST(ConnectionState, AnAbsentBillItemOrEstimateRowFailsAndChangesNothing) {
   ASSERT_EQ(p.orvane().Messages().size(), 2u);
   EXPECT_EQ(p.orvane().Messages()[0].prompt, "由于“no estimate row has the ysid 999”的原因，导致计算清单综合单价失败！");
   EXPECT_EQ(p.orvane().Messages()[1].prompt, "由于“no estimate row has the ysid 999”的原因，导致计算基价失败！");
+}
+
+// A host may interrupt its connection (a cancel button), which ends the
+// whole transaction. Interrupted at any of its statements, the unit pricing,
+// which also starts the record of main-material changes, either finishes or
+// changes nothing.
+int InterruptAt(unsigned, void* countdown, void* statement, void*) {
+  if (--*static_cast<int*>(countdown) == 0) sqlite3_interrupt(sqlite3_db_handle(static_cast<sqlite3_stmt*>(statement)));
+  return 0;
+}
+
+TEST(ConnectionState, AMemberInterruptedAtAnyStatementFinishesOrChangesNothing) {
+  const std::string path = DemoFile("interrupted.db");
+  std::vector<double> out;
+  for (size_t i = 0; i < 6; ++i) ASSERT_EQ(WholeProjectMembers()[i].run(Project(path).orvane(), out), "");
+  const std::string before = Project(path).Snapshot();
+  // Prices a copy of the project, interrupted at statement `at` (0: never),
+  // and counts the statements it ran.
+  int statements = 0;
+  const auto price = [&](int at, std::string& snapshot) {
+    const std::string copy = FreshFile("interrupted_copy.db");
+    fs::copy_file(path, copy);
+    Project p(copy);
+    int countdown = at;
+    sqlite3_trace_v2(p.db().handle(), SQLITE_TRACE_STMT, InterruptAt, &countdown);
+    const std::string result = p.orvane().JiSuanZHDJ_QB("清单计价法", false);
+    sqlite3_trace_v2(p.db().handle(), 0, nullptr, nullptr);
+    statements = at - countdown;
+    EXPECT_TRUE(InAutocommit(p.db()));
+    snapshot = p.Snapshot();
+    return result;
+  };
+  std::string priced, snapshot;
+  ASSERT_EQ(price(0, priced), "");
+  for (int at = 1, all = statements; at <= all; ++at) {
+    SCOPED_TRACE("interrupted at statement " + std::to_string(at));
+    const std::string result = price(at, snapshot);
+    if (result.empty()) {
+      EXPECT_EQ(snapshot, priced);
+    } else {
+      EXPECT_EQ(result, "interrupted");
+      EXPECT_EQ(snapshot, before);
+    }
+  }
 }
 
 // Every whole-project member is stopped at its first, middle and last row
