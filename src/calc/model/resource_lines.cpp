@@ -20,13 +20,14 @@ int CompareFigures(Figure a, Figure b) {
 
 int CompareRanks(std::uint32_t a, std::uint32_t b) { return a < b ? -1 : (a > b ? 1 : 0); }
 
-[[noreturn]] void Mismatch(const std::string& select, int column) {
-  throw Error("Type mismatch: a resource line holds a text where a figure belongs (column " +
-                  std::to_string(column + 1) + ")",
-              select);
+[[noreturn]] void Mismatch(const std::string& source, int column) {
+  throw Error("Type mismatch: " + source + " hold a text where a figure belongs (column " +
+              std::to_string(column + 1) + ")");
 }
 
-Figure ReadFigure(sqlite3_stmt* stmt, int column, const std::string& select) {
+}  // namespace
+
+Figure ReadFigure(sqlite3_stmt* stmt, int column, const std::string& source) {
   switch (sqlite3_column_type(stmt, column)) {
     case SQLITE_NULL:
       return {};
@@ -34,7 +35,7 @@ Figure ReadFigure(sqlite3_stmt* stmt, int column, const std::string& select) {
     case SQLITE_FLOAT:
       return Figure::Of(sqlite3_column_double(stmt, column));
     default:
-      Mismatch(select, column);
+      Mismatch(source, column);
   }
 }
 
@@ -44,7 +45,13 @@ TextId ReadText(sqlite3_stmt* stmt, int column, TextPool& pool) {
   return pool.Intern(std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(stmt, column))));
 }
 
-}  // namespace
+bool SameFigure(const Value& stored, Figure figure) {
+  if (IsNull(stored)) return figure.null;
+  if (figure.null) return false;
+  if (const auto* i = std::get_if<std::int64_t>(&stored)) return static_cast<double>(*i) == figure.value;
+  if (const auto* d = std::get_if<double>(&stored)) return *d == figure.value;
+  return false;
+}
 
 TextPool::TextPool() : texts_(1), ranks_(1, 0) {}
 
@@ -87,6 +94,7 @@ int CompareResources(const ResourceLine& a, const ResourceLine& b, const TextPoo
 
 void ReadResourceLines(Connection& connection, const std::string& select, const Params& params, TextPool& pool,
                        std::vector<ResourceLine>& lines) {
+  static const std::string kSource = "the resource lines";
   Statement statement(connection.handle(), select, params);
   sqlite3_stmt* stmt = statement.get();
   const bool with_class = statement.ColumnCount() > 7;
@@ -94,15 +102,15 @@ void ReadResourceLines(Connection& connection, const std::string& select, const 
     ResourceLine line;
     line.ysid_null = sqlite3_column_type(stmt, 0) == SQLITE_NULL;
     if (!line.ysid_null) {
-      if (sqlite3_column_type(stmt, 0) != SQLITE_INTEGER) Mismatch(select, 0);
+      if (sqlite3_column_type(stmt, 0) != SQLITE_INTEGER) Mismatch(kSource, 0);
       line.ysid = sqlite3_column_int64(stmt, 0);
     }
     line.bh = ReadText(stmt, 1, pool);
     line.mc = ReadText(stmt, 2, pool);
     line.dw = ReadText(stmt, 3, pool);
-    line.dj = ReadFigure(stmt, 4, select);
-    line.xxj = ReadFigure(stmt, 5, select);
-    line.sl = ReadFigure(stmt, 6, select);
+    line.dj = ReadFigure(stmt, 4, kSource);
+    line.xxj = ReadFigure(stmt, 5, kSource);
+    line.sl = ReadFigure(stmt, 6, kSource);
     if (with_class) line.cllb = ReadText(stmt, 7, pool);
     lines.push_back(line);
   }

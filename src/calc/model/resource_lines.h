@@ -71,6 +71,14 @@ void ReadResourceLines(Connection& connection, const std::string& select, const 
 // whose quantities are all null sums to null.
 std::vector<ResourceLine> GroupResources(std::vector<ResourceLine> lines, TextPool& pool, bool with_row);
 
+// A column of the current row of `stmt` as a figure; a text is "Type
+// mismatch" naming `source`.
+Figure ReadFigure(sqlite3_stmt* stmt, int column, const std::string& source);
+// A text column of the current row, pooled; null is id 0.
+TextId ReadText(sqlite3_stmt* stmt, int column, TextPool& pool);
+// Whether a stored value already is the figure, as SQL's IS compares them.
+bool SameFigure(const Value& stored, Figure figure);
+
 // Products of figures as SQL computes them: null when either is null.
 Figure Times(Figure a, Figure b);
 // format(x, '0.##') and its kin: x rounded to `decimals`, null stays null.

@@ -22,34 +22,136 @@
 
 #include "calc/resources/current_amounts.h"
 
+#include <cstdint>
+#include <iterator>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
+#include "base/compensated_sum.h"
 #include "calc/figure_check.h"
+#include "calc/model/resource_lines.h"
+#include "db/statement.h"
+#include "db/value.h"
 
 namespace quillmere {
 namespace {
 
-// A fee-row column summed per row from one analysis table.
+// An analysis line as the fee-row sums read it.
+struct AnalysisLine {
+  TextId dw = 0, cllb = 0;
+  Figure sl, hj, xhj;
+};
+
+// A fee-row column summed per row from the lines of one analysis table that
+// pass a filter.
 struct AnalysisSum {
   const char* analysis;
-  const char* filter;  // "" for every line
-  const char* summed;
+  bool (*counts)(const AnalysisLine& line, const TextPool& pool);
+  Figure (*summed)(const AnalysisLine& line);
   const char* column;
 };
 
+bool Every(const AnalysisLine&, const TextPool&) { return true; }
 // Labour days leave out percentage rows and rows whose quantity is money.
+bool Days(const AnalysisLine& line, const TextPool& pool) {
+  return line.dw != 0 && pool.Text(line.dw) != "%" && pool.Text(line.dw) != "元";
+}
+bool Ordinary(const AnalysisLine& line, const TextPool& pool) { return line.cllb != 0 && pool.Text(line.cllb).empty(); }
+bool Main(const AnalysisLine& line, const TextPool& pool) { return line.cllb != 0 && pool.Text(line.cllb) == "主材"; }
+
+Figure Amount(const AnalysisLine& line) { return line.xhj; }
+Figure Quantity(const AnalysisLine& line) { return line.sl; }
+Figure Difference(const AnalysisLine& line) {
+  return line.xhj.null || line.hj.null ? Figure{} : Figure::Of(line.xhj.value - line.hj.value);
+}
+
 const AnalysisSum kCurrentAmounts[] = {
-    {"fxrgb", "", "xhj", "rgf"},        {"fxrgb", "dw<>'%' and dw<>'元'", "sl", "zrg"},
-    {"fxclb", "cllb=''", "xhj", "fcf"}, {"fxclb", "cllb='主材'", "xhj", "zcf"},
-    {"fxjxb", "", "xhj", "jxf"},
+    {"fxrgb", Every, Amount, "rgf"}, {"fxrgb", Days, Quantity, "zrg"}, {"fxclb", Ordinary, Amount, "fcf"},
+    {"fxclb", Main, Amount, "zcf"},  {"fxjxb", Every, Amount, "jxf"},
 };
 const AnalysisSum kDifferences[] = {
-    {"fxrgb", "", "xhj-hj", "rgjc"},
-    {"fxclb", "cllb=''", "xhj-hj", "fcjc"},
-    {"fxclb", "cllb='主材'", "xhj-hj", "zcjc"},
-    {"fxjxb", "", "xhj-hj", "jxjc"},
+    {"fxrgb", Every, Difference, "rgjc"},
+    {"fxclb", Ordinary, Difference, "fcjc"},
+    {"fxclb", Main, Difference, "zcjc"},
+    {"fxjxb", Every, Difference, "jxjc"},
 };
+
+// A row's sum of one kind: the row has lines of the kind (`counted`), and
+// the total of their figures that are not null (null when all are).
+struct RowSum {
+  bool counted = false;
+  bool any = false;
+  CompensatedSum total;
+  Figure Total() const { return any ? Figure::Of(total.Total()) : Figure{}; }
+};
+
+// Sets each listed fee-row column to its per-row sum, reading each analysis
+// table once, its lines in the order of the row index (ysid, then rowid),
+// which is the order the sums add them in. A fee row of a row without lines
+// of the kind keeps its value, and a cell that already holds its sum is not
+// written (the differences are taken twice and mostly come out the same).
+void SetFromAnalysis(Connection& connection, const Scope& scope, const std::vector<AnalysisSum>& sums) {
+  std::vector<std::unordered_map<std::int64_t, RowSum>> rows(sums.size());
+  TextPool pool;
+  for (const char* table : {"fxrgb", "fxclb", "fxjxb"}) {
+    std::vector<size_t> of_table;
+    for (size_t i = 0; i < sums.size(); ++i) {
+      if (std::string_view(sums[i].analysis) == table) of_table.push_back(i);
+    }
+    if (of_table.empty()) continue;
+    const bool materials = std::string_view(table) == "fxclb";
+    Statement read(connection.handle(),
+                   std::string("select ysid,dw,") + (materials ? "cllb" : "null") + ",sl,hj,xhj from " + table +
+                       " where ysid is not null" + scope.And() + " order by ysid,rowid",
+                   scope.params());
+    sqlite3_stmt* stmt = read.get();
+    const std::string source = std::string("the lines of ") + table;
+    while (read.Step()) {
+      const std::int64_t ysid = ToId(read.ColumnValue(0));
+      AnalysisLine line;
+      line.dw = ReadText(stmt, 1, pool);
+      line.cllb = ReadText(stmt, 2, pool);
+      line.sl = ReadFigure(stmt, 3, source);
+      line.hj = ReadFigure(stmt, 4, source);
+      line.xhj = ReadFigure(stmt, 5, source);
+      for (size_t i : of_table) {
+        if (!sums[i].counts(line, pool)) continue;
+        RowSum& sum = rows[i][ysid];
+        sum.counted = true;
+        const Figure figure = sums[i].summed(line);
+        if (figure.null) continue;
+        sum.any = true;
+        sum.total.Add(figure.value);
+      }
+    }
+  }
+
+  std::string columns;
+  for (const AnalysisSum& s : sums) columns += std::string(",") + s.column;
+  Statement fee_rows(connection.handle(),
+                     "select rowid,ysid" + columns + " from qfsjb where ysid is not null" + scope.And(),
+                     scope.params());
+  while (fee_rows.Step()) {
+    const Value rowid = fee_rows.ColumnValue(0);
+    const std::int64_t ysid = ToId(fee_rows.ColumnValue(1));
+    for (size_t i = 0; i < sums.size(); ++i) {
+      const auto found = rows[i].find(ysid);
+      if (found == rows[i].end()) continue;
+      const Figure total = found->second.Total();
+      if (SameFigure(fee_rows.ColumnValue(static_cast<int>(i) + 2), total)) continue;
+      connection.Execute(std::string("update qfsjb set ") + sums[i].column + "=? where rowid=?",
+                         {total.null ? Value() : Value(total.value), rowid});
+    }
+  }
+}
+
+std::vector<AnalysisSum> AmountsAndDifferences() {
+  std::vector<AnalysisSum> sums(std::begin(kCurrentAmounts), std::end(kCurrentAmounts));
+  sums.insert(sums.end(), std::begin(kDifferences), std::end(kDifferences));
+  return sums;
+}
 
 // A linked percentage code: the base it charges on (amounts of the row its
 // ysid_gl names) and the condition under which that base shows no price
@@ -117,20 +219,6 @@ std::string CodeList(const PercentageRows& rows) {
   std::string list;
   for (const LinkedCode& c : rows.linked) list += (list.empty() ? "'" : ",'") + std::string(c.code) + "'";
   return list;
-}
-
-// Sets one fee-row column per listed sum. A fee row without lines of the
-// kind keeps its value, and so does one that already holds its sum (the
-// differences are taken twice and mostly come out the same).
-template <size_t N>
-void SetFromAnalysis(StageRunner& run, const Scope& scope, const AnalysisSum (&sums)[N]) {
-  for (const AnalysisSum& s : sums) {
-    const std::string scratch = std::string(s.analysis) + "temp";
-    const std::string where = *s.filter ? std::string(" where ") + s.filter + scope.And("ysid") : scope.Where("ysid");
-    run(std::string("update qfsjb set ") + s.column + "=" + scratch + ".total from (select ysid,sum(" + s.summed +
-        ") as total from " + s.analysis + where + " group by ysid) as " + scratch + " where qfsjb.ysid=" + scratch +
-        ".ysid and qfsjb." + s.column + " is not " + scratch + ".total" + scope.And("qfsjb.ysid"));
-  }
 }
 
 // Adds the summed amounts of the table's percentage rows that meet
@@ -211,8 +299,7 @@ void AppendToAnalysis(StageRunner& run, const Scope& scope, const PercentageRows
 void ComputeCurrentAmounts(Connection& connection, const Scope& scope, bool net_of_base) {
   StageRunner run(connection, scope);
 
-  SetFromAnalysis(run, scope, kCurrentAmounts);
-  SetFromAnalysis(run, scope, kDifferences);
+  SetFromAnalysis(connection, scope, AmountsAndDifferences());
 
   for (const PercentageRows* rows : kPercentageRows) PriceOrdinaryRows(run, scope, *rows);
   // Codes left alone by the ordinary pricing still add what they carry.
@@ -251,7 +338,7 @@ void ComputeCurrentAmounts(Connection& connection, const Scope& scope, bool net_
   }
 
   for (const PercentageRows* rows : kPercentageRows) AppendToAnalysis(run, scope, *rows);
-  SetFromAnalysis(run, scope, kDifferences);
+  SetFromAnalysis(connection, scope, {std::begin(kDifferences), std::end(kDifferences)});
 
   // A labour amount less than 1 from base, in the decimals the amounts
   // denote, is taken as no change at all (the single row settles whatever the
