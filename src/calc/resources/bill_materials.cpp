@@ -8,25 +8,31 @@
 //   2. the ordinary and main material cost of each bill item from its lines;
 //   3. every analysis material that the list names, with a tolerance on the
 //      price, is marked provisional or owner-supplied and given its amount
-//      over its row's whole quantity, in two columns that exist only for the
-//      length of the stage;
+//      over its row's whole quantity, in memory: the marks and amounts are
+//      the stage's own and never reach the analysis table;
 //   4. the bill items' provisional and owner-supplied totals from those
 //      amounts, and the per-unit values of every fee row with a quantity;
 //   5. the sub-items' totals again, from the lines that match the list
 //      exactly, and their per-unit values;
-//   6. the two columns are dropped and the bill lines take the selection
-//      flags of their project materials.
-// The whole stage is one transaction, the added columns included, so a
-// failure leaves the analysis materials with their normal columns.
+//   6. the bill lines take the selection flags of their project materials.
 
 #include "calc/resources/bill_materials.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
+
+#include "base/compensated_sum.h"
+#include "base/decimal.h"
 
 #include "calc/figure_check.h"
 #include "calc/model/resource_lines.h"
 #include "calc/resources/material_matching.h"
+#include "db/statement.h"
+#include "db/value.h"
 
 namespace quillmere {
 namespace {
@@ -53,41 +59,204 @@ const ListedKind kProvisional = {"1", "zgjhj_qd", "zgj_qd"};
 const ListedKind kOwnerSupplied = {"2", "jghj_qd", "jg_qd"};
 const ListedKind kListedKinds[] = {kProvisional, kOwnerSupplied};
 
-// Marks analysis lines whose effective price `price` is within 0.01 of a list
-// entry's, the bound excluded and measured on the decimals the prices denote.
-// Where several entries are that close (the same material listed as
-// provisional and as owner-supplied, or at two prices), the closest in price
-// decides, then the first listed.
-std::string MarkListedLines(const std::string& price, const std::string& condition) {
-  return "update fxclb as a set cllb1=iif(b.iszb,'2','1') from zgjclb as b where a.bh=b.bh and a.mc=" +
-         ListedName("b") + " and a.dw=b.dw and decimal_distance(" + price + ",b.dj)<0.01 and " + condition +
-         " and not exists (select 1 from zgjclb as c where c.bh=a.bh and a.mc=" + ListedName("c") +
-         " and c.dw=a.dw and " + CloserInPrice(price, "c", "b") + ")";
+// A list entry (zgjclb) as the marks read it: the name the tolerant match
+// compares (mc, then ggxh after a blank unless it is empty) and the name the
+// exact match compares (trimmed, and none when either part is null).
+struct ListEntry {
+  std::int64_t rowid = 0;
+  TextId bh = 0, dw = 0, name = 0, exact_name = 0;
+  Figure dj;
+  bool owner_supplied = false;
+};
+
+// An analysis material of a sub-item with its list mark: '1' provisional
+// price, '2' owner-supplied, 0 none; and its amount over the row's whole
+// quantity at the effective price, rounded to cents.
+struct MarkedLine {
+  std::int64_t ysid = 0;
+  bool ysid_null = false;
+  TextId bh = 0, mc = 0, dw = 0;
+  Figure dj, xxj, sl;
+  char mark = 0;
+  Figure amount;
+};
+
+std::string Trimmed(std::string text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-// The sub-items' totals of one kind, from the marked lines that match the list
-// exactly on the name built with trim and a null-propagating join (an entry
-// whose ggxh is null names nothing here). Each line counts once
-// even when the list names its material twice.
-void SettleSubItems(Connection& connection, const ListedKind& kind) {
-  connection.Execute(std::string("create table aaab as select ysid,sl1 as xhj from fxclb where fxclb.cllb1='") +
-                     kind.mark +
-                     "' and exists (select 1 from zgjclb where fxclb.bh=zgjclb.bh "
-                     "and fxclb.mc=trim(zgjclb.mc||' '||zgjclb.ggxh) and fxclb.dw=zgjclb.dw "
-                     "and iif(fxclb.xxj=0,fxclb.dj=zgjclb.dj,fxclb.xxj=zgjclb.dj))");
-  const std::string total = kind.total;
-  connection.Execute("update qfsjb set " + total + "=0 from aaab where qfsjb.ysid=aaab.ysid");
-  connection.Execute("update aaab set xhj=0 where xhj is null");
-  // A sub-item with several lines gets their total: the lines are summed per
-  // fee row first, each rounded as it is added.
-  connection.Execute("update qfsjb set " + total + "=" + total +
-                     "+t.xhj from (select ysid,sum(format(xhj,'0.##')) as xhj from aaab group by ysid) as t "
-                     "where qfsjb.ysid=t.ysid");
-  connection.Execute("drop table aaab");
-  const std::string per_unit = "format(" + total + "/sjgcl,'0.##')";
-  connection.Execute(std::string("update qfsjb set ") + kind.per_unit + "=" + per_unit +
-                     " where sjgcl<>0 and fbcch=0 and " + kind.per_unit + " is not " + per_unit);
-}
+// The analysis materials marked against the list, held for the stage: the
+// marks never reach the project database.
+class ListedMaterials {
+ public:
+  explicit ListedMaterials(Connection& connection) : connection_(connection) {
+    ReadEntries();
+    ReadLines();
+    for (MarkedLine& line : lines_) Mark(line);
+    PriceMarkedLines();
+  }
+
+  // The bill items' totals of one kind: the amounts of the marked lines of
+  // their sub-items, taken in the order of the bill mapping (fb5, then its
+  // rowid) and each sub-item's lines in theirs, rounded to cents.
+  void SetBillItemTotals(char mark, const std::string& total) {
+    Statement mapping(connection_.handle(), "select fb5,ysid from qddyb where fb5 is not null order by fb5,rowid");
+    std::vector<std::pair<std::int64_t, CompensatedSum>> totals;
+    std::vector<bool> any;
+    std::int64_t current = 0;
+    bool started = false, counted = false;
+    while (mapping.Step()) {
+      const std::int64_t item = ToId(mapping.ColumnValue(0));
+      const Value ysid = mapping.ColumnValue(1);
+      if (!started || item != current) {
+        current = item;
+        started = true;
+        counted = false;
+      }
+      if (IsNull(ysid)) continue;
+      const auto found = by_row_.find(ToId(ysid));
+      if (found == by_row_.end()) continue;
+      for (size_t i : found->second) {
+        const MarkedLine& line = lines_[i];
+        if (line.mark != mark) continue;
+        if (!counted) {
+          totals.emplace_back(item, CompensatedSum());
+          any.push_back(false);
+          counted = true;
+        }
+        if (line.amount.null) continue;
+        totals.back().second.Add(line.amount.value);
+        any.back() = true;
+      }
+    }
+    for (size_t i = 0; i < totals.size(); ++i) {
+      const Figure sum = any[i] ? Figure::Of(totals[i].second.Total()) : Figure{};
+      SetFeeRows(total, totals[i].first, Rounded(sum, 2));
+    }
+  }
+
+  // The sub-items' totals of one kind, from the marked lines that match the
+  // list exactly on the trimmed name (an entry whose ggxh is null names
+  // nothing here); each line counts once even when the list names its
+  // material twice, its amount rounded to cents again as it is added.
+  void SetSubItemTotals(char mark, const std::string& total) {
+    std::vector<std::int64_t> order;
+    std::unordered_map<std::int64_t, CompensatedSum> sums;
+    for (const MarkedLine& line : lines_) {
+      if (line.mark != mark || line.ysid_null || !MatchesExactly(line)) continue;
+      auto [it, fresh] = sums.try_emplace(line.ysid);
+      if (fresh) order.push_back(line.ysid);
+      it->second.Add(Rounded(line.amount.null ? Figure::Of(0) : line.amount, 2).value);
+    }
+    std::sort(order.begin(), order.end());
+    for (std::int64_t ysid : order) SetFeeRows(total, ysid, Figure::Of(0.0 + sums.at(ysid).Total()));
+  }
+
+ private:
+  void ReadEntries() {
+    Statement read(connection_.handle(), "select rowid,bh,mc,ggxh,dw,dj,iszb from zgjclb order by rowid");
+    sqlite3_stmt* stmt = read.get();
+    while (read.Step()) {
+      ListEntry entry;
+      entry.rowid = sqlite3_column_int64(stmt, 0);
+      entry.bh = ReadText(stmt, 1, pool_);
+      entry.dw = ReadText(stmt, 4, pool_);
+      const Value mc = read.ColumnValue(2), ggxh = read.ColumnValue(3);
+      const std::string spec = IsNull(ggxh) ? std::string() : ToText(ggxh);
+      const bool blank = !IsNull(ggxh) && spec.empty();
+      entry.name = pool_.Intern(TextOrEmpty(mc) + (blank ? "" : " " + spec));
+      if (!IsNull(mc) && !IsNull(ggxh)) entry.exact_name = pool_.Intern(Trimmed(ToText(mc) + " " + spec));
+      entry.dj = ReadFigure(stmt, 5, "the provisional-price list");
+      entry.owner_supplied = IsTrue(read.ColumnValue(6));
+      entries_.push_back(entry);
+    }
+  }
+
+  void ReadLines() {
+    Statement read(connection_.handle(), "select ysid,bh,mc,dw,dj,xxj,sl from fxclb order by rowid");
+    sqlite3_stmt* stmt = read.get();
+    const std::string source = "the lines of fxclb";
+    while (read.Step()) {
+      MarkedLine line;
+      line.ysid_null = sqlite3_column_type(stmt, 0) == SQLITE_NULL;
+      if (!line.ysid_null) line.ysid = ToId(read.ColumnValue(0));
+      line.bh = ReadText(stmt, 1, pool_);
+      line.mc = ReadText(stmt, 2, pool_);
+      line.dw = ReadText(stmt, 3, pool_);
+      line.dj = ReadFigure(stmt, 4, source);
+      line.xxj = ReadFigure(stmt, 5, source);
+      line.sl = ReadFigure(stmt, 6, source);
+      if (!line.ysid_null) by_row_[line.ysid].push_back(lines_.size());
+      lines_.push_back(line);
+    }
+  }
+
+  // A line is marked by the entry of its code, name and unit whose price is
+  // within 0.01 of its effective price (current price when set, else base
+  // price), the bound excluded and measured on the decimals the prices
+  // denote; of several, the closest in price, then the first listed.
+  void Mark(MarkedLine& line) {
+    const Figure price = line.xxj.null || line.xxj.value == 0 ? line.dj : line.xxj;
+    if (price.null || line.bh == 0 || line.mc == 0 || line.dw == 0) return;
+    const ListEntry* chosen = nullptr;
+    double closest = 0;
+    for (const ListEntry& entry : entries_) {
+      if (entry.bh != line.bh || entry.name != line.mc || entry.dw != line.dw || entry.dj.null) continue;
+      const double distance = DecimalDistance(price.value, entry.dj.value);
+      if (distance >= 0.01) continue;
+      if (chosen == nullptr || distance < closest) {
+        chosen = &entry;
+        closest = distance;
+      }
+    }
+    if (chosen != nullptr) line.mark = chosen->owner_supplied ? '2' : '1';
+  }
+
+  // A marked line's amount: its quantity times its row's whole quantity (0
+  // without one) times its effective price, rounded to cents.
+  void PriceMarkedLines() {
+    std::unordered_map<std::int64_t, Figure> quantities;
+    Statement read(connection_.handle(), "select ysid,sjgcl from qddyb where ysid is not null order by ysid,rowid");
+    while (read.Step()) {
+      quantities.try_emplace(ToId(read.ColumnValue(0)), ReadFigure(read.get(), 1, "the bill mapping"));
+    }
+    for (MarkedLine& line : lines_) {
+      if (line.mark == 0) continue;
+      Figure quantity = Figure::Of(0);
+      if (const auto found = quantities.find(line.ysid); !line.ysid_null && found != quantities.end()) {
+        if (!found->second.null) quantity = found->second;
+      }
+      const Figure price = line.xxj.null ? Figure{} : (line.xxj.value == 0 ? line.dj : line.xxj);
+      line.amount = Rounded(Times(Times(line.sl, quantity), price), 2);
+    }
+  }
+
+  bool MatchesExactly(const MarkedLine& line) const {
+    if (line.bh == 0 || line.mc == 0 || line.dw == 0 || line.xxj.null) return false;
+    const Figure price = line.xxj.value == 0 ? line.dj : line.xxj;
+    if (price.null) return false;
+    for (const ListEntry& entry : entries_) {
+      if (entry.bh == line.bh && entry.exact_name == line.mc && entry.dw == line.dw && !entry.dj.null &&
+          entry.dj.value == price.value) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+  void SetFeeRows(const std::string& column, std::int64_t ysid, Figure value) {
+    connection_.Execute("update qfsjb set " + column + "=? where ysid=?",
+                        {value.null ? Value() : Value(value.value), Value(ysid)});
+  }
+
+  Connection& connection_;
+  TextPool pool_;
+  std::vector<ListEntry> entries_;
+  std::vector<MarkedLine> lines_;
+  std::unordered_map<std::int64_t, std::vector<size_t>> by_row_;
+};
 
 // Each sub-item's analysis materials per unit of its bill item (fb5), summed
 // per bill item and material, and priced; a main material is class 1, any
@@ -108,6 +277,19 @@ void WriteBillMaterialLines(Connection& connection) {
              GroupResources(std::move(lines), pool, true), pool);
 }
 
+// A kind's per-unit value on the fee rows with a quantity (`condition`
+// narrows them further).
+void SetPerUnit(Connection& connection, const ListedKind& kind, const std::string& condition) {
+  const std::string per_unit = "format(" + std::string(kind.total) + "/sjgcl,'0.##')";
+  connection.Execute(std::string("update qfsjb set ") + kind.per_unit + "=" + per_unit + " where sjgcl<>0" + condition +
+                     " and " + kind.per_unit + " is not " + per_unit);
+}
+
+void SettleSubItems(Connection& connection, ListedMaterials& listed, const ListedKind& kind) {
+  listed.SetSubItemTotals(kind.mark[0], kind.total);
+  SetPerUnit(connection, kind, " and fbcch=0");
+}
+
 }  // namespace
 
 void SummariseBillMaterials(Connection& connection) {
@@ -120,53 +302,24 @@ void SummariseBillMaterials(Connection& connection) {
       "and (zgjclb.iszb is null or zgjclb.iszb=FALSE)");
 
   for (const MaterialCost& cost : kMaterialCosts) {
-    run(std::string("create table qdclbtemp as select ysid,sum(xhj) as clf from qdclb where cllb in (") + cost.classes +
-        ") group by ysid");
-    run(std::string("update qfsjb set ") + cost.column +
-        "=qdclbtemp.clf from qdclbtemp where qfsjb.ysid=qdclbtemp.ysid");
-    run("drop table qdclbtemp");
+    run(std::string("update qfsjb set ") + cost.column + "=t.clf from (select ysid,sum(xhj) as clf from qdclb where cllb in (" +
+        cost.classes + ") group by ysid) as t where qfsjb.ysid=t.ysid");
   }
 
-  // cllb1: '1' provisional price, '2' owner-supplied; sl1: the line's amount
-  // over its row's whole quantity.
-  run("alter table fxclb add column cllb1 text");
-  // sl1 starts at 0, which every line not marked ends with anyway, so those
-  // lines are never written.
-  run("alter table fxclb add column sl1 real default 0");
-  run(MarkListedLines("a.dj", "(a.xxj=0 or a.xxj is null)"));
-  run(MarkListedLines("a.xxj", "a.xxj<>0"));
-  run("update fxclb as a set sl1=b.sjgcl from qddyb as b where a.ysid=b.ysid and cllb1 in ('1','2')");
-  run("update fxclb set sl1=0 where sl1 is null");
-  run("update fxclb set sl1=sl*sl1 where cllb1 in ('1','2')");
-  run("update fxclb set sl1=sl1*iif(xxj=0,dj,xxj) where cllb1 in ('1','2')");
-  run("update fxclb set sl1=format(sl1,'0.00') where sl1 is not format(sl1,'0.00')");
-
+  ListedMaterials listed(connection);
   for (const ListedKind& kind : kListedKinds) {
     run(std::string("update qfsjb set ") + kind.total + "=0 where " + kind.total + " is null");
   }
-  for (const ListedKind& kind : kListedKinds) {
-    run(std::string("create table qdclbtemp as select qddyb.fb5 as ysid,sum(sl1) as clf "
-                    "from fxclb inner join qddyb on fxclb.ysid=qddyb.ysid where fxclb.cllb1='") +
-        kind.mark + "' group by qddyb.fb5");
-    run(std::string("update qfsjb set ") + kind.total +
-        "=format(qdclbtemp.clf,'0.##') from qdclbtemp where qfsjb.ysid=qdclbtemp.ysid");
-    run("drop table qdclbtemp");
-  }
-  for (const ListedKind& kind : kListedKinds) {
-    const std::string per_unit = "format(" + std::string(kind.total) + "/sjgcl,'0.##')";
-    run(std::string("update qfsjb set ") + kind.per_unit + "=" + per_unit + " where sjgcl<>0 and " + kind.per_unit +
-        " is not " + per_unit);
-  }
+  for (const ListedKind& kind : kListedKinds) listed.SetBillItemTotals(kind.mark[0], kind.total);
+  for (const ListedKind& kind : kListedKinds) SetPerUnit(connection, kind, "");
 
-  SettleSubItems(connection, kProvisional);
+  SettleSubItems(connection, listed, kProvisional);
   // The owner-supplied figures are never left null, not even on fee rows that
   // no quantity gives a per-unit value.
   run("update qfsjb set jg_qd=0 where jg_qd is null");
   run("update qfsjb set jghj_qd=0 where jghj_qd is null");
-  SettleSubItems(connection, kOwnerSupplied);
+  SettleSubItems(connection, listed, kOwnerSupplied);
 
-  run("alter table fxclb drop column cllb1");
-  run("alter table fxclb drop column sl1");
   RefreshBillMaterialSelection(connection);
   CheckFigures(connection,
                {{"qdclb"}, {"qfsjb", {"fcf_qd", "zcf_qd", "zgj_qd", "zgjhj_qd", "jg_qd", "jghj_qd"}, "fbcch=5"}},
