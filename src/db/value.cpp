@@ -43,4 +43,19 @@ bool IsTrue(const Value& value) {
   return ParseNumber(std::get<std::string>(value), number) && number != 0;
 }
 
+bool SameValue(const Value& a, const Value& b) {
+  if (IsNull(a) || IsNull(b)) return IsNull(a) && IsNull(b);
+  const auto* text_a = std::get_if<std::string>(&a);
+  const auto* text_b = std::get_if<std::string>(&b);
+  if (text_a || text_b) return text_a && text_b && *text_a == *text_b;
+  const auto* int_a = std::get_if<std::int64_t>(&a);
+  const auto* int_b = std::get_if<std::int64_t>(&b);
+  if (int_a && int_b) return *int_a == *int_b;
+  const auto number = [](const Value& v) {
+    if (const auto* i = std::get_if<std::int64_t>(&v)) return static_cast<long double>(*i);
+    return static_cast<long double>(std::get<double>(v));
+  };
+  return number(a) == number(b);
+}
+
 }  // namespace quillmere

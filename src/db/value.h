@@ -26,6 +26,10 @@ std::string ToText(const Value& value);
 // The value joined to an empty text: a null becomes the empty text.
 std::string TextOrEmpty(const Value& value);
 
+// Whether two values are the same as SQL's IS says: both null, equal numbers
+// (an integer and a real compare by value), or equal texts.
+bool SameValue(const Value& a, const Value& b);
+
 // True only for a value that is true: a null or a zero is not.
 bool IsTrue(const Value& value);
 

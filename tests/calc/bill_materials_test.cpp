@@ -41,16 +41,16 @@ TEST(BillMaterials, BillLinesSumTheSubItemsPerUnitOfTheBillItem) {
   // The same material at a current price is a line of its own.
   Materials(p,
             "(1,'M1','砂',10,0,3,''),(2,'M1','砂',10,0,0.25,''),(2,'M1','砂',10,12,1,''),"
-            "(1,'M2','钢板',50,0,2.0001,'主材'),(1,'M3','石灰',10,0,0,'')");
+            "(1,'M2','钢板',50,0,2.0001,'主材'),(1,'M3','石灰',10,0,0,''),(1,'M4','水',0,0,1,'')");
   p.Execute("insert into fxclb(ysid,bh,mc,dw,dj,sl,cllb) values (1,'QC','其他','%',10,5,'')");
-  p.Execute("insert into gcclb(bh,mc,dw,dj,xz) values ('M1','砂','t',10.005,0),('M2','钢板','t',50,1)");
+  p.Execute("insert into gcclb(bh,mc,dw,dj,xz) values ('M1','砂','t',10.005,0),('M2','钢板','t',50,1),('M4','水','t',0,1)");
   SummariseBillMaterials(p.db());
   // M1 at base: 3*0.5 + 0.25*2 = 2, hj = xhj = 20; at 12: 1*2 = 2, xhj 24;
   // M2: 2.0001*0.5 = 1.00005 -> 1.0001 (four decimals), 50.005 -> 50.01, main material. Selection from the project
-  // materials.
+  // materials; M4 costs nothing and is never selected.
   EXPECT_EQ(p.Rows("select ysid,bh,dj,xxj,sl,hj,xhj,cllb,xz from qdclb order by bh,xxj"),
             "100 | M1 | 10 | 0 | 2 | 20 | 20 | 0 | 0\n100 | M1 | 10 | 12 | 2 | 20 | 24 | 0 | 0\n"
-            "100 | M2 | 50 | 0 | 1.0001 | 50.01 | 50.01 | 1 | 1\n");
+            "100 | M2 | 50 | 0 | 1.0001 | 50.01 | 50.01 | 1 | 1\n100 | M4 | 0 | 0 | 0.5 | 0 | 0 | 0 | 0\n");
   // Ordinary 20+24 = 44, main 50.01.
   EXPECT_EQ(p.Rows("select ysid,fcf_qd,zcf_qd from qfsjb where fbcch=5 order by ysid"),
             "100 | 44 | 50.01\n200 | 9 | 8\n");

@@ -10,6 +10,8 @@
 #include <string>
 
 #include "calc/resources/bill_materials.h"
+#include "db/statement.h"
+#include "db/value.h"
 #include "support/project_fixture.h"
 
 namespace quillmere {
@@ -47,6 +49,16 @@ TEST(MaterialMatching, ABillLineExactlyACentFromItsProjectMaterialTakesNoFlag) {
   p.Execute("insert into qdclb(dw,ysid,bh,mc,dj,xhj) values ('t',100,'S','辛',380.00,5),('t',100,'U','癸',50.005,5)");
   RefreshBillMaterialSelection(p.db());
   EXPECT_EQ(p.Rows("select bh,xz from qdclb order by bh"), "S | NULL\nU | 1\n");
+}
+
+// The statements and the in-memory marks must build an entry's name alike.
+TEST(MaterialMatching, TheListedNameIsTheSameInStatementsAndInMemory) {
+  Project p;
+  p.Execute("insert into zgjclb(mc,ggxh) values ('钉',''),('钉','Φ8'),('钉',null),(null,'Φ8'),(null,null),('钉 ',' ')");
+  Statement names(p.db().handle(), "select mc,ggxh," + ListedName("zgjclb") + " from zgjclb order by rowid");
+  while (names.Step()) {
+    EXPECT_EQ(ListedNameOf(names.ColumnValue(0), names.ColumnValue(1)), ToText(names.ColumnValue(2)));
+  }
 }
 
 }  // namespace

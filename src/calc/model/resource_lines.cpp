@@ -9,6 +9,7 @@
 #include "base/compensated_sum.h"
 #include "base/decimal.h"
 #include "db/statement.h"
+#include "db/value.h"
 
 namespace quillmere {
 namespace {
@@ -46,11 +47,7 @@ TextId ReadText(sqlite3_stmt* stmt, int column, TextPool& pool) {
 }
 
 bool SameFigure(const Value& stored, Figure figure) {
-  if (IsNull(stored)) return figure.null;
-  if (figure.null) return false;
-  if (const auto* i = std::get_if<std::int64_t>(&stored)) return static_cast<double>(*i) == figure.value;
-  if (const auto* d = std::get_if<double>(&stored)) return *d == figure.value;
-  return false;
+  return SameValue(stored, figure.null ? Value() : Value(figure.value));
 }
 
 TextPool::TextPool() : texts_(1), ranks_(1, 0) {}
@@ -168,6 +165,7 @@ void WriteLines(Connection& connection, const std::string& table, const LineColu
   if (holds.row) columns += ",ysid";
   if (holds.material_class != ClassColumn::kNone) columns += ",cllb";
   if (holds.list_flags) columns += ",xz,zgj,jg";
+  if (holds.selection) columns += ",xz";
   std::string values;
   Params nulls;  // every value is bound afresh for each line
   for (size_t i = 0, n = std::count(columns.begin(), columns.end(), ',') + 1; i < n; ++i) {
@@ -201,6 +199,7 @@ void WriteLines(Connection& connection, const std::string& table, const LineColu
     if (holds.list_flags) {
       for (int flag : {1, 0, 0}) sqlite3_bind_int(stmt, next++, flag);
     }
+    if (holds.selection) BindValue(stmt, next++, (*holds.selection)[static_cast<size_t>(&line - lines.data())]);
     insert.Run();
   }
 }
@@ -210,6 +209,18 @@ void BindFigure(sqlite3_stmt* stmt, int index, Figure figure) {
     sqlite3_bind_null(stmt, index);
   } else {
     sqlite3_bind_double(stmt, index, figure.value);
+  }
+}
+
+void BindValue(sqlite3_stmt* stmt, int index, const Value& value) {
+  if (const auto* i = std::get_if<std::int64_t>(&value)) {
+    sqlite3_bind_int64(stmt, index, *i);
+  } else if (const auto* d = std::get_if<double>(&value)) {
+    sqlite3_bind_double(stmt, index, *d);
+  } else if (const auto* text = std::get_if<std::string>(&value)) {
+    sqlite3_bind_text(stmt, index, text->data(), static_cast<int>(text->size()), SQLITE_TRANSIENT);
+  } else {
+    sqlite3_bind_null(stmt, index);
   }
 }
 

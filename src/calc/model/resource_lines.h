@@ -103,14 +103,16 @@ struct LineColumns {
   bool price_difference = false;  // jchj instead of the current amount xhj
   ClassColumn material_class = ClassColumn::kNone;
   bool list_flags = false;        // xz, zgj, jg: selected, no list mark yet
+  const std::vector<Value>* selection = nullptr;  // xz, one for each line written
 };
 
 // Inserts `lines` into `table` in their order, with their amounts.
 void WriteLines(Connection& connection, const std::string& table, const LineColumns& holds,
                 const std::vector<ResourceLine>& lines, const TextPool& pool);
 
-// Binds a figure or a pooled text as an SQL value of an insert.
+// Binds a figure, a value or a pooled text as an SQL value of an insert.
 void BindFigure(sqlite3_stmt* stmt, int index, Figure figure);
+void BindValue(sqlite3_stmt* stmt, int index, const Value& value);
 void BindText(sqlite3_stmt* stmt, int index, const TextPool& pool, TextId id);
 
 }  // namespace quillmere

@@ -13,12 +13,15 @@
 //   4. the bill items' provisional and owner-supplied totals from those
 //      amounts, and the per-unit values of every fee row with a quantity;
 //   5. the sub-items' totals again, from the lines that match the list
-//      exactly, and their per-unit values;
-//   6. the bill lines take the selection flags of their project materials.
+//      exactly, and their per-unit values.
+// The bill lines take the selection flags of their project materials as they
+// are written.
 
 #include "calc/resources/bill_materials.h"
 
 #include <algorithm>
+#include <map>
+#include <tuple>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -164,12 +167,12 @@ class ListedMaterials {
       entry.bh = ReadText(stmt, 1, pool_);
       entry.dw = ReadText(stmt, 4, pool_);
       const Value mc = read.ColumnValue(2), ggxh = read.ColumnValue(3);
-      const std::string spec = IsNull(ggxh) ? std::string() : ToText(ggxh);
-      const bool blank = !IsNull(ggxh) && spec.empty();
-      entry.name = pool_.Intern(TextOrEmpty(mc) + (blank ? "" : " " + spec));
-      if (!IsNull(mc) && !IsNull(ggxh)) entry.exact_name = pool_.Intern(Trimmed(ToText(mc) + " " + spec));
+      entry.name = pool_.Intern(ListedNameOf(mc, ggxh));
+      // The exact match trims the name and has none when either part is null.
+      if (!IsNull(mc) && !IsNull(ggxh)) entry.exact_name = pool_.Intern(Trimmed(ToText(mc) + " " + ToText(ggxh)));
       entry.dj = ReadFigure(stmt, 5, "the provisional-price list");
       entry.owner_supplied = IsTrue(read.ColumnValue(6));
+      if (entry.bh != 0 && entry.dw != 0) entries_by_name_[{entry.bh, entry.name, entry.dw}].push_back(entries_.size());
       entries_.push_back(entry);
     }
   }
@@ -200,18 +203,13 @@ class ListedMaterials {
   void Mark(MarkedLine& line) {
     const Figure price = line.xxj.null || line.xxj.value == 0 ? line.dj : line.xxj;
     if (price.null || line.bh == 0 || line.mc == 0 || line.dw == 0) return;
-    const ListEntry* chosen = nullptr;
-    double closest = 0;
-    for (const ListEntry& entry : entries_) {
-      if (entry.bh != line.bh || entry.name != line.mc || entry.dw != line.dw || entry.dj.null) continue;
-      const double distance = DecimalDistance(price.value, entry.dj.value);
-      if (distance >= 0.01) continue;
-      if (chosen == nullptr || distance < closest) {
-        chosen = &entry;
-        closest = distance;
-      }
+    const auto found = entries_by_name_.find({line.bh, line.mc, line.dw});
+    if (found == entries_by_name_.end()) return;
+    std::vector<Figure> prices;
+    for (size_t i : found->second) prices.push_back(entries_[i].dj);
+    if (const auto chosen = ClosestInPrice(price.value, prices)) {
+      line.mark = entries_[found->second[*chosen]].owner_supplied ? '2' : '1';
     }
-    if (chosen != nullptr) line.mark = chosen->owner_supplied ? '2' : '1';
   }
 
   // A marked line's amount: its quantity times its row's whole quantity (0
@@ -254,6 +252,7 @@ class ListedMaterials {
   Connection& connection_;
   TextPool pool_;
   std::vector<ListEntry> entries_;
+  std::map<std::tuple<TextId, TextId, TextId>, std::vector<size_t>> entries_by_name_;  // code, listed name, unit
   std::vector<MarkedLine> lines_;
   std::unordered_map<std::int64_t, std::vector<size_t>> by_row_;
 };
@@ -272,9 +271,21 @@ void WriteBillMaterialLines(Connection& connection) {
                     "from qddyb inner join fxclb on fxclb.ysid=qddyb.ysid where fxclb.sl<>0 and fxclb.dw<>'%' "
                     "order by qddyb.fb5,qddyb.rowid,fxclb.rowid",
                     {}, pool, lines);
+  lines = GroupResources(std::move(lines), pool, true);
+  // Each line takes the selection flag of its project material; a line
+  // without a current amount is never selected.
+  const SelectionFlags flags(connection);
+  std::vector<Value> selection;
+  for (const ResourceLine& line : lines) {
+    Value flag;
+    if (line.bh != 0 && line.mc != 0 && line.dw != 0) {
+      if (auto found = flags.Of(pool.Text(line.bh), pool.Text(line.mc), pool.Text(line.dw), line.dj)) flag = *found;
+    }
+    if (!Selectable(CurrentAmount(line))) flag = std::int64_t{0};
+    selection.push_back(flag);
+  }
   connection.Execute("delete from qdclb");
-  WriteLines(connection, "qdclb", {true, false, ClassColumn::kMainMaterialFlag},
-             GroupResources(std::move(lines), pool, true), pool);
+  WriteLines(connection, "qdclb", {true, false, ClassColumn::kMainMaterialFlag, false, &selection}, lines, pool);
 }
 
 // A kind's per-unit value on the fee rows with a quantity (`condition`
@@ -320,7 +331,6 @@ void SummariseBillMaterials(Connection& connection) {
   run("update qfsjb set jghj_qd=0 where jghj_qd is null");
   SettleSubItems(connection, listed, kOwnerSupplied);
 
-  RefreshBillMaterialSelection(connection);
   CheckFigures(connection,
                {{"qdclb"}, {"qfsjb", {"fcf_qd", "zcf_qd", "zgj_qd", "zgjhj_qd", "jg_qd", "jghj_qd"}, "fbcch=5"}},
                FigureUse::kComputed);

@@ -27,6 +27,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "base/compensated_sum.h"
@@ -128,22 +129,45 @@ void SetFromAnalysis(Connection& connection, const Scope& scope, const std::vect
     }
   }
 
-  std::string columns;
-  for (const AnalysisSum& s : sums) columns += std::string(",") + s.column;
+  // A fee row whose sums changed is written once, every listed column in one
+  // statement (an unchanged column takes back the value it holds).
+  std::string columns, assignments;
+  Params nulls;
+  for (const AnalysisSum& s : sums) {
+    columns += std::string(",") + s.column;
+    assignments += std::string(assignments.empty() ? "" : ",") + s.column + "=?";
+    nulls.Add(Value());
+  }
+  nulls.Add(Value());
+  // The rows are written once the read is done, so that no write moves a
+  // row under the read.
+  std::vector<Params> changes;
   Statement fee_rows(connection.handle(),
                      "select rowid,ysid" + columns + " from qfsjb where ysid is not null" + scope.And(),
                      scope.params());
   while (fee_rows.Step()) {
-    const Value rowid = fee_rows.ColumnValue(0);
     const std::int64_t ysid = ToId(fee_rows.ColumnValue(1));
+    bool changed = false;
+    Params values;
     for (size_t i = 0; i < sums.size(); ++i) {
-      const auto found = rows[i].find(ysid);
-      if (found == rows[i].end()) continue;
-      const Figure total = found->second.Total();
-      if (SameFigure(fee_rows.ColumnValue(static_cast<int>(i) + 2), total)) continue;
-      connection.Execute(std::string("update qfsjb set ") + sums[i].column + "=? where rowid=?",
-                         {total.null ? Value() : Value(total.value), rowid});
+      Value value = fee_rows.ColumnValue(static_cast<int>(i) + 2);
+      if (const auto found = rows[i].find(ysid); found != rows[i].end()) {
+        const Figure total = found->second.Total();
+        if (!SameFigure(value, total)) {
+          value = total.null ? Value() : Value(total.value);
+          changed = true;
+        }
+      }
+      values.Add(value);
     }
+    if (!changed) continue;
+    values.Add(fee_rows.ColumnValue(0));
+    changes.push_back(std::move(values));
+  }
+  Statement update(connection.handle(), "update qfsjb set " + assignments + " where rowid=?", nulls);
+  for (const Params& values : changes) {
+    update.Rebind(values);
+    update.Run();
   }
 }
 

@@ -4,6 +4,11 @@
 #include "calc/resources/material_matching.h"
 
 #include <string>
+#include <utility>
+
+#include "base/decimal.h"
+#include "db/statement.h"
+#include "db/value.h"
 
 namespace quillmere {
 
@@ -20,28 +25,73 @@ std::string CloserInPrice(std::string_view price, std::string_view candidate, st
          ".rowid))";
 }
 
+std::string ListedNameOf(const Value& mc, const Value& ggxh) {
+  // A null grade is not the empty one: the name is then followed by a lone blank.
+  const bool empty_grade = !IsNull(ggxh) && ToText(ggxh).empty();
+  return TextOrEmpty(mc) + (empty_grade ? "" : " " + TextOrEmpty(ggxh));
+}
+
+std::optional<size_t> ClosestInPrice(double price, const std::vector<Figure>& candidates) {
+  std::optional<size_t> chosen;
+  double closest = 0;
+  for (size_t i = 0; i < candidates.size(); ++i) {
+    if (candidates[i].null) continue;
+    const double distance = DecimalDistance(price, candidates[i].value);
+    if (distance >= 0.01) continue;
+    if (!chosen || distance < closest) {
+      chosen = i;
+      closest = distance;
+    }
+  }
+  return chosen;
+}
+
+SelectionFlags::SelectionFlags(Connection& connection) {
+  Statement read(connection.handle(), "select bh,mc,dw,dj,xz from gcclb order by rowid");
+  while (read.Step()) {
+    const Value bh = read.ColumnValue(0), mc = read.ColumnValue(1), dw = read.ColumnValue(2);
+    if (IsNull(bh) || IsNull(mc) || IsNull(dw)) continue;  // a null never matches
+    Lines& lines = materials_[{ToText(bh), ToText(mc), ToText(dw)}];
+    lines.prices.push_back(ReadFigure(read.get(), 3, "the project materials"));
+    lines.flags.push_back(read.ColumnValue(4));
+  }
+}
+
+std::optional<Value> SelectionFlags::Of(const std::string& bh, const std::string& mc, const std::string& dw,
+                                        Figure dj) const {
+  if (dj.null) return std::nullopt;
+  const auto found = materials_.find({bh, mc, dw});
+  if (found == materials_.end()) return std::nullopt;
+  const auto chosen = ClosestInPrice(dj.value, found->second.prices);
+  if (!chosen) return std::nullopt;
+  return found->second.flags[*chosen];
+}
+
+bool Selectable(Figure xhj) { return !xhj.null && xhj.value != 0; }
+
 void RefreshBillMaterialSelection(Connection& connection) {
   // The base prices are within 0.01 of each other, the bound excluded and
   // measured on the decimals they denote. Project lines of one material
-  // differ by current price and class as well;
-  // they share the flag of their base price, so the closest base price decides
-  // and the lowest rowid only settles the order among equals. The flag depends
-  // on a line's code, name, unit and base price alone, and a project has many
-  // bill lines but few such keys: each key finds its project line once, in a
-  // scratch table of the connection's own, and the bill lines take the flag
-  // through its index.
-  connection.Execute(
-      "create temp table qdclb_selection as select k.bh,k.mc,k.dw,k.dj,b.xz "
-      "from (select distinct bh,mc,dw,dj from qdclb) as k inner join gcclb as b "
-      "on b.bh=k.bh and b.mc=k.mc and b.dw=k.dw and decimal_distance(k.dj,b.dj)<0.01 "
-      "where not exists (select 1 from gcclb as c where c.bh=k.bh and c.mc=k.mc and c.dw=k.dw and " +
-      CloserInPrice("k.dj", "c", "b") + ")");
-  connection.Execute("create index temp.qdclb_selection_key on qdclb_selection (bh,mc,dw,dj)");
-  connection.Execute(
-      "update qdclb set xz=s.xz from temp.qdclb_selection as s "
-      "where qdclb.bh=s.bh and qdclb.mc=s.mc and qdclb.dw=s.dw and qdclb.dj=s.dj");
-  connection.Execute("drop table temp.qdclb_selection");
-  connection.Execute("update qdclb set xz=FALSE where xhj=0 or xhj is null");
+  // differ by current price and class as well; they share the flag of their
+  // base price, so the closest base price decides and the lowest rowid only
+  // settles the order among equals. Lines without a current amount are
+  // never selected.
+  const SelectionFlags flags(connection);
+  std::vector<std::pair<Value, Value>> changes;  // (flag, rowid)
+  Statement read(connection.handle(), "select rowid,bh,mc,dw,dj,xhj,xz from qdclb");
+  while (read.Step()) {
+    const Value bh = read.ColumnValue(1), mc = read.ColumnValue(2), dw = read.ColumnValue(3);
+    const Value stored = read.ColumnValue(6);
+    Value flag = stored;
+    if (!IsNull(bh) && !IsNull(mc) && !IsNull(dw)) {
+      if (auto found = flags.Of(ToText(bh), ToText(mc), ToText(dw), ReadFigure(read.get(), 4, "the bill lines"))) {
+        flag = *found;
+      }
+    }
+    if (!Selectable(ReadFigure(read.get(), 5, "the bill lines"))) flag = std::int64_t{0};
+    if (!SameValue(flag, stored)) changes.emplace_back(flag, read.ColumnValue(0));
+  }
+  for (const auto& [flag, rowid] : changes) connection.Execute("update qdclb set xz=? where rowid=?", {flag, rowid});
 }
 
 }  // namespace quillmere

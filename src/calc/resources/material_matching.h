@@ -7,9 +7,15 @@
 #ifndef QUILLMERE_CALC_RESOURCES_MATERIAL_MATCHING_H_
 #define QUILLMERE_CALC_RESOURCES_MATERIAL_MATCHING_H_
 
+#include <cstddef>
+#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <vector>
 
+#include "calc/model/resource_lines.h"
 #include "quillmere/connection.h"
 
 namespace quillmere {
@@ -21,6 +27,9 @@ namespace quillmere {
 // followed by a lone blank.
 std::string ListedName(std::string_view entry);
 
+// The same name in memory, for an entry whose name is `mc` and grade `ggxh`.
+std::string ListedNameOf(const Value& mc, const Value& ggxh);
+
 // The SQL condition "the entry `candidate` is a better match for `price`
 // than the entry `chosen`" (both aliases of one list): closer in price,
 // measured on the decimals the prices denote, or as close and entered first
@@ -28,10 +37,36 @@ std::string ListedName(std::string_view entry);
 // so its choice never depends on the order the engine meets the entries in.
 std::string CloserInPrice(std::string_view price, std::string_view candidate, std::string_view chosen);
 
+// The same rule in memory: of the prices of `candidates` (in the order they
+// were entered), the index of the one within 0.01 of `price`, the bound
+// excluded, that is closest, the first of equally close ones; nullopt when
+// none is that close.
+std::optional<size_t> ClosestInPrice(double price, const std::vector<Figure>& candidates);
+
+// The selection flag of each project material (gcclb), found by code, name,
+// unit and a base price within 0.01 of the project line's, the closest in
+// base price deciding.
+class SelectionFlags {
+ public:
+  explicit SelectionFlags(Connection& connection);
+  // The flag for a bill line, or nullopt when no project material is close.
+  std::optional<Value> Of(const std::string& bh, const std::string& mc, const std::string& dw, Figure dj) const;
+
+ private:
+  struct Lines {
+    std::vector<Figure> prices;
+    std::vector<Value> flags;
+  };
+  std::map<std::tuple<std::string, std::string, std::string>, Lines> materials_;
+};
+
+// Whether a bill line with current amount `xhj` can be selected at all.
+bool Selectable(Figure xhj);
+
 // Gives every bill material line the selection flag of its project material
 // (same code, name and unit, base price within 0.01; the closest in base
 // price when several are that close), then unselects the lines without a
-// current amount. Whole-project statements; throws Error.
+// current amount, writing only the lines whose flag changes. Throws Error.
 void RefreshBillMaterialSelection(Connection& connection);
 
 }  // namespace quillmere
