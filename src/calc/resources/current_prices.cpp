@@ -212,9 +212,8 @@ class ProjectPricing {
     }
   }
 
-  // The lines of `table` that belong to one owner (ysid and the owner
-  // columns), with the sum of `column` over them in the order of the table's
-  // index on those columns, which is the order the lines were entered in.
+  // The line a component or consumption item belongs to: its ysid and owner
+  // columns.
   using Owner = std::array<Id, 3>;
   struct OwnerHash {
     size_t operator()(const Owner& owner) const {
@@ -237,6 +236,9 @@ class ProjectPricing {
     return std::none_of(owner.begin(), owner.begin() + count, [](const Id& id) { return id.kind == Id::kNull; });
   }
 
+  // The sum of `column` over the lines of each owner, added in the order
+  // SQLite's grouping feeds them: the table's index on ysid and the owner
+  // columns, so by rowid among the lines of one owner.
   OwnerSums SumPerOwner(const PricedTable& table, const char* column) {
     struct Total {
       bool any = false;
