@@ -15,36 +15,37 @@
 namespace quillmere {
 namespace {
 
-std::string_view CellBytes(sqlite3_stmt* stmt, int column) {
-  const auto* bytes = sqlite3_column_type(stmt, column) == SQLITE_BLOB
-                          ? static_cast<const char*>(sqlite3_column_blob(stmt, column))
-                          : reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-  return {bytes ? bytes : "", static_cast<size_t>(sqlite3_column_bytes(stmt, column))};
+// Each cell is fetched once as a value: every sqlite3_column_* call takes the
+// connection's lock, and a line has a dozen cells.
+std::string_view CellBytes(sqlite3_value* value) {
+  const auto* bytes = sqlite3_value_type(value) == SQLITE_BLOB ? static_cast<const char*>(sqlite3_value_blob(value))
+                                                               : reinterpret_cast<const char*>(sqlite3_value_text(value));
+  return {bytes ? bytes : "", static_cast<size_t>(sqlite3_value_bytes(value))};
 }
 
-Id ReadId(sqlite3_stmt* stmt, int column, TextPool& pool) {
-  switch (sqlite3_column_type(stmt, column)) {
+Id ReadId(sqlite3_value* value, TextPool& pool) {
+  switch (sqlite3_value_type(value)) {
     case SQLITE_NULL:
       return {};
     case SQLITE_INTEGER:
-      return {Id::kInteger, sqlite3_column_int64(stmt, column)};
+      return {Id::kInteger, sqlite3_value_int64(value)};
     case SQLITE_FLOAT: {
-      const double value = sqlite3_column_double(stmt, column);
+      const double real = sqlite3_value_double(value);
       std::int64_t bits = 0;
-      std::memcpy(&bits, &value, sizeof bits);
+      std::memcpy(&bits, &real, sizeof bits);
       return {Id::kReal, bits};
     }
     case SQLITE_TEXT:
-      return {Id::kText, pool.Intern(CellBytes(stmt, column))};
+      return {Id::kText, pool.Intern(CellBytes(value))};
     default:
-      return {Id::kBlob, pool.Intern(CellBytes(stmt, column))};
+      return {Id::kBlob, pool.Intern(CellBytes(value))};
   }
 }
 
 // The test `column=TRUE`: a true flag is the number 1.
-bool ReadFlag(sqlite3_stmt* stmt, int column) {
-  const int type = sqlite3_column_type(stmt, column);
-  return (type == SQLITE_INTEGER || type == SQLITE_FLOAT) && sqlite3_column_double(stmt, column) == 1;
+bool ReadFlag(sqlite3_value* value) {
+  const int type = sqlite3_value_type(value);
+  return (type == SQLITE_INTEGER || type == SQLITE_FLOAT) && sqlite3_value_double(value) == 1;
 }
 
 size_t IndexOf(const std::vector<std::string>& names, std::string_view name, const std::string& table) {
@@ -71,11 +72,13 @@ Figure Plus(Figure a, Figure b) {
 TextId ReadResourceKey(sqlite3_stmt* stmt, int first, TextPool& pool) {
   // Each part with its storage kind and length, so that no two different
   // triples share a key.
-  std::string key;
+  thread_local std::string key;
+  key.clear();
   for (int column = first; column < first + 3; ++column) {
-    const int type = sqlite3_column_type(stmt, column);
+    sqlite3_value* value = sqlite3_column_value(stmt, column);
+    const int type = sqlite3_value_type(value);
     if (type == SQLITE_NULL) return 0;
-    const std::string_view bytes = CellBytes(stmt, column);
+    const std::string_view bytes = CellBytes(value);
     const auto length = static_cast<std::uint32_t>(bytes.size());
     key += type == SQLITE_BLOB ? 'b' : 't';
     key.append(reinterpret_cast<const char*>(&length), sizeof length);
@@ -85,20 +88,21 @@ TextId ReadResourceKey(sqlite3_stmt* stmt, int first, TextPool& pool) {
 }
 
 Figure ReadFigureCell(sqlite3_stmt* stmt, int column, const std::string& table, int key_column) {
-  switch (sqlite3_column_type(stmt, column)) {
+  sqlite3_value* value = sqlite3_column_value(stmt, column);
+  switch (sqlite3_value_type(value)) {
     case SQLITE_NULL:
       return {};
     case SQLITE_INTEGER:
     case SQLITE_FLOAT:
-      return Figure::Of(sqlite3_column_double(stmt, column));
+      return Figure::Of(sqlite3_value_double(value));
     default: {
-      double value = 0;
-      if (sqlite3_column_type(stmt, column) == SQLITE_TEXT && ParseNumber(CellBytes(stmt, column), value)) {
-        return Figure::Of(value);
+      double number = 0;
+      if (sqlite3_value_type(value) == SQLITE_TEXT && ParseNumber(CellBytes(value), number)) {
+        return Figure::Of(number);
       }
       throw Error(FigureFault{"Type mismatch", table, sqlite3_column_name(stmt, column),
                               std::string("row ") + sqlite3_column_name(stmt, key_column) + " " +
-                                  std::string(CellBytes(stmt, key_column))}
+                                  std::string(CellBytes(sqlite3_column_value(stmt, key_column)))}
                       .Text());
     }
   }
@@ -115,17 +119,28 @@ LineTable::LineTable(Connection& connection, std::string table, Columns columns,
   if (columns_.keyed) select += ",bh,mc,dw";
   add(columns_.figures);
   add(columns_.priced);
-  Statement statement(connection.handle(), select + " from " + table_ + " order by rowid");
-  sqlite3_stmt* stmt = statement.get();
   ids_.resize(columns_.ids.size());
   flags_.resize(columns_.flags.size());
   figures_.resize(columns_.figures.size());
   priced_.resize(columns_.priced.size());
+  {
+    Statement count(connection.handle(), "select count(*) from " + table_);
+    count.Step();
+    const auto lines = static_cast<size_t>(sqlite3_column_int64(count.get(), 0));
+    rowids_.reserve(lines);
+    for (auto& column : ids_) column.reserve(lines);
+    for (auto& column : flags_) column.reserve(lines);
+    if (columns_.keyed) keys_.reserve(lines);
+    for (auto& column : figures_) column.reserve(lines);
+    for (auto& column : priced_) column.reserve(lines);
+  }
+  Statement statement(connection.handle(), select + " from " + table_ + " order by rowid");
+  sqlite3_stmt* stmt = statement.get();
   while (statement.Step()) {
     int column = 0;
     rowids_.push_back(sqlite3_column_int64(stmt, column++));
-    for (auto& ids : ids_) ids.push_back(ReadId(stmt, column++, pool));
-    for (auto& flags : flags_) flags.push_back(ReadFlag(stmt, column++));
+    for (auto& ids : ids_) ids.push_back(ReadId(sqlite3_column_value(stmt, column++), pool));
+    for (auto& flags : flags_) flags.push_back(ReadFlag(sqlite3_column_value(stmt, column++)));
     if (columns_.keyed) {
       keys_.push_back(ReadResourceKey(stmt, column, pool));
       column += 3;
