@@ -108,7 +108,8 @@ Figure ReadFigureCell(sqlite3_stmt* stmt, int column, const std::string& table, 
   }
 }
 
-LineTable::LineTable(Connection& connection, std::string table, Columns columns, TextPool& pool)
+LineTable::LineTable(Connection& connection, std::string table, Columns columns, TextPool& pool,
+                     const std::string& where, const Params& params)
     : table_(std::move(table)), columns_(std::move(columns)) {
   std::string select = "select rowid";
   const auto add = [&](const std::vector<std::string>& names) {
@@ -124,7 +125,7 @@ LineTable::LineTable(Connection& connection, std::string table, Columns columns,
   figures_.resize(columns_.figures.size());
   priced_.resize(columns_.priced.size());
   {
-    Statement count(connection.handle(), "select count(*) from " + table_);
+    Statement count(connection.handle(), "select count(*) from " + table_ + where, params);
     count.Step();
     const auto lines = static_cast<size_t>(sqlite3_column_int64(count.get(), 0));
     rowids_.reserve(lines);
@@ -134,7 +135,7 @@ LineTable::LineTable(Connection& connection, std::string table, Columns columns,
     for (auto& column : figures_) column.reserve(lines);
     for (auto& column : priced_) column.reserve(lines);
   }
-  Statement statement(connection.handle(), select + " from " + table_ + " order by rowid");
+  Statement statement(connection.handle(), select + " from " + table_ + where + " order by rowid", params);
   sqlite3_stmt* stmt = statement.get();
   while (statement.Step()) {
     int column = 0;

@@ -56,7 +56,9 @@ class LineTable {
     std::vector<std::string> priced;   // read, computed and written back
   };
 
-  LineTable(Connection& connection, std::string table, Columns columns, TextPool& pool);
+  // `where` (" where ysid=:ysid", with `params`) keeps to some lines.
+  LineTable(Connection& connection, std::string table, Columns columns, TextPool& pool, const std::string& where = "",
+            const Params& params = {});
 
   const std::string& name() const { return table_; }
   size_t size() const { return rowids_.size(); }

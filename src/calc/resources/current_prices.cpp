@@ -35,7 +35,6 @@
 #include "calc/figure_check.h"
 #include "calc/model/line_table.h"
 #include "calc/model/price_list.h"
-#include "calc/resources/material_matching.h"
 
 namespace quillmere {
 namespace {
@@ -107,26 +106,6 @@ std::string Reset(const std::string& table, Kind kind, const std::string& and_sc
     differs += (differs.empty() ? "" : " or ") + std::string(column) + " is not " + value;
   }
   return "update " + table + " set " + assignments + " where (" + differs + ")" + and_scope;
-}
-
-// The entry E of the list is a match for the line T: same code, name and
-// unit, and a price within 0.01 of the line's base price, bounds included,
-// measured on the decimals the prices denote (2.02 lies within 0.01 of 2.01,
-// though in binary 2.01 + 0.01 falls short of 2.02).
-std::string Matches(const std::string& e, const std::string& t) {
-  return e + ".bh=" + t + ".bh AND " + e + ".mc=" + t + ".mc AND " + e + ".dw=" + t + ".dw AND decimal_distance(" + e +
-         ".dj," + t + ".dj)<=0.01";
-}
-
-// "UPDATE T SET <assignments> FROM <list> AS L WHERE L is T's entry": of the
-// matching entries the one closest in price, and of equally close ones the
-// entry inserted first (lowest rowid), as PriceList::EntryFor chooses.
-std::string LookUp(const PricedTable& table, const std::string& assignments) {
-  const std::string t = table.name;
-  const std::string list = table.list;
-  return "UPDATE " + t + " SET " + assignments + " FROM " + list + " AS L WHERE " + Matches("L", t) +
-         " AND NOT EXISTS (SELECT 1 FROM " + list + " AS c WHERE c.rowid<>L.rowid AND " + Matches("c", t) + " AND " +
-         CloserInPrice(t + ".dj", "c", "L") + ")";
 }
 
 // One row's amounts from the prices already stored on its lines.
@@ -317,7 +296,8 @@ class ProjectPricing {
 // One row: the plan as statements over the row's lines.
 class RowPricing {
  public:
-  RowPricing(Connection& connection, const Scope& scope) : scope_(scope), run_(connection, scope) {}
+  RowPricing(Connection& connection, const Scope& scope)
+      : connection_(connection), scope_(scope), run_(connection, scope) {}
 
   void Run() {
     for (const PricedTable& table : kBeforeSplitMaterials) RecomputeAmounts(table);
@@ -355,7 +335,20 @@ class RowPricing {
   void RefillMachines() {
     Execute(Reset("gjjx", Kind::kMachine, scope_.And()));
     Execute(Reset("ftjx", Kind::kMachine, scope_.And()));
-    Execute(LookUp(kGjjx, "xxj=L.xxdj") + scope_.And("gjjx.ysid"));
+    TextPool pool;
+    const PriceList machines(connection_, kGjjx.list, pool);
+    LineTable::Columns columns;
+    columns.ids = {"ysid"};
+    columns.keyed = true;
+    columns.figures = {"dj"};
+    columns.priced = {"xxj"};
+    LineTable lines(connection_, kGjjx.name, std::move(columns), pool, scope_.Where(), scope_.params());
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (const PriceListEntry* entry = machines.EntryFor(lines.keys()[i], lines.figures("dj")[i])) {
+        lines.priced("xxj")[i] = entry->xxdj;
+      }
+    }
+    lines.WriteChanges(connection_);
   }
 
   // Every machine of the row gets xxj2, with or without items; a machine
@@ -377,6 +370,7 @@ class RowPricing {
     Execute("update ftjx set xhj2=format(iif(xxj2=0,dj,xxj2)*sl,'0.##') where ysid=:ysid");
   }
 
+  Connection& connection_;
   const Scope& scope_;
   StageRunner run_;
 };
