@@ -17,7 +17,8 @@
 //      which need the item prices of (4).
 // The whole project holds the lines of every priced table and both price
 // lists in memory, follows the plan on them and writes back only the cells
-// that changed; one row runs the plan as statements over its own lines.
+// that changed; one row runs the plan as statements over its own lines, but
+// for its machines, which find their entry through the same list in memory.
 
 #include "calc/resources/current_prices.h"
 
