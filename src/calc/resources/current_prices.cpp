@@ -15,15 +15,27 @@
 //      (one row: amounts recomputed, only the row's machines refilled);
 //  (5) each machine adds the price differences of its consumption items,
 //      which need the item prices of (4).
+// The whole project holds the lines of every priced table and both price
+// lists in memory, follows the plan on them and writes back only the cells
+// that changed; one row runs the plan as statements over its own lines, but
+// for its machines, which find their entry through the same list in memory.
 
 #include "calc/resources/current_prices.h"
 
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <map>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "base/compensated_sum.h"
 #include "calc/figure_check.h"
-#include "calc/resources/material_matching.h"
+#include "calc/model/line_table.h"
+#include "calc/model/price_list.h"
 
 namespace quillmere {
 namespace {
@@ -37,19 +49,22 @@ struct PricedTable {
   const char* name;
   Kind kind;
   const char* list;  // machines are priced from jxzxj, the rest from clzxj
+  // Besides ysid, what ties a line to the line it belongs to: a component
+  // to its split material, a consumption item to its machine.
+  std::array<const char*, 2> owner;
 };
 
-constexpr PricedTable kGjrg = {"gjrg", Kind::kPriced, "clzxj"};
-constexpr PricedTable kGjcl = {"gjcl", Kind::kPriced, "clzxj"};
-constexpr PricedTable kGjjx = {"gjjx", Kind::kMachine, "jxzxj"};
-constexpr PricedTable kGjpbf = {"gjpbf", Kind::kPriced, "clzxj"};
-constexpr PricedTable kGjjxfb = {"gjjxfb", Kind::kConsumption, "clzxj"};
-constexpr PricedTable kGjlpjb = {"gjlpjb", Kind::kPriced, "clzxj"};
-constexpr PricedTable kFtrg = {"ftrg", Kind::kPriced, "clzxj"};
-constexpr PricedTable kFtcl = {"ftcl", Kind::kPriced, "clzxj"};
-constexpr PricedTable kFtjx = {"ftjx", Kind::kMachine, "jxzxj"};
-constexpr PricedTable kFtpbf = {"ftpbf", Kind::kPriced, "clzxj"};
-constexpr PricedTable kFtjxfb = {"ftjxfb", Kind::kConsumption, "clzxj"};
+constexpr PricedTable kGjrg = {"gjrg", Kind::kPriced, "clzxj", {}};
+constexpr PricedTable kGjcl = {"gjcl", Kind::kPriced, "clzxj", {"clid"}};
+constexpr PricedTable kGjjx = {"gjjx", Kind::kMachine, "jxzxj", {"jxid"}};
+constexpr PricedTable kGjpbf = {"gjpbf", Kind::kPriced, "clzxj", {"clid"}};
+constexpr PricedTable kGjjxfb = {"gjjxfb", Kind::kConsumption, "clzxj", {"jxid"}};
+constexpr PricedTable kGjlpjb = {"gjlpjb", Kind::kPriced, "clzxj", {"clid"}};
+constexpr PricedTable kFtrg = {"ftrg", Kind::kPriced, "clzxj", {}};
+constexpr PricedTable kFtcl = {"ftcl", Kind::kPriced, "clzxj", {}};
+constexpr PricedTable kFtjx = {"ftjx", Kind::kMachine, "jxzxj", {"jxid", "clid_src"}};
+constexpr PricedTable kFtpbf = {"ftpbf", Kind::kPriced, "clzxj", {}};
+constexpr PricedTable kFtjxfb = {"ftjxfb", Kind::kConsumption, "clzxj", {"jxid", "clid_src"}};
 
 constexpr PricedTable kResetOrder[] = {kGjrg, kGjcl, kGjjx, kGjpbf, kGjjxfb, kGjlpjb,
                                        kFtrg, kFtcl, kFtjx, kFtpbf, kFtjxfb};
@@ -59,12 +74,16 @@ constexpr PricedTable kAfterSplitMaterials[] = {kGjcl, kGjjx, kGjjxfb, kFtrg, kF
 
 // The component lists of split materials of styles 1 and 2.
 struct ComponentList {
-  const char* table;
+  const PricedTable& table;
   const char* style;
 };
-constexpr ComponentList kComponentLists[] = {{"gjpbf", "1"}, {"gjlpjb", "2"}};
+constexpr ComponentList kComponentLists[] = {{kGjpbf, "1"}, {kGjlpjb, "2"}};
 
-// The columns a reset clears and the value each takes.
+// Machines and the consumption items whose price differences they add.
+constexpr std::pair<const PricedTable&, const PricedTable&> kMachineItems[] = {{kGjjx, kGjjxfb}, {kFtjx, kFtjxfb}};
+
+// The columns a reset clears and the value each takes: these are the columns
+// the stage prices.
 std::vector<std::pair<const char*, const char*>> ResetValues(Kind kind) {
   switch (kind) {
     case Kind::kPriced:
@@ -90,146 +109,269 @@ std::string Reset(const std::string& table, Kind kind, const std::string& and_sc
   return "update " + table + " set " + assignments + " where (" + differs + ")" + and_scope;
 }
 
-// What a matching list entry L gives the line T: its current price, and the
-// current amount (at the base price when the entry has no current price) or,
-// for a consumption item, the price difference.
-std::string ListAssignments(const std::string& t, Kind kind) {
-  switch (kind) {
-    case Kind::kPriced:
-      return "xxj=L.xxdj,xhj=format(iif(L.xxdj=0," + t + ".dj,L.xxdj)*" + t + ".sl,'0.##')";
-    case Kind::kMachine:
-      return "xxj=L.xxdj,xxj2=L.xxdj,xhj2=format(iif(L.xxdj=0," + t + ".dj,L.xxdj)*" + t + ".sl,'0.##')";
-    case Kind::kConsumption:
-      return "xxj=L.xxdj,jchj=format(iif(L.xxdj=0,0,(L.xxdj-" + t + ".dj)*" + t + ".sl),'0.##')";
-  }
-  return {};
-}
-
-// The entry E of the list is a match for the line T: same code, name and
-// unit, and a price within 0.01 of the line's base price, bounds included,
-// measured on the decimals the prices denote (2.02 lies within 0.01 of 2.01,
-// though in binary 2.01 + 0.01 falls short of 2.02).
-std::string Matches(const std::string& e, const std::string& t) {
-  return e + ".bh=" + t + ".bh AND " + e + ".mc=" + t + ".mc AND " + e + ".dw=" + t + ".dw AND decimal_distance(" + e +
-         ".dj," + t + ".dj)<=0.01";
-}
-
-// "UPDATE T SET <assignments> FROM <list> AS L WHERE L is T's entry": of the
-// matching entries the one closest in price, and of equally close ones the
-// entry inserted first (lowest rowid), so the result never depends on the
-// order in which the engine meets the entries. (SQLite cannot order a
-// correlated subquery by the outer line, hence "no better entry exists"; the
-// entry itself is passed over first, so a line with one entry, the usual
-// case, measures its distance once.)
-std::string LookUp(const PricedTable& table, const std::string& assignments) {
-  const std::string t = table.name;
-  const std::string list = table.list;
-  return "UPDATE " + t + " SET " + assignments + " FROM " + list + " AS L WHERE " + Matches("L", t) +
-         " AND NOT EXISTS (SELECT 1 FROM " + list + " AS c WHERE c.rowid<>L.rowid AND " + Matches("c", t) + " AND " +
-         CloserInPrice(t + ".dj", "c", "L") + ")";
-}
-
 // One row's amounts from the prices already stored on its lines.
 std::string RecomputeAssignments(Kind kind) {
   return kind == Kind::kConsumption ? "jchj=format(iif(xxj=0,0,xxj-dj)*sl,'0.##')"
                                     : "xhj=format(iif(xxj=0,dj,xxj)*sl,'0.##')";
 }
 
-class CurrentPricing {
+// The whole project: every priced table and both price lists read once, the
+// plan followed on the lines in memory, the changed cells written back.
+class ProjectPricing {
  public:
-  CurrentPricing(Connection& connection, const Scope& scope) : scope_(scope), run_(connection, scope) {}
+  explicit ProjectPricing(Connection& connection)
+      : connection_(connection), materials_(connection, "clzxj", pool_), machines_(connection, "jxzxj", pool_) {
+    for (const PricedTable& table : kResetOrder) {
+      LineTable::Columns columns;
+      columns.ids = {"ysid"};
+      for (const char* owner : table.owner) {
+        if (owner) columns.ids.push_back(owner);
+      }
+      if (std::string_view(table.name) == kGjcl.name) columns.flags = {"chaifen"};
+      columns.keyed = true;
+      columns.figures = {"dj", "sl"};
+      if (table.kind != Kind::kConsumption) columns.figures.push_back("hj");
+      for (const auto& [column, value] : ResetValues(table.kind)) columns.priced.push_back(column);
+      lines_.emplace(table.name, LineTable(connection, table.name, std::move(columns), pool_));
+    }
+  }
 
   void Run(bool clear_results) {
-    if (scope_.whole()) {
-      if (clear_results) {
-        Execute(
-            "update qfsjb set rgf=0,zcf=0,fcf=0,jxf=0,glf=0,lr=0,fxf=0,zhdj=0,zhbj=0,zcf_qd=0,zgj_qd=0,zgjhj_qd=0,"
-            "fcf_qd=0");
-      }
-      for (const PricedTable& table : kResetOrder) {
-        Execute(Reset(table.name, table.kind, ""));
+    if (clear_results) {
+      connection_.Execute(
+          "update qfsjb set rgf=0,zcf=0,fcf=0,jxf=0,glf=0,lr=0,fxf=0,zhdj=0,zhbj=0,zcf_qd=0,zgj_qd=0,zgjhj_qd=0,"
+          "fcf_qd=0");
+    }
+    for (const PricedTable& table : kResetOrder) ForgetCurrentPrices(table);
+    for (const PricedTable& table : kBeforeSplitMaterials) PriceFromList(table);
+    PriceSplitMaterials();
+    for (const PricedTable& table : kAfterSplitMaterials) PriceFromList(table);
+    AddConsumptionDifferences();
+    for (const PricedTable& table : kResetOrder) Lines(table).WriteChanges(connection_);
+  }
+
+ private:
+  LineTable& Lines(const PricedTable& table) { return lines_.at(table.name); }
+
+  void ForgetCurrentPrices(const PricedTable& table) {
+    LineTable& lines = Lines(table);
+    for (const auto& [column, value] : ResetValues(table.kind)) {
+      std::vector<Figure>& priced = lines.priced(column);
+      if (value == std::string("0")) {
+        std::fill(priced.begin(), priced.end(), Figure::Of(0));
+      } else {
+        priced = lines.figures(value);
       }
     }
-    for (const PricedTable& table : kBeforeSplitMaterials) PriceFromListOrStoredPrice(table);
+  }
+
+  // A line with a list entry takes its current price, and the current amount
+  // (at the base price when the entry has no current price) or, for a
+  // consumption item, the price difference.
+  void PriceFromList(const PricedTable& table) {
+    LineTable& lines = Lines(table);
+    const PriceList& list = std::string_view(table.list) == kGjjx.list ? machines_ : materials_;
+    const std::vector<Figure>& dj = lines.figures("dj");
+    const std::vector<Figure>& sl = lines.figures("sl");
+    std::vector<Figure>& xxj = lines.priced("xxj");
+    // Where the amount goes, and where a machine keeps the price again.
+    std::vector<Figure>& amount = lines.priced(table.kind == Kind::kPriced    ? "xhj"
+                                               : table.kind == Kind::kMachine ? "xhj2"
+                                                                              : "jchj");
+    std::vector<Figure>* machine_price = table.kind == Kind::kMachine ? &lines.priced("xxj2") : nullptr;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      const PriceListEntry* entry = list.EntryFor(lines.keys()[i], dj[i]);
+      if (entry == nullptr) continue;
+      xxj[i] = entry->xxdj;
+      if (machine_price) (*machine_price)[i] = entry->xxdj;
+      ResourceLine line;
+      line.dj = dj[i];
+      line.xxj = entry->xxdj;
+      line.sl = sl[i];
+      amount[i] = Stored(table.kind == Kind::kConsumption ? PriceDifference(line) : CurrentAmount(line));
+    }
+  }
+
+  // The line a component or consumption item belongs to: its ysid and owner
+  // columns.
+  using Owner = std::array<Id, 3>;
+  struct OwnerHash {
+    size_t operator()(const Owner& owner) const {
+      size_t hash = 0;
+      for (const Id& id : owner) hash = hash * 1000003u ^ std::hash<std::int64_t>()(id.bits) ^ id.kind;
+      return hash;
+    }
+  };
+  using OwnerSums = std::unordered_map<Owner, Figure, OwnerHash>;
+
+  // The owner of a line, or false when an id is null: such a line joins no
+  // owner.
+  bool OwnerOf(const PricedTable& table, size_t line, Owner& owner) {
+    const LineTable& lines = Lines(table);
+    owner = {lines.ids("ysid")[line]};
+    size_t count = 1;
+    for (const char* column : table.owner) {
+      if (column) owner[count++] = lines.ids(column)[line];
+    }
+    return std::none_of(owner.begin(), owner.begin() + count, [](const Id& id) { return id.kind == Id::kNull; });
+  }
+
+  // The sum of `column` over the lines of each owner, added in the order
+  // SQLite's grouping feeds them: the table's index on ysid and the owner
+  // columns, so by rowid among the lines of one owner.
+  OwnerSums SumPerOwner(const PricedTable& table, const char* column) {
+    struct Total {
+      bool any = false;
+      CompensatedSum sum;
+    };
+    std::unordered_map<Owner, Total, OwnerHash> totals;
+    const std::vector<Figure>& values = Lines(table).priced(column);
+    Owner owner;
+    for (size_t i = 0; i < values.size(); ++i) {
+      if (!OwnerOf(table, i, owner)) continue;
+      Total& total = totals[owner];
+      if (values[i].null) continue;
+      total.any = true;
+      total.sum.Add(values[i].value);
+    }
+    OwnerSums sums;
+    for (const auto& [key, total] : totals) sums[key] = total.any ? Stored(Figure::Of(total.sum.Total())) : Figure{};
+    return sums;
+  }
+
+  // A split material's current price is its components' current amount, and
+  // its current amount that price times its quantity, left unrounded. Every
+  // split material is priced from both lists, whatever its style.
+  void PriceSplitMaterials() {
+    LineTable& materials = Lines(kGjcl);
+    const std::vector<bool>& split = materials.flags("chaifen");
+    const std::vector<Figure>& sl = materials.figures("sl");
+    std::vector<Figure>& xxj = materials.priced("xxj");
+    std::vector<Figure>& xhj = materials.priced("xhj");
+    for (const ComponentList& components : kComponentLists) {
+      const OwnerSums sums = SumPerOwner(components.table, "xhj");
+      Owner owner;
+      for (size_t i = 0; i < materials.size(); ++i) {
+        if (!split[i] || !OwnerOf(kGjcl, i, owner)) continue;
+        const auto found = sums.find(owner);
+        if (found == sums.end()) continue;
+        xxj[i] = found->second;
+        xhj[i] = Stored(Times(found->second, sl[i]));
+      }
+    }
+  }
+
+  // A machine's price with its own consumption: its current price (or base
+  // price without one) plus the price differences of its consumption items.
+  void AddConsumptionDifferences() {
+    for (const auto& [machine_table, item_table] : kMachineItems) {
+      const OwnerSums sums = SumPerOwner(item_table, "jchj");
+      LineTable& machines = Lines(machine_table);
+      const std::vector<Figure>& dj = machines.figures("dj");
+      const std::vector<Figure>& sl = machines.figures("sl");
+      const std::vector<Figure>& xxj = machines.priced("xxj");
+      std::vector<Figure>& jxcc = machines.priced("jxcc");
+      std::vector<Figure>& xxj2 = machines.priced("xxj2");
+      std::vector<Figure>& xhj2 = machines.priced("xhj2");
+      Owner owner;
+      for (size_t i = 0; i < machines.size(); ++i) {
+        if (!OwnerOf(machine_table, i, owner)) continue;
+        const auto found = sums.find(owner);
+        if (found == sums.end()) continue;
+        const bool unpriced = !xxj[i].null && xxj[i].value == 0;
+        const Figure price = Plus(unpriced ? dj[i] : xxj[i], found->second);
+        jxcc[i] = found->second;
+        xxj2[i] = Stored(price);
+        xhj2[i] = Stored(Rounded(Times(price, sl[i]), 2));
+      }
+    }
+  }
+
+  Connection& connection_;
+  TextPool pool_;
+  const PriceList materials_;
+  const PriceList machines_;
+  std::map<std::string, LineTable> lines_;
+};
+
+// One row: the plan as statements over the row's lines.
+class RowPricing {
+ public:
+  RowPricing(Connection& connection, const Scope& scope)
+      : connection_(connection), scope_(scope), run_(connection, scope) {}
+
+  void Run() {
+    for (const PricedTable& table : kBeforeSplitMaterials) RecomputeAmounts(table);
     PriceSplitMaterials();
-    for (const PricedTable& table : kAfterSplitMaterials) PriceFromListOrStoredPrice(table);
-    if (scope_.single_row()) RefillMachinesOfRow();
+    for (const PricedTable& table : kAfterSplitMaterials) RecomputeAmounts(table);
+    RefillMachines();
     AddConsumptionDifferences();
   }
 
  private:
   void Execute(const std::string& sql) { run_(sql); }
 
-  // The whole project looks every line up in its list; one row keeps the
-  // prices stored on its lines (a price the user set survives) and only
-  // recomputes their amounts, machines excepted (see RefillMachinesOfRow).
-  void PriceFromListOrStoredPrice(const PricedTable& table) {
-    if (scope_.whole()) {
-      Execute(LookUp(table, ListAssignments(table.name, table.kind)));
-    } else if (table.kind != Kind::kMachine) {
-      Execute("update " + std::string(table.name) + " set " + RecomputeAssignments(table.kind) + scope_.Where());
-    }
+  // The row keeps the prices stored on its lines (a price the user set
+  // survives) and only recomputes their amounts, machines excepted (see
+  // RefillMachines).
+  void RecomputeAmounts(const PricedTable& table) {
+    if (table.kind == Kind::kMachine) return;
+    Execute("update " + std::string(table.name) + " set " + RecomputeAssignments(table.kind) + scope_.Where());
   }
 
-  // A split material's current price is its components' current amount. The
-  // whole project prices every split material from both lists, and its
-  // current amount is left unrounded; one row only the material of the
-  // matching style, and only its price (its amount is recomputed with the
-  // other materials).
+  // Only the split materials of the matching style take their components'
+  // sum, and only as their price (their amount is recomputed with the other
+  // materials).
   void PriceSplitMaterials() {
     for (const ComponentList& components : kComponentLists) {
-      const std::string source = components.table;
-      if (scope_.whole()) {
-        Execute("UPDATE gjcl AS aaa SET xxj=bbb.hj,xhj=bbb.hj*aaa.sl FROM (SELECT ysid,clid,sum(xhj) as hj FROM " +
-                source + " group by ysid,clid) AS bbb WHERE aaa.clid=bbb.clid and aaa.ysid=bbb.ysid AND chaifen=TRUE");
-      } else {
-        Execute("UPDATE gjcl AS aaa SET xxj=bbb.hj FROM (SELECT clid,sum(xhj) as hj FROM " + source +
-                " where ysid=:ysid group by clid) AS bbb WHERE aaa.clid=bbb.clid AND aaa.chaifenstyle=" +
-                std::string(components.style) + " and aaa.chaifen=TRUE and aaa.ysid=:ysid");
-      }
+      Execute("UPDATE gjcl AS aaa SET xxj=bbb.hj FROM (SELECT clid,sum(xhj) as hj FROM " +
+              std::string(components.table.name) +
+              " where ysid=:ysid group by clid) AS bbb WHERE aaa.clid=bbb.clid AND aaa.chaifenstyle=" +
+              std::string(components.style) + " and aaa.chaifen=TRUE and aaa.ysid=:ysid");
     }
   }
 
-  // One row's machines start again from the machine list (price only); the
+  // The row's machines start again from the machine list (price only); the
   // machines of its split materials are not looked up.
-  void RefillMachinesOfRow() {
+  void RefillMachines() {
     Execute(Reset("gjjx", Kind::kMachine, scope_.And()));
     Execute(Reset("ftjx", Kind::kMachine, scope_.And()));
-    Execute(LookUp(kGjjx, "xxj=L.xxdj") + scope_.And("gjjx.ysid"));
+    TextPool pool;
+    const PriceList machines(connection_, kGjjx.list, pool);
+    LineTable::Columns columns;
+    columns.ids = {"ysid"};
+    columns.keyed = true;
+    columns.figures = {"dj"};
+    columns.priced = {"xxj"};
+    LineTable lines(connection_, kGjjx.name, std::move(columns), pool, scope_.Where(), scope_.params());
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (const PriceListEntry* entry = machines.EntryFor(lines.keys()[i], lines.figures("dj")[i])) {
+        lines.priced("xxj")[i] = entry->xxdj;
+      }
+    }
+    lines.WriteChanges(connection_);
   }
 
-  // A machine's price with its own consumption: its current price (or base
-  // price without one) plus the price differences of its consumption items.
+  // Every machine of the row gets xxj2, with or without items; a machine
+  // without a price of its own falls back to its base price.
   void AddConsumptionDifferences() {
-    const std::string machine_items =
-        "(SELECT jxid,ysid,sum(jchj) as jxcc FROM gjjxfb" + scope_.Where() + " group by jxid,ysid) AS gjjxfbtemp";
-    if (scope_.whole()) {
-      Execute(
-          "UPDATE gjjx SET jxcc=gjjxfbtemp.jxcc,xxj2=iif(gjjx.xxj=0,gjjx.dj,gjjx.xxj)+gjjxfbtemp.jxcc,"
-          "xhj2=format((iif(gjjx.xxj=0,gjjx.dj,gjjx.xxj)+gjjxfbtemp.jxcc)*gjjx.sl,'0.##') FROM " +
-          machine_items + " WHERE gjjx.jxid=gjjxfbtemp.jxid and gjjx.ysid=gjjxfbtemp.ysid");
-    } else {
-      // Every machine of the row gets xxj2, with or without items.
-      Execute("UPDATE gjjx SET jxcc=gjjxfbtemp.jxcc FROM " + machine_items +
-              " WHERE gjjx.jxid=gjjxfbtemp.jxid and gjjx.ysid=gjjxfbtemp.ysid AND gjjx.ysid=:ysid");
-      Execute("update gjjx set xxj2=iif(gjjx.xxj=0,gjjx.dj+gjjx.jxcc,gjjx.xxj+gjjx.jxcc) where gjjx.ysid=:ysid");
-      Execute("update gjjx set xhj2=format(gjjx.xxj2*gjjx.sl,'0.00') where gjjx.ysid=:ysid");
-    }
+    Execute(
+        "UPDATE gjjx SET jxcc=gjjxfbtemp.jxcc FROM (SELECT jxid,ysid,sum(jchj) as jxcc FROM gjjxfb where ysid=:ysid "
+        "group by jxid,ysid) AS gjjxfbtemp WHERE gjjx.jxid=gjjxfbtemp.jxid and gjjx.ysid=gjjxfbtemp.ysid AND "
+        "gjjx.ysid=:ysid");
+    Execute("update gjjx set xxj2=iif(gjjx.xxj=0,gjjx.dj+gjjx.jxcc,gjjx.xxj+gjjx.jxcc) where gjjx.ysid=:ysid");
+    Execute("update gjjx set xhj2=format(gjjx.xxj2*gjjx.sl,'0.00') where gjjx.ysid=:ysid");
     Execute(
         "UPDATE ftjx SET jxcc=ftjxfbtemp.jxcc,xxj2=iif(ftjx.xxj=0,ftjx.dj,ftjx.xxj)+ftjxfbtemp.jxcc,"
         "xhj2=format((iif(ftjx.xxj=0,ftjx.dj,ftjx.xxj)+ftjxfbtemp.jxcc)*ftjx.sl,'0.##') FROM (SELECT jxid,clid_src,"
-        "ysid,sum(jchj) as jxcc FROM ftjxfb" +
-        scope_.Where() +
-        " group by jxid,clid_src,ysid) AS ftjxfbtemp "
-        "WHERE ftjx.jxid=ftjxfbtemp.jxid and ftjx.clid_src=ftjxfbtemp.clid_src and ftjx.ysid=ftjxfbtemp.ysid" +
-        scope_.And("ftjx.ysid"));
-    if (scope_.single_row()) {
-      // A machine without a price of its own falls back to its base price.
-      Execute("update gjjx set xhj2=format(iif(xxj2=0,dj,xxj2)*sl,'0.##')" + scope_.Where());
-      Execute("update ftjx set xhj2=format(iif(xxj2=0,dj,xxj2)*sl,'0.##')" + scope_.Where());
-    }
+        "ysid,sum(jchj) as jxcc FROM ftjxfb where ysid=:ysid group by jxid,clid_src,ysid) AS ftjxfbtemp "
+        "WHERE ftjx.jxid=ftjxfbtemp.jxid and ftjx.clid_src=ftjxfbtemp.clid_src and ftjx.ysid=ftjxfbtemp.ysid "
+        "and ftjx.ysid=:ysid");
+    Execute("update gjjx set xhj2=format(iif(xxj2=0,dj,xxj2)*sl,'0.##') where ysid=:ysid");
+    Execute("update ftjx set xhj2=format(iif(xxj2=0,dj,xxj2)*sl,'0.##') where ysid=:ysid");
   }
 
+  Connection& connection_;
   const Scope& scope_;
   StageRunner run_;
 };
@@ -238,7 +380,11 @@ class CurrentPricing {
 
 void FillCurrentPrices(Connection& connection, const Scope& scope, bool clear_results) {
   CheckFigures(connection, {{"clzxj", {}, "", "bh"}, {"jxzxj", {}, "", "bh"}}, FigureUse::kRead);
-  CurrentPricing(connection, scope).Run(clear_results);
+  if (scope.whole()) {
+    ProjectPricing(connection).Run(clear_results);
+  } else {
+    RowPricing(connection, scope).Run();
+  }
   std::vector<FigureSet> computed;
   for (const char* table : {"gjrg", "gjcl", "gjjx", "ftrg", "ftcl", "ftjx"}) {
     computed.push_back({table, {"xxj"}, scope.Rows()});

@@ -1,8 +1,8 @@
 // How resources meet list entries: materials the provisional-price list, bill
 // material lines the selection flag of their project material, and the rule
-// that picks the closest of several entries in price, shared by the current
-// prices, the resource aggregation and the bill material summary, which must
-// agree on all three.
+// that picks the closest of several entries in price, shared by the resource
+// aggregation and the bill material summary, which must agree on all three
+// (and with PriceList, which applies it to the price lists in memory).
 
 #ifndef QUILLMERE_CALC_RESOURCES_MATERIAL_MATCHING_H_
 #define QUILLMERE_CALC_RESOURCES_MATERIAL_MATCHING_H_
