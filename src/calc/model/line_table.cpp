@@ -88,24 +88,12 @@ TextId ReadResourceKey(sqlite3_stmt* stmt, int first, TextPool& pool) {
 }
 
 Figure ReadFigureCell(sqlite3_stmt* stmt, int column, const std::string& table, int key_column) {
-  sqlite3_value* value = sqlite3_column_value(stmt, column);
-  switch (sqlite3_value_type(value)) {
-    case SQLITE_NULL:
-      return {};
-    case SQLITE_INTEGER:
-    case SQLITE_FLOAT:
-      return Figure::Of(sqlite3_value_double(value));
-    default: {
-      double number = 0;
-      if (sqlite3_value_type(value) == SQLITE_TEXT && ParseNumber(CellBytes(value), number)) {
-        return Figure::Of(number);
-      }
-      throw Error(FigureFault{"Type mismatch", table, sqlite3_column_name(stmt, column),
-                              std::string("row ") + sqlite3_column_name(stmt, key_column) + " " +
-                                  std::string(CellBytes(sqlite3_column_value(stmt, key_column)))}
-                      .Text());
-    }
-  }
+  Figure figure;
+  if (ReadFigureValue(sqlite3_column_value(stmt, column), figure)) return figure;
+  throw Error(FigureFault{"Type mismatch", table, sqlite3_column_name(stmt, column),
+                          std::string("row ") + sqlite3_column_name(stmt, key_column) + " " +
+                              std::string(CellBytes(sqlite3_column_value(stmt, key_column)))}
+                  .Text());
 }
 
 LineTable::LineTable(Connection& connection, std::string table, Columns columns, TextPool& pool,

@@ -15,7 +15,9 @@ PriceList::PriceList(Connection& connection, const std::string& table, TextPool&
     const TextId key = ReadResourceKey(stmt, 0, pool);
     // An entry with a null code, name or unit is no resource's entry.
     if (key == 0) continue;
-    entries_[key].push_back({ReadFigureCell(stmt, 3, table, 0), ReadFigureCell(stmt, 4, table, 0)});
+    Entries& entries = entries_[key];
+    entries.entries.push_back({ReadFigureCell(stmt, 3, table, 0), ReadFigureCell(stmt, 4, table, 0)});
+    entries.prices.push_back(entries.entries.back().dj);
   }
 }
 
@@ -23,20 +25,25 @@ const PriceListEntry* PriceList::EntryFor(TextId key, Figure dj) const {
   if (key == 0 || dj.null) return nullptr;
   const auto found = entries_.find(key);
   if (found == entries_.end()) return nullptr;
-  const PriceListEntry* closest = nullptr;
-  double closest_distance = 0;
-  for (const PriceListEntry& entry : found->second) {
-    if (entry.dj.null) continue;
-    // A distance that is no number (two infinities) matches nothing.
-    const double distance = DecimalDistance(dj.value, entry.dj.value);
-    if (!(distance <= 0.01)) continue;
+  const auto chosen = ClosestInPrice(dj.value, found->second.prices, Bound::kIncluded);
+  return chosen ? &found->second.entries[*chosen] : nullptr;
+}
+
+std::optional<size_t> ClosestInPrice(double price, const std::vector<Figure>& prices, Bound bound) {
+  std::optional<size_t> chosen;
+  double closest = 0;
+  for (size_t i = 0; i < prices.size(); ++i) {
+    if (prices[i].null) continue;
+    const double distance = DecimalDistance(price, prices[i].value);
+    const bool within = bound == Bound::kIncluded ? distance <= 0.01 : distance < 0.01;
+    if (!within) continue;
     // Strictly closer only: of equally close entries the first entered stays.
-    if (closest == nullptr || distance < closest_distance) {
-      closest = &entry;
-      closest_distance = distance;
+    if (!chosen || distance < closest) {
+      chosen = i;
+      closest = distance;
     }
   }
-  return closest;
+  return chosen;
 }
 
 }  // namespace quillmere

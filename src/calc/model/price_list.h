@@ -6,6 +6,7 @@
 #define QUILLMERE_CALC_MODEL_PRICE_LIST_H_
 
 #include <string>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -18,6 +19,18 @@ struct PriceListEntry {
   Figure dj;    // the base price the entry is listed at
   Figure xxdj;  // its current price
 };
+
+// Whether a price exactly 0.01 from an entry's lies within the tolerance:
+// the price lists include the bound, the provisional-price list and the
+// selection of bill lines exclude it.
+enum class Bound { kIncluded, kExcluded };
+
+// The rule every list match shares: of `prices` (the candidates' prices, in
+// the order the candidates were entered), the index of the one within 0.01 of
+// `price`, measured on the decimals the prices denote, that lies closest, the
+// first of equally close ones; nullopt when none is that close. A null price
+// is never close, nor is a distance that is no number.
+std::optional<size_t> ClosestInPrice(double price, const std::vector<Figure>& prices, Bound bound);
 
 class PriceList {
  public:
@@ -33,7 +46,11 @@ class PriceList {
   const PriceListEntry* EntryFor(TextId key, Figure dj) const;
 
  private:
-  std::unordered_map<TextId, std::vector<PriceListEntry>> entries_;
+  struct Entries {
+    std::vector<Figure> prices;
+    std::vector<PriceListEntry> entries;
+  };
+  std::unordered_map<TextId, Entries> entries_;
 };
 
 }  // namespace quillmere

@@ -28,16 +28,32 @@ int CompareRanks(std::uint32_t a, std::uint32_t b) { return a < b ? -1 : (a > b 
 
 }  // namespace
 
-Figure ReadFigure(sqlite3_stmt* stmt, int column, const std::string& source) {
-  switch (sqlite3_column_type(stmt, column)) {
+bool ReadFigureValue(sqlite3_value* value, Figure& figure) {
+  switch (sqlite3_value_type(value)) {
     case SQLITE_NULL:
-      return {};
+      figure = {};
+      return true;
     case SQLITE_INTEGER:
     case SQLITE_FLOAT:
-      return Figure::Of(sqlite3_column_double(stmt, column));
+      figure = Figure::Of(sqlite3_value_double(value));
+      return true;
+    case SQLITE_TEXT: {
+      // A text that reads exactly as a number is that number.
+      const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+      double number = 0;
+      if (!ParseNumber(std::string_view(text, static_cast<size_t>(sqlite3_value_bytes(value))), number)) return false;
+      figure = Figure::Of(number);
+      return true;
+    }
     default:
-      Mismatch(source, column);
+      return false;
   }
+}
+
+Figure ReadFigure(sqlite3_stmt* stmt, int column, const std::string& source) {
+  Figure figure;
+  if (!ReadFigureValue(sqlite3_column_value(stmt, column), figure)) Mismatch(source, column);
+  return figure;
 }
 
 TextId ReadText(sqlite3_stmt* stmt, int column, TextPool& pool) {

@@ -71,7 +71,10 @@ void ReadResourceLines(Connection& connection, const std::string& select, const 
 // whose quantities are all null sums to null.
 std::vector<ResourceLine> GroupResources(std::vector<ResourceLine> lines, TextPool& pool, bool with_row);
 
-// A column of the current row of `stmt` as a figure; a text is "Type
+// A value as a figure: a number, or a text that reads exactly as one; null
+// stays null. False for any other text (or a blob).
+bool ReadFigureValue(sqlite3_value* value, Figure& figure);
+// A column of the current row of `stmt` as a figure; any other text is "Type
 // mismatch" naming `source`.
 Figure ReadFigure(sqlite3_stmt* stmt, int column, const std::string& source);
 // A text column of the current row, pooled; null is id 0.

@@ -207,7 +207,7 @@ class ListedMaterials {
     if (found == entries_by_name_.end()) return;
     std::vector<Figure> prices;
     for (size_t i : found->second) prices.push_back(entries_[i].dj);
-    if (const auto chosen = ClosestInPrice(price.value, prices)) {
+    if (const auto chosen = ClosestInPrice(price.value, prices, Bound::kExcluded)) {
       line.mark = entries_[found->second[*chosen]].owner_supplied ? '2' : '1';
     }
   }

@@ -31,21 +31,6 @@ std::string ListedNameOf(const Value& mc, const Value& ggxh) {
   return TextOrEmpty(mc) + (empty_grade ? "" : " " + TextOrEmpty(ggxh));
 }
 
-std::optional<size_t> ClosestInPrice(double price, const std::vector<Figure>& candidates) {
-  std::optional<size_t> chosen;
-  double closest = 0;
-  for (size_t i = 0; i < candidates.size(); ++i) {
-    if (candidates[i].null) continue;
-    const double distance = DecimalDistance(price, candidates[i].value);
-    if (distance >= 0.01) continue;
-    if (!chosen || distance < closest) {
-      chosen = i;
-      closest = distance;
-    }
-  }
-  return chosen;
-}
-
 SelectionFlags::SelectionFlags(Connection& connection) {
   Statement read(connection.handle(), "select bh,mc,dw,dj,xz from gcclb order by rowid");
   while (read.Step()) {
@@ -62,7 +47,7 @@ std::optional<Value> SelectionFlags::Of(const std::string& bh, const std::string
   if (dj.null) return std::nullopt;
   const auto found = materials_.find({bh, mc, dw});
   if (found == materials_.end()) return std::nullopt;
-  const auto chosen = ClosestInPrice(dj.value, found->second.prices);
+  const auto chosen = ClosestInPrice(dj.value, found->second.prices, Bound::kExcluded);
   if (!chosen) return std::nullopt;
   return found->second.flags[*chosen];
 }

@@ -15,6 +15,7 @@
 #include <tuple>
 #include <vector>
 
+#include "calc/model/price_list.h"
 #include "calc/model/resource_lines.h"
 #include "quillmere/connection.h"
 
@@ -36,12 +37,6 @@ std::string ListedNameOf(const Value& mc, const Value& ggxh);
 // (lower rowid). A statement keeps the entry for which no better one exists,
 // so its choice never depends on the order the engine meets the entries in.
 std::string CloserInPrice(std::string_view price, std::string_view candidate, std::string_view chosen);
-
-// The same rule in memory: of the prices of `candidates` (in the order they
-// were entered), the index of the one within 0.01 of `price`, the bound
-// excluded, that is closest, the first of equally close ones; nullopt when
-// none is that close.
-std::optional<size_t> ClosestInPrice(double price, const std::vector<Figure>& candidates);
 
 // The selection flag of each project material (gcclb), found by code, name,
 // unit and a base price within 0.01 of the project line's, the closest in
