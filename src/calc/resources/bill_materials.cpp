@@ -178,7 +178,9 @@ class ListedMaterials {
   }
 
   void ReadLines() {
-    Statement read(connection_.handle(), "select ysid,bh,mc,dw,dj,xxj,sl from fxclb order by rowid");
+    // Only a material whose code the list names can be marked.
+    Statement read(connection_.handle(),
+                   "select ysid,bh,mc,dw,dj,xxj,sl from fxclb where bh in (select bh from zgjclb) order by rowid");
     sqlite3_stmt* stmt = read.get();
     const std::string source = "the lines of fxclb";
     while (read.Step()) {
