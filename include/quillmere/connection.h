@@ -141,6 +141,8 @@ class Connection {
 
  private:
   class StatementCache;
+  // The engine's row-by-row reads and writes share the kept statements.
+  friend class KeptStatement;
   Connection(sqlite3* db, bool owned);
   sqlite3* db_ = nullptr;
   bool owned_ = false;

@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "db/sql_functions.h"
+#include "db/kept_statement.h"
 #include "db/statement.h"
 #include "db/value.h"
 
@@ -37,7 +38,23 @@ class Connection::StatementCache {
   explicit StatementCache(sqlite3* db) : db_(db) {}
 
   void Execute(std::string_view sql, const Params& params) {
+    Statement* statement = Acquire(sql, params);
+    if (statement == nullptr) return Statement(db_, sql, params).Run();
+    try {
+      statement->Run();
+    } catch (const Error&) {
+      entries_.erase(std::string(sql));
+      throw;
+    }
+    Release(sql);
+  }
+
+  // The kept statement for `sql`, prepared or bound afresh to `params`, and
+  // held for the caller (never evicted, never run by another caller) until
+  // Release. Null when another caller holds it already.
+  Statement* Acquire(std::string_view sql, const Params& params) {
     auto found = entries_.find(std::string(sql));
+    if (found != entries_.end() && found->second.held) return nullptr;
     if (found != entries_.end()) {
       try {
         found->second.statement->Rebind(params);
@@ -51,32 +68,36 @@ class Connection::StatementCache {
     if (found == entries_.end()) {
       auto statement = std::make_unique<Statement>(db_, sql, params);
       if (entries_.size() >= kCapacity) EvictLeastRecent();
-      found = entries_.emplace(std::string(sql), Entry{std::move(statement), 0}).first;
+      found = entries_.emplace(std::string(sql), Entry{std::move(statement), 0, false}).first;
     }
     found->second.last_use = ++clock_;
-    try {
-      found->second.statement->Run();
-    } catch (const Error&) {
-      entries_.erase(found);
-      throw;
-    }
-    // A statement left unreset would keep its read of the database open and
-    // could block a rollback to a savepoint.
+    found->second.held = true;
+    return found->second.statement.get();
+  }
+
+  // A statement left unreset would keep its read of the database open and
+  // could block a rollback to a savepoint.
+  void Release(std::string_view sql) {
+    const auto found = entries_.find(std::string(sql));
+    if (found == entries_.end()) return;
     found->second.statement->Reset();
+    found->second.held = false;
   }
 
  private:
   struct Entry {
     std::unique_ptr<Statement> statement;
     std::uint64_t last_use;
+    bool held;
   };
 
   void EvictLeastRecent() {
-    auto oldest = entries_.begin();
+    auto oldest = entries_.end();
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-      if (it->second.last_use < oldest->second.last_use) oldest = it;
+      if (it->second.held) continue;
+      if (oldest == entries_.end() || it->second.last_use < oldest->second.last_use) oldest = it;
     }
-    entries_.erase(oldest);
+    if (oldest != entries_.end()) entries_.erase(oldest);
   }
 
   sqlite3* db_;
@@ -151,6 +172,20 @@ Connection::~Connection() {
 void Connection::Execute(std::string_view sql, const Params& params) {
   if (!statements_) throw Error("the connection was moved away");
   statements_->Execute(sql, params);
+}
+
+KeptStatement::KeptStatement(Connection& connection, std::string_view sql, const Params& params)
+    : connection_(connection), sql_(sql) {
+  if (!connection.statements_) throw Error("the connection was moved away");
+  statement_ = connection.statements_->Acquire(sql, params);
+  if (statement_ == nullptr) {
+    own_ = std::make_unique<Statement>(connection.db_, sql, params);
+    statement_ = own_.get();
+  }
+}
+
+KeptStatement::~KeptStatement() {
+  if (!own_ && connection_.statements_) connection_.statements_->Release(sql_);
 }
 
 void Connection::SetBusyTimeout(int milliseconds) { sqlite3_busy_timeout(db_, milliseconds < 0 ? 0 : milliseconds); }

@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <string>
 
+#include "db/kept_statement.h"
 #include "db/transaction.h"
+#include "db/value.h"
 #include "support/project_fixture.h"
 
 namespace quillmere {
@@ -71,6 +73,25 @@ TEST(KeptStatements, AHostCanCloseItsHandleOnceTheConnectionIsGone) {
   }
   // sqlite3_close refuses a handle with statements still prepared on it.
   EXPECT_EQ(sqlite3_close(handle), SQLITE_OK);
+}
+
+// A read the engine steps through keeps its statement, whatever runs
+// meanwhile: the same text again, or more texts than the connection keeps.
+TEST(KeptStatements, AStatementInUseIsNeitherTakenNorEvicted) {
+  Project p;
+  p.Execute("create table t (a)");
+  p.Execute("insert into t values (1),(2)");
+  const std::string read = "select a from t order by a";
+  KeptStatement outer(p.db(), read);
+  ASSERT_TRUE(outer->Step());
+  {
+    KeptStatement inner(p.db(), read);
+    ASSERT_TRUE(inner->Step());
+    p.db().Execute(read);
+  }
+  for (int i = 0; i < 600; ++i) p.db().Execute("select " + std::to_string(i));
+  ASSERT_TRUE(outer->Step());
+  EXPECT_EQ(ToText(outer->ColumnValue(0)), "2");
 }
 
 TEST(OpenModes, ReadOnlyAndExistingNeverCreateOrWrite) {

@@ -10,6 +10,7 @@
 
 #include "base/decimal.h"
 #include "calc/figure_check.h"
+#include "db/kept_statement.h"
 #include "db/statement.h"
 
 namespace quillmere {
@@ -113,9 +114,9 @@ LineTable::LineTable(Connection& connection, std::string table, Columns columns,
   figures_.resize(columns_.figures.size());
   priced_.resize(columns_.priced.size());
   {
-    Statement count(connection.handle(), "select count(*) from " + table_ + where, params);
-    count.Step();
-    const auto lines = static_cast<size_t>(sqlite3_column_int64(count.get(), 0));
+    KeptStatement count(connection, "select count(*) from " + table_ + where, params);
+    count->Step();
+    const auto lines = static_cast<size_t>(sqlite3_column_int64(count->get(), 0));
     rowids_.reserve(lines);
     for (auto& column : ids_) column.reserve(lines);
     for (auto& column : flags_) column.reserve(lines);
@@ -123,9 +124,9 @@ LineTable::LineTable(Connection& connection, std::string table, Columns columns,
     for (auto& column : figures_) column.reserve(lines);
     for (auto& column : priced_) column.reserve(lines);
   }
-  Statement statement(connection.handle(), select + " from " + table_ + where + " order by rowid", params);
-  sqlite3_stmt* stmt = statement.get();
-  while (statement.Step()) {
+  KeptStatement statement(connection, select + " from " + table_ + where + " order by rowid", params);
+  sqlite3_stmt* stmt = statement->get();
+  while (statement->Step()) {
     int column = 0;
     rowids_.push_back(sqlite3_column_int64(stmt, column++));
     for (auto& ids : ids_) ids.push_back(ReadId(sqlite3_column_value(stmt, column++), pool));
@@ -158,14 +159,14 @@ std::vector<Figure>& LineTable::priced(std::string_view column) {
 
 void LineTable::WriteChanges(Connection& connection) const {
   // The changed columns of a line as bits, and the update for each such set.
-  std::map<std::uint32_t, std::unique_ptr<Statement>> updates;
+  std::map<std::uint32_t, std::unique_ptr<KeptStatement>> updates;
   for (size_t line = 0; line < rowids_.size(); ++line) {
     std::uint32_t changed = 0;
     for (size_t c = 0; c < priced_.size(); ++c) {
       if (Differs(priced_[c][line], read_[c][line])) changed |= 1u << c;
     }
     if (changed == 0) continue;
-    std::unique_ptr<Statement>& update = updates[changed];
+    std::unique_ptr<KeptStatement>& update = updates[changed];
     if (!update) {
       std::string assignments;
       Params nulls;  // every value is bound afresh for each line
@@ -175,17 +176,18 @@ void LineTable::WriteChanges(Connection& connection) const {
         nulls.Add(Value());
       }
       nulls.Add(Value());
-      update = std::make_unique<Statement>(connection.handle(),
-                                           "update " + table_ + " set " + assignments + " where rowid=?", nulls);
+      update = std::make_unique<KeptStatement>(connection,
+                                               "update " + table_ + " set " + assignments + " where rowid=?", nulls);
     }
-    sqlite3_stmt* stmt = update->get();
-    update->Reset();
+    Statement& statement = **update;
+    sqlite3_stmt* stmt = statement.get();
+    statement.Reset();
     int index = 1;
     for (size_t c = 0; c < priced_.size(); ++c) {
       if (changed & (1u << c)) BindFigure(stmt, index++, priced_[c][line]);
     }
     sqlite3_bind_int64(stmt, index, rowids_[line]);
-    update->Run();
+    statement.Run();
   }
 }
 

@@ -4,14 +4,15 @@
 
 #include "base/decimal.h"
 #include "calc/model/line_table.h"
+#include "db/kept_statement.h"
 #include "db/statement.h"
 
 namespace quillmere {
 
 PriceList::PriceList(Connection& connection, const std::string& table, TextPool& pool) {
-  Statement statement(connection.handle(), "select bh,mc,dw,dj,xxdj from " + table + " order by rowid");
-  sqlite3_stmt* stmt = statement.get();
-  while (statement.Step()) {
+  KeptStatement statement(connection, "select bh,mc,dw,dj,xxdj from " + table + " order by rowid");
+  sqlite3_stmt* stmt = statement->get();
+  while (statement->Step()) {
     const TextId key = ReadResourceKey(stmt, 0, pool);
     // An entry with a null code, name or unit is no resource's entry.
     if (key == 0) continue;

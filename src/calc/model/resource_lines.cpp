@@ -8,6 +8,7 @@
 
 #include "base/compensated_sum.h"
 #include "base/decimal.h"
+#include "db/kept_statement.h"
 #include "db/statement.h"
 #include "db/value.h"
 
@@ -108,10 +109,10 @@ int CompareResources(const ResourceLine& a, const ResourceLine& b, const TextPoo
 void ReadResourceLines(Connection& connection, const std::string& select, const Params& params, TextPool& pool,
                        std::vector<ResourceLine>& lines) {
   static const std::string kSource = "the resource lines";
-  Statement statement(connection.handle(), select, params);
-  sqlite3_stmt* stmt = statement.get();
-  const bool with_class = statement.ColumnCount() > 7;
-  while (statement.Step()) {
+  KeptStatement statement(connection, select, params);
+  sqlite3_stmt* stmt = statement->get();
+  const bool with_class = statement->ColumnCount() > 7;
+  while (statement->Step()) {
     ResourceLine line;
     line.ysid_null = sqlite3_column_type(stmt, 0) == SQLITE_NULL;
     if (!line.ysid_null) {
@@ -188,10 +189,10 @@ void WriteLines(Connection& connection, const std::string& table, const LineColu
     values += i ? ",?" : "?";
     nulls.Add(Value());
   }
-  Statement insert(connection.handle(), "insert into " + table + "(" + columns + ") values (" + values + ")", nulls);
-  sqlite3_stmt* stmt = insert.get();
+  KeptStatement insert(connection, "insert into " + table + "(" + columns + ") values (" + values + ")", nulls);
+  sqlite3_stmt* stmt = insert->get();
   for (const ResourceLine& line : lines) {
-    insert.Reset();
+    insert->Reset();
     BindText(stmt, 1, pool, line.bh);
     BindText(stmt, 2, pool, line.mc);
     BindText(stmt, 3, pool, line.dw);
@@ -216,7 +217,7 @@ void WriteLines(Connection& connection, const std::string& table, const LineColu
       for (int flag : {1, 0, 0}) sqlite3_bind_int(stmt, next++, flag);
     }
     if (holds.selection) BindValue(stmt, next++, (*holds.selection)[static_cast<size_t>(&line - lines.data())]);
-    insert.Run();
+    insert->Run();
   }
 }
 

@@ -28,6 +28,7 @@
 #include "calc/figure_check.h"
 #include "calc/model/resource_lines.h"
 #include "calc/resources/material_matching.h"
+#include "db/kept_statement.h"
 #include "db/statement.h"
 #include "db/value.h"
 
@@ -124,11 +125,11 @@ using RowQuantities = std::unordered_map<std::int64_t, std::vector<RowQuantity>>
 RowQuantities ReadRowQuantities(Connection& connection) {
   RowQuantities rows;
   const std::string select = "select ysid,sjgcl,qdlb from zhys where ysid is not null order by ysid,rowid";
-  Statement statement(connection.handle(), select);
-  while (statement.Step()) {
-    const Value ysid = statement.ColumnValue(0);
+  KeptStatement statement(connection, select);
+  while (statement->Step()) {
+    const Value ysid = statement->ColumnValue(0);
     auto figure = [&](int column) {
-      const Value value = statement.ColumnValue(column);
+      const Value value = statement->ColumnValue(column);
       return IsNull(value) ? Figure{} : Figure::Of(ToNumber(value));
     };
     rows[ToId(ysid)].push_back({figure(1), figure(2)});

@@ -34,6 +34,7 @@
 #include "calc/figure_check.h"
 #include "calc/model/resource_lines.h"
 #include "calc/resources/material_matching.h"
+#include "db/kept_statement.h"
 #include "db/statement.h"
 #include "db/value.h"
 
@@ -105,14 +106,14 @@ class ListedMaterials {
   // their sub-items, taken in the order of the bill mapping (fb5, then its
   // rowid) and each sub-item's lines in theirs, rounded to cents.
   void SetBillItemTotals(char mark, const std::string& total) {
-    Statement mapping(connection_.handle(), "select fb5,ysid from qddyb where fb5 is not null order by fb5,rowid");
+    KeptStatement mapping(connection_, "select fb5,ysid from qddyb where fb5 is not null order by fb5,rowid");
     std::vector<std::pair<std::int64_t, CompensatedSum>> totals;
     std::vector<bool> any;
     std::int64_t current = 0;
     bool started = false, counted = false;
-    while (mapping.Step()) {
-      const std::int64_t item = ToId(mapping.ColumnValue(0));
-      const Value ysid = mapping.ColumnValue(1);
+    while (mapping->Step()) {
+      const std::int64_t item = ToId(mapping->ColumnValue(0));
+      const Value ysid = mapping->ColumnValue(1);
       if (!started || item != current) {
         current = item;
         started = true;
@@ -159,19 +160,19 @@ class ListedMaterials {
 
  private:
   void ReadEntries() {
-    Statement read(connection_.handle(), "select rowid,bh,mc,ggxh,dw,dj,iszb from zgjclb order by rowid");
-    sqlite3_stmt* stmt = read.get();
-    while (read.Step()) {
+    KeptStatement read(connection_, "select rowid,bh,mc,ggxh,dw,dj,iszb from zgjclb order by rowid");
+    sqlite3_stmt* stmt = read->get();
+    while (read->Step()) {
       ListEntry entry;
       entry.rowid = sqlite3_column_int64(stmt, 0);
       entry.bh = ReadText(stmt, 1, pool_);
       entry.dw = ReadText(stmt, 4, pool_);
-      const Value mc = read.ColumnValue(2), ggxh = read.ColumnValue(3);
+      const Value mc = read->ColumnValue(2), ggxh = read->ColumnValue(3);
       entry.name = pool_.Intern(ListedNameOf(mc, ggxh));
       // The exact match trims the name and has none when either part is null.
       if (!IsNull(mc) && !IsNull(ggxh)) entry.exact_name = pool_.Intern(Trimmed(ToText(mc) + " " + ToText(ggxh)));
       entry.dj = ReadFigure(stmt, 5, "the provisional-price list");
-      entry.owner_supplied = IsTrue(read.ColumnValue(6));
+      entry.owner_supplied = IsTrue(read->ColumnValue(6));
       if (entry.bh != 0 && entry.dw != 0) entries_by_name_[{entry.bh, entry.name, entry.dw}].push_back(entries_.size());
       entries_.push_back(entry);
     }
@@ -179,14 +180,13 @@ class ListedMaterials {
 
   void ReadLines() {
     // Only a material whose code the list names can be marked.
-    Statement read(connection_.handle(),
-                   "select ysid,bh,mc,dw,dj,xxj,sl from fxclb where bh in (select bh from zgjclb) order by rowid");
-    sqlite3_stmt* stmt = read.get();
+    KeptStatement read(connection_, "select ysid,bh,mc,dw,dj,xxj,sl from fxclb where bh in (select bh from zgjclb) order by rowid");
+    sqlite3_stmt* stmt = read->get();
     const std::string source = "the lines of fxclb";
-    while (read.Step()) {
+    while (read->Step()) {
       MarkedLine line;
       line.ysid_null = sqlite3_column_type(stmt, 0) == SQLITE_NULL;
-      if (!line.ysid_null) line.ysid = ToId(read.ColumnValue(0));
+      if (!line.ysid_null) line.ysid = ToId(read->ColumnValue(0));
       line.bh = ReadText(stmt, 1, pool_);
       line.mc = ReadText(stmt, 2, pool_);
       line.dw = ReadText(stmt, 3, pool_);
@@ -218,9 +218,9 @@ class ListedMaterials {
   // without one) times its effective price, rounded to cents.
   void PriceMarkedLines() {
     std::unordered_map<std::int64_t, Figure> quantities;
-    Statement read(connection_.handle(), "select ysid,sjgcl from qddyb where ysid is not null order by ysid,rowid");
-    while (read.Step()) {
-      quantities.try_emplace(ToId(read.ColumnValue(0)), ReadFigure(read.get(), 1, "the bill mapping"));
+    KeptStatement read(connection_, "select ysid,sjgcl from qddyb where ysid is not null order by ysid,rowid");
+    while (read->Step()) {
+      quantities.try_emplace(ToId(read->ColumnValue(0)), ReadFigure(read->get(), 1, "the bill mapping"));
     }
     for (MarkedLine& line : lines_) {
       if (line.mark == 0) continue;

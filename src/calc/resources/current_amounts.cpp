@@ -33,6 +33,7 @@
 #include "base/compensated_sum.h"
 #include "calc/figure_check.h"
 #include "calc/model/resource_lines.h"
+#include "db/kept_statement.h"
 #include "db/statement.h"
 #include "db/value.h"
 
@@ -103,14 +104,13 @@ void SetFromAnalysis(Connection& connection, const Scope& scope, const std::vect
     }
     if (of_table.empty()) continue;
     const bool materials = std::string_view(table) == "fxclb";
-    Statement read(connection.handle(),
-                   std::string("select ysid,dw,") + (materials ? "cllb" : "null") + ",sl,hj,xhj from " + table +
+    KeptStatement read(connection, std::string("select ysid,dw,") + (materials ? "cllb" : "null") + ",sl,hj,xhj from " + table +
                        " where ysid is not null" + scope.And() + " order by ysid,rowid",
                    scope.params());
-    sqlite3_stmt* stmt = read.get();
+    sqlite3_stmt* stmt = read->get();
     const std::string source = std::string("the lines of ") + table;
-    while (read.Step()) {
-      const std::int64_t ysid = ToId(read.ColumnValue(0));
+    while (read->Step()) {
+      const std::int64_t ysid = ToId(read->ColumnValue(0));
       AnalysisLine line;
       line.dw = ReadText(stmt, 1, pool);
       line.cllb = ReadText(stmt, 2, pool);
@@ -142,15 +142,14 @@ void SetFromAnalysis(Connection& connection, const Scope& scope, const std::vect
   // The rows are written once the read is done, so that no write moves a
   // row under the read.
   std::vector<Params> changes;
-  Statement fee_rows(connection.handle(),
-                     "select rowid,ysid" + columns + " from qfsjb where ysid is not null" + scope.And(),
+  KeptStatement fee_rows(connection, "select rowid,ysid" + columns + " from qfsjb where ysid is not null" + scope.And(),
                      scope.params());
-  while (fee_rows.Step()) {
-    const std::int64_t ysid = ToId(fee_rows.ColumnValue(1));
+  while (fee_rows->Step()) {
+    const std::int64_t ysid = ToId(fee_rows->ColumnValue(1));
     bool changed = false;
     Params values;
     for (size_t i = 0; i < sums.size(); ++i) {
-      Value value = fee_rows.ColumnValue(static_cast<int>(i) + 2);
+      Value value = fee_rows->ColumnValue(static_cast<int>(i) + 2);
       if (const auto found = rows[i].find(ysid); found != rows[i].end()) {
         const Figure total = found->second.Total();
         if (!SameFigure(value, total)) {
@@ -161,13 +160,13 @@ void SetFromAnalysis(Connection& connection, const Scope& scope, const std::vect
       values.Add(value);
     }
     if (!changed) continue;
-    values.Add(fee_rows.ColumnValue(0));
+    values.Add(fee_rows->ColumnValue(0));
     changes.push_back(std::move(values));
   }
-  Statement update(connection.handle(), "update qfsjb set " + assignments + " where rowid=?", nulls);
+  KeptStatement update(connection, "update qfsjb set " + assignments + " where rowid=?", nulls);
   for (const Params& values : changes) {
-    update.Rebind(values);
-    update.Run();
+    update->Rebind(values);
+    update->Run();
   }
 }
 

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/decimal.h"
+#include "db/kept_statement.h"
 #include "db/statement.h"
 #include "db/value.h"
 
@@ -32,13 +33,13 @@ std::string ListedNameOf(const Value& mc, const Value& ggxh) {
 }
 
 SelectionFlags::SelectionFlags(Connection& connection) {
-  Statement read(connection.handle(), "select bh,mc,dw,dj,xz from gcclb order by rowid");
-  while (read.Step()) {
-    const Value bh = read.ColumnValue(0), mc = read.ColumnValue(1), dw = read.ColumnValue(2);
+  KeptStatement read(connection, "select bh,mc,dw,dj,xz from gcclb order by rowid");
+  while (read->Step()) {
+    const Value bh = read->ColumnValue(0), mc = read->ColumnValue(1), dw = read->ColumnValue(2);
     if (IsNull(bh) || IsNull(mc) || IsNull(dw)) continue;  // a null never matches
     Lines& lines = materials_[{ToText(bh), ToText(mc), ToText(dw)}];
-    lines.prices.push_back(ReadFigure(read.get(), 3, "the project materials"));
-    lines.flags.push_back(read.ColumnValue(4));
+    lines.prices.push_back(ReadFigure(read->get(), 3, "the project materials"));
+    lines.flags.push_back(read->ColumnValue(4));
   }
 }
 
@@ -63,18 +64,18 @@ void RefreshBillMaterialSelection(Connection& connection) {
   // never selected.
   const SelectionFlags flags(connection);
   std::vector<std::pair<Value, Value>> changes;  // (flag, rowid)
-  Statement read(connection.handle(), "select rowid,bh,mc,dw,dj,xhj,xz from qdclb");
-  while (read.Step()) {
-    const Value bh = read.ColumnValue(1), mc = read.ColumnValue(2), dw = read.ColumnValue(3);
-    const Value stored = read.ColumnValue(6);
+  KeptStatement read(connection, "select rowid,bh,mc,dw,dj,xhj,xz from qdclb");
+  while (read->Step()) {
+    const Value bh = read->ColumnValue(1), mc = read->ColumnValue(2), dw = read->ColumnValue(3);
+    const Value stored = read->ColumnValue(6);
     Value flag = stored;
     if (!IsNull(bh) && !IsNull(mc) && !IsNull(dw)) {
-      if (auto found = flags.Of(ToText(bh), ToText(mc), ToText(dw), ReadFigure(read.get(), 4, "the bill lines"))) {
+      if (auto found = flags.Of(ToText(bh), ToText(mc), ToText(dw), ReadFigure(read->get(), 4, "the bill lines"))) {
         flag = *found;
       }
     }
-    if (!Selectable(ReadFigure(read.get(), 5, "the bill lines"))) flag = std::int64_t{0};
-    if (!SameValue(flag, stored)) changes.emplace_back(flag, read.ColumnValue(0));
+    if (!Selectable(ReadFigure(read->get(), 5, "the bill lines"))) flag = std::int64_t{0};
+    if (!SameValue(flag, stored)) changes.emplace_back(flag, read->ColumnValue(0));
   }
   for (const auto& [flag, rowid] : changes) connection.Execute("update qdclb set xz=? where rowid=?", {flag, rowid});
 }
