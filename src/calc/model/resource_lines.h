@@ -1,9 +1,10 @@
 // Resource lines held in memory: read once from the statements that select
 // them, grouped per resource in the order SQLite's GROUP BY gives, and written
-// back with prepared inserts. The analysis tables and the project resource
-// tables are built this way, so that a line is read once and each output row
-// written once, instead of staging every line in a table of its own, sorting
-// it there and updating every written row again for its amounts.
+// back with prepared inserts. The analysis tables, the project resource
+// tables and the bill material lines are built this way, so that a line is
+// read once and each output row written once, instead of staging every line
+// in a table of its own, sorting it there and updating every written row
+// again for its amounts.
 
 #ifndef QUILLMERE_CALC_MODEL_RESOURCE_LINES_H_
 #define QUILLMERE_CALC_MODEL_RESOURCE_LINES_H_
