@@ -43,12 +43,19 @@ namespace {
 // written and read back once per run.
 using LineSelects = std::vector<std::string>;
 
-LineSelects LabourLines(const Scope& scope) {
-  return {"select ysid,bh,mc,dw,dj,xxj,sl from gjrg where dw<>'%'" + scope.And(),
-          "select ftrg.ysid,ftrg.bh,ftrg.mc,ftrg.dw,ftrg.dj,ftrg.xxj,format(ftrg.sl*gjcl.sl,'0.####') "
-          "from ftrg inner join gjcl on ftrg.clid_src=gjcl.clid and ftrg.ysid=gjcl.ysid where gjcl.chaifen=TRUE" +
-              scope.And("gjcl.ysid")};
+// The lines entered on the row itself, then those of the style-3 breakdowns
+// (`breakdown`) of its split materials, their quantity multiplied through,
+// each at its current price `price`.
+LineSelects RowAndBreakdownLines(const std::string& table, const std::string& breakdown, const std::string& price,
+                                 const Scope& scope) {
+  const std::string& b = breakdown;
+  return {"select ysid,bh,mc,dw,dj," + price + ",sl from " + table + " where dw<>'%'" + scope.And(),
+          "select " + b + ".ysid," + b + ".bh," + b + ".mc," + b + ".dw," + b + ".dj," + b + "." + price + ",format(" +
+              b + ".sl*gjcl.sl,'0.####') from " + b + " inner join gjcl on " + b + ".clid_src=gjcl.clid and " + b +
+              ".ysid=gjcl.ysid where gjcl.chaifen=TRUE" + scope.And("gjcl.ysid")};
 }
+
+LineSelects LabourLines(const Scope& scope) { return RowAndBreakdownLines("gjrg", "ftrg", "xxj", scope); }
 
 LineSelects MaterialLines(const Scope& scope) {
   LineSelects lines = {"select ysid,bh,mc,dw,dj,xxj,sl,cllb from gjcl where chaifen=FALSE and dw<>'%'" +
@@ -76,12 +83,7 @@ LineSelects MaterialLines(const Scope& scope) {
 }
 
 // Machines enter at their price including consumption differences.
-LineSelects MachineLines(const Scope& scope) {
-  return {"select ysid,bh,mc,dw,dj,xxj2,sl from gjjx where dw<>'%'" + scope.And(),
-          "select ftjx.ysid,ftjx.bh,ftjx.mc,ftjx.dw,ftjx.dj,ftjx.xxj2,format(ftjx.sl*gjcl.sl,'0.####') "
-          "from ftjx inner join gjcl on ftjx.clid_src=gjcl.clid and ftjx.ysid=gjcl.ysid where gjcl.chaifen=TRUE" +
-              scope.And("gjcl.ysid")};
-}
+LineSelects MachineLines(const Scope& scope) { return RowAndBreakdownLines("gjjx", "ftjx", "xxj2", scope); }
 
 LineSelects ConsumptionLines(const Scope& scope) {
   return {"select gjjxfb.ysid,gjjxfb.bh,gjjxfb.mc,gjjxfb.dw,gjjxfb.dj,gjjxfb.xxj,format(gjjxfb.sl*gjjx.sl,'0.####') "

@@ -77,10 +77,7 @@ struct ListEntry {
 // price, '2' owner-supplied, 0 none; and its amount over the row's whole
 // quantity at the effective price, rounded to cents.
 struct MarkedLine {
-  std::int64_t ysid = 0;
-  bool ysid_null = false;
-  TextId bh = 0, mc = 0, dw = 0;
-  Figure dj, xxj, sl;
+  ResourceLine line;
   char mark = 0;
   Figure amount;
 };
@@ -148,11 +145,11 @@ class ListedMaterials {
   void SetSubItemTotals(char mark, const std::string& total) {
     std::vector<std::int64_t> order;
     std::unordered_map<std::int64_t, CompensatedSum> sums;
-    for (const MarkedLine& line : lines_) {
-      if (line.mark != mark || line.ysid_null || !MatchesExactly(line)) continue;
-      auto [it, fresh] = sums.try_emplace(line.ysid);
-      if (fresh) order.push_back(line.ysid);
-      it->second.Add(Rounded(line.amount.null ? Figure::Of(0) : line.amount, 2).value);
+    for (const MarkedLine& marked : lines_) {
+      if (marked.mark != mark || marked.line.ysid_null || !MatchesExactly(marked.line)) continue;
+      auto [it, fresh] = sums.try_emplace(marked.line.ysid);
+      if (fresh) order.push_back(marked.line.ysid);
+      it->second.Add(Rounded(marked.amount.null ? Figure::Of(0) : marked.amount, 2).value);
     }
     std::sort(order.begin(), order.end());
     for (std::int64_t ysid : order) SetFeeRows(total, ysid, Figure::Of(0.0 + sums.at(ysid).Total()));
@@ -179,22 +176,14 @@ class ListedMaterials {
   }
 
   void ReadLines() {
+    std::vector<ResourceLine> lines;
     // Only a material whose code the list names can be marked.
-    KeptStatement read(connection_, "select ysid,bh,mc,dw,dj,xxj,sl from fxclb where bh in (select bh from zgjclb) order by rowid");
-    sqlite3_stmt* stmt = read->get();
-    const std::string source = "the lines of fxclb";
-    while (read->Step()) {
-      MarkedLine line;
-      line.ysid_null = sqlite3_column_type(stmt, 0) == SQLITE_NULL;
-      if (!line.ysid_null) line.ysid = ToId(read->ColumnValue(0));
-      line.bh = ReadText(stmt, 1, pool_);
-      line.mc = ReadText(stmt, 2, pool_);
-      line.dw = ReadText(stmt, 3, pool_);
-      line.dj = ReadFigure(stmt, 4, source);
-      line.xxj = ReadFigure(stmt, 5, source);
-      line.sl = ReadFigure(stmt, 6, source);
+    ReadResourceLines(connection_,
+                      "select ysid,bh,mc,dw,dj,xxj,sl from fxclb where bh in (select bh from zgjclb) order by rowid", {},
+                      pool_, lines);
+    for (const ResourceLine& line : lines) {
       if (!line.ysid_null) by_row_[line.ysid].push_back(lines_.size());
-      lines_.push_back(line);
+      lines_.push_back({line, 0, {}});
     }
   }
 
@@ -202,7 +191,8 @@ class ListedMaterials {
   // within 0.01 of its effective price (current price when set, else base
   // price), the bound excluded and measured on the decimals the prices
   // denote; of several, the closest in price, then the first listed.
-  void Mark(MarkedLine& line) {
+  void Mark(MarkedLine& marked) {
+    const ResourceLine& line = marked.line;
     const Figure price = line.xxj.null || line.xxj.value == 0 ? line.dj : line.xxj;
     if (price.null || line.bh == 0 || line.mc == 0 || line.dw == 0) return;
     const auto found = entries_by_name_.find({line.bh, line.mc, line.dw});
@@ -210,7 +200,7 @@ class ListedMaterials {
     std::vector<Figure> prices;
     for (size_t i : found->second) prices.push_back(entries_[i].dj);
     if (const auto chosen = ClosestInPrice(price.value, prices, Bound::kExcluded)) {
-      line.mark = entries_[found->second[*chosen]].owner_supplied ? '2' : '1';
+      marked.mark = entries_[found->second[*chosen]].owner_supplied ? '2' : '1';
     }
   }
 
@@ -222,18 +212,19 @@ class ListedMaterials {
     while (read->Step()) {
       quantities.try_emplace(ToId(read->ColumnValue(0)), ReadFigure(read->get(), 1, "the bill mapping"));
     }
-    for (MarkedLine& line : lines_) {
-      if (line.mark == 0) continue;
+    for (MarkedLine& marked : lines_) {
+      if (marked.mark == 0) continue;
+      const ResourceLine& line = marked.line;
       Figure quantity = Figure::Of(0);
       if (const auto found = quantities.find(line.ysid); !line.ysid_null && found != quantities.end()) {
         if (!found->second.null) quantity = found->second;
       }
       const Figure price = line.xxj.null ? Figure{} : (line.xxj.value == 0 ? line.dj : line.xxj);
-      line.amount = Rounded(Times(Times(line.sl, quantity), price), 2);
+      marked.amount = Rounded(Times(Times(line.sl, quantity), price), 2);
     }
   }
 
-  bool MatchesExactly(const MarkedLine& line) const {
+  bool MatchesExactly(const ResourceLine& line) const {
     if (line.bh == 0 || line.mc == 0 || line.dw == 0 || line.xxj.null) return false;
     const Figure price = line.xxj.value == 0 ? line.dj : line.xxj;
     if (price.null) return false;
