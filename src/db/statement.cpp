@@ -10,22 +10,21 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
 
-void Bind(sqlite3* db, sqlite3_stmt* stmt, int index, const Value& value, const std::string& sql) {
-  int rc = SQLITE_OK;
-  if (IsNull(value)) {
-    rc = sqlite3_bind_null(stmt, index);
-  } else if (auto* i = std::get_if<std::int64_t>(&value)) {
-    rc = sqlite3_bind_int64(stmt, index, *i);
-  } else if (auto* d = std::get_if<double>(&value)) {
-    rc = sqlite3_bind_double(stmt, index, *d);
-  } else {
-    const std::string& text = std::get<std::string>(value);
-    rc = sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-  }
-  if (rc != SQLITE_OK) throw Error(sqlite3_errmsg(db), sql);
+}  // namespace
+
+Params NullParams(size_t count) {
+  Params nulls;
+  for (size_t i = 0; i < count; ++i) nulls.Add(Value());
+  return nulls;
 }
 
-}  // namespace
+int BindValue(sqlite3_stmt* stmt, int index, const Value& value) {
+  if (IsNull(value)) return sqlite3_bind_null(stmt, index);
+  if (auto* i = std::get_if<std::int64_t>(&value)) return sqlite3_bind_int64(stmt, index, *i);
+  if (auto* d = std::get_if<double>(&value)) return sqlite3_bind_double(stmt, index, *d);
+  const std::string& text = std::get<std::string>(value);
+  return sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
 
 const Value* Params::Find(std::string_view name) const {
   for (const auto& [key, value] : named_) {
@@ -104,7 +103,7 @@ void Statement::BindAll(const Params& params) {
     if (value == nullptr) {
       throw Error("no value for the parameter " + (name ? std::string(name) : "?" + std::to_string(i)), sql_);
     }
-    Bind(db_, stmt_, i, *value, sql_);
+    if (BindValue(stmt_, i, *value) != SQLITE_OK) throw Error(sqlite3_errmsg(db_), sql_);
   }
 }
 

@@ -48,6 +48,13 @@ class Statement {
   std::string sql_;
 };
 
+// Nulls for the `count` parameters of a statement that binds its values
+// afresh for every row it writes.
+Params NullParams(size_t count);
+
+// Binds `value` to parameter `index` of `stmt`; SQLite's result code.
+int BindValue(sqlite3_stmt* stmt, int index, const Value& value);
+
 // Throws Error when `sql` holds a comment outside its quoted texts and names:
 // a stored formula placed into a statement could otherwise hide the rest of
 // the statement behind one.

@@ -19,8 +19,9 @@ namespace {
 // Each cell is fetched once as a value: every sqlite3_column_* call takes the
 // connection's lock, and a line has a dozen cells.
 std::string_view CellBytes(sqlite3_value* value) {
-  const auto* bytes = sqlite3_value_type(value) == SQLITE_BLOB ? static_cast<const char*>(sqlite3_value_blob(value))
-                                                               : reinterpret_cast<const char*>(sqlite3_value_text(value));
+  const auto* bytes = sqlite3_value_type(value) == SQLITE_BLOB
+                          ? static_cast<const char*>(sqlite3_value_blob(value))
+                          : reinterpret_cast<const char*>(sqlite3_value_text(value));
   return {bytes ? bytes : "", static_cast<size_t>(sqlite3_value_bytes(value))};
 }
 
@@ -63,11 +64,6 @@ bool Differs(Figure a, Figure b) { return a.null != b.null || (!a.null && a.valu
 Figure Stored(Figure x) {
   if (x.null || std::isnan(x.value)) return {};
   return Figure::Of(x.value == 0 ? 0.0 : x.value);
-}
-
-Figure Plus(Figure a, Figure b) {
-  if (a.null || b.null || std::isnan(a.value + b.value)) return {};
-  return Figure::Of(a.value + b.value);
 }
 
 TextId ReadResourceKey(sqlite3_stmt* stmt, int first, TextPool& pool) {
@@ -169,15 +165,14 @@ void LineTable::WriteChanges(Connection& connection) const {
     std::unique_ptr<KeptStatement>& update = updates[changed];
     if (!update) {
       std::string assignments;
-      Params nulls;  // every value is bound afresh for each line
+      size_t count = 1;  // the rowid
       for (size_t c = 0; c < priced_.size(); ++c) {
         if (!(changed & (1u << c))) continue;
         assignments += (assignments.empty() ? "" : ",") + columns_.priced[c] + "=?";
-        nulls.Add(Value());
+        ++count;
       }
-      nulls.Add(Value());
-      update = std::make_unique<KeptStatement>(connection,
-                                               "update " + table_ + " set " + assignments + " where rowid=?", nulls);
+      update = std::make_unique<KeptStatement>(
+          connection, "update " + table_ + " set " + assignments + " where rowid=?", NullParams(count));
     }
     Statement& statement = **update;
     sqlite3_stmt* stmt = statement.get();

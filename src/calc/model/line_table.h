@@ -33,9 +33,6 @@ struct Id {
 // What a REAL column gives back for a computed value: no number at all is
 // null, and a zero has no sign.
 Figure Stored(Figure x);
-// A sum of figures as SQL computes it: null when either is null, or when the
-// sum is no number (infinities of both signs).
-Figure Plus(Figure a, Figure b);
 
 // The code, name and unit of a resource as one pooled key, in the columns
 // from `first` on; 0 when any of them is null, since a null matches nothing.

@@ -5,8 +5,8 @@
 #ifndef QUILLMERE_CALC_MODEL_PRICE_LIST_H_
 #define QUILLMERE_CALC_MODEL_PRICE_LIST_H_
 
-#include <string>
 #include <optional>
+#include <string>
 #include <unordered_map>
 #include <vector>
 

@@ -3,8 +3,9 @@
 #include "calc/model/resource_lines.h"
 
 #include <algorithm>
-#include <string>
+#include <cmath>
 #include <numeric>
+#include <string>
 
 #include "base/compensated_sum.h"
 #include "base/decimal.h"
@@ -23,8 +24,8 @@ int CompareFigures(Figure a, Figure b) {
 int CompareRanks(std::uint32_t a, std::uint32_t b) { return a < b ? -1 : (a > b ? 1 : 0); }
 
 [[noreturn]] void Mismatch(const std::string& source, int column) {
-  throw Error("Type mismatch: " + source + " hold a text where a figure belongs (column " +
-              std::to_string(column + 1) + ")");
+  throw Error("Type mismatch: " + source + " hold a text where a figure belongs (column " + std::to_string(column + 1) +
+              ")");
 }
 
 }  // namespace
@@ -63,9 +64,7 @@ TextId ReadText(sqlite3_stmt* stmt, int column, TextPool& pool) {
   return pool.Intern(std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(stmt, column))));
 }
 
-bool SameFigure(const Value& stored, Figure figure) {
-  return SameValue(stored, figure.null ? Value() : Value(figure.value));
-}
+bool SameFigure(const Value& stored, Figure figure) { return SameValue(stored, AsValue(figure)); }
 
 TextPool::TextPool() : texts_(1), ranks_(1, 0) {}
 
@@ -158,22 +157,34 @@ std::vector<ResourceLine> GroupResources(std::vector<ResourceLine> lines, TextPo
   return lines;
 }
 
-Figure Times(Figure a, Figure b) { return a.null || b.null ? Figure{} : Figure::Of(a.value * b.value); }
+namespace {
+
+// What SQL makes of an arithmetic result: no number at all is null.
+Figure Result(Figure a, Figure b, double x) { return a.null || b.null || std::isnan(x) ? Figure{} : Figure::Of(x); }
+
+}  // namespace
+
+Figure Times(Figure a, Figure b) { return Result(a, b, a.value * b.value); }
+Figure Plus(Figure a, Figure b) { return Result(a, b, a.value + b.value); }
+Figure Minus(Figure a, Figure b) { return Result(a, b, a.value - b.value); }
+
+Value AsValue(Figure figure) { return figure.null ? Value() : Value(figure.value); }
+
+Figure EffectivePrice(const ResourceLine& line) {
+  if (line.xxj.null) return {};
+  return line.xxj.value == 0 ? line.dj : line.xxj;
+}
 
 Figure Rounded(Figure x, int decimals) { return x.null ? x : Figure::Of(RoundDecimal(x.value, decimals)); }
 
 Figure BaseAmount(const ResourceLine& line) { return Rounded(Times(line.dj, line.sl), 2); }
 
-Figure CurrentAmount(const ResourceLine& line) {
-  if (line.xxj.null) return {};
-  return Rounded(Times(line.xxj.value == 0 ? line.dj : line.xxj, line.sl), 2);
-}
+Figure CurrentAmount(const ResourceLine& line) { return Rounded(Times(EffectivePrice(line), line.sl), 2); }
 
 Figure PriceDifference(const ResourceLine& line) {
   if (line.xxj.null) return {};
   if (line.xxj.value == 0) return Rounded(Figure::Of(0), 2);
-  const Figure difference = line.dj.null ? Figure{} : Figure::Of(line.xxj.value - line.dj.value);
-  return Rounded(Times(difference, line.sl), 2);
+  return Rounded(Times(Minus(line.xxj, line.dj), line.sl), 2);
 }
 
 void WriteLines(Connection& connection, const std::string& table, const LineColumns& holds,
@@ -183,13 +194,11 @@ void WriteLines(Connection& connection, const std::string& table, const LineColu
   if (holds.material_class != ClassColumn::kNone) columns += ",cllb";
   if (holds.list_flags) columns += ",xz,zgj,jg";
   if (holds.selection) columns += ",xz";
-  std::string values;
-  Params nulls;  // every value is bound afresh for each line
-  for (size_t i = 0, n = std::count(columns.begin(), columns.end(), ',') + 1; i < n; ++i) {
-    values += i ? ",?" : "?";
-    nulls.Add(Value());
-  }
-  KeptStatement insert(connection, "insert into " + table + "(" + columns + ") values (" + values + ")", nulls);
+  const size_t count = std::count(columns.begin(), columns.end(), ',') + 1;
+  std::string values = "?";
+  for (size_t i = 1; i < count; ++i) values += ",?";
+  KeptStatement insert(connection, "insert into " + table + "(" + columns + ") values (" + values + ")",
+                       NullParams(count));
   sqlite3_stmt* stmt = insert->get();
   for (const ResourceLine& line : lines) {
     insert->Reset();
@@ -226,18 +235,6 @@ void BindFigure(sqlite3_stmt* stmt, int index, Figure figure) {
     sqlite3_bind_null(stmt, index);
   } else {
     sqlite3_bind_double(stmt, index, figure.value);
-  }
-}
-
-void BindValue(sqlite3_stmt* stmt, int index, const Value& value) {
-  if (const auto* i = std::get_if<std::int64_t>(&value)) {
-    sqlite3_bind_int64(stmt, index, *i);
-  } else if (const auto* d = std::get_if<double>(&value)) {
-    sqlite3_bind_double(stmt, index, *d);
-  } else if (const auto* text = std::get_if<std::string>(&value)) {
-    sqlite3_bind_text(stmt, index, text->data(), static_cast<int>(text->size()), SQLITE_TRANSIENT);
-  } else {
-    sqlite3_bind_null(stmt, index);
   }
 }
 

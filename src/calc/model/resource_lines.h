@@ -83,11 +83,20 @@ TextId ReadText(sqlite3_stmt* stmt, int column, TextPool& pool);
 // Whether a stored value already is the figure, as SQL's IS compares them.
 bool SameFigure(const Value& stored, Figure figure);
 
-// Products of figures as SQL computes them: null when either is null.
+// Arithmetic on figures as SQL computes it: null when either is null, or
+// when the result is no number (an infinity less itself, say).
 Figure Times(Figure a, Figure b);
+Figure Plus(Figure a, Figure b);
+Figure Minus(Figure a, Figure b);
+// A figure as the value a statement binds or a cell holds.
+Value AsValue(Figure figure);
 // format(x, '0.##') and its kin: x rounded to `decimals`, null stays null.
 Figure Rounded(Figure x, int decimals);
 
+// The price a line counts at: its current price, or its base price where the
+// current price is 0 (SQL's iif(xxj=0,dj,xxj)); null with a null current
+// price.
+Figure EffectivePrice(const ResourceLine& line);
 // hj: the amount at the base price.
 Figure BaseAmount(const ResourceLine& line);
 // xhj: the amount at the current price, or at the base price where no
@@ -106,7 +115,7 @@ struct LineColumns {
   bool row = false;               // ysid
   bool price_difference = false;  // jchj instead of the current amount xhj
   ClassColumn material_class = ClassColumn::kNone;
-  bool list_flags = false;        // xz, zgj, jg: selected, no list mark yet
+  bool list_flags = false;                        // xz, zgj, jg: selected, no list mark yet
   const std::vector<Value>* selection = nullptr;  // xz, one for each line written
 };
 
@@ -114,9 +123,8 @@ struct LineColumns {
 void WriteLines(Connection& connection, const std::string& table, const LineColumns& holds,
                 const std::vector<ResourceLine>& lines, const TextPool& pool);
 
-// Binds a figure, a value or a pooled text as an SQL value of an insert.
+// Binds a figure or a pooled text as an SQL value of an insert.
 void BindFigure(sqlite3_stmt* stmt, int index, Figure figure);
-void BindValue(sqlite3_stmt* stmt, int index, const Value& value);
 void BindText(sqlite3_stmt* stmt, int index, const TextPool& pool, TextId id);
 
 }  // namespace quillmere

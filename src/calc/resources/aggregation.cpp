@@ -58,13 +58,12 @@ LineSelects RowAndBreakdownLines(const std::string& table, const std::string& br
 LineSelects LabourLines(const Scope& scope) { return RowAndBreakdownLines("gjrg", "ftrg", "xxj", scope); }
 
 LineSelects MaterialLines(const Scope& scope) {
-  LineSelects lines = {"select ysid,bh,mc,dw,dj,xxj,sl,cllb from gjcl where chaifen=FALSE and dw<>'%'" +
-                       scope.And()};
+  LineSelects lines = {"select ysid,bh,mc,dw,dj,xxj,sl,cllb from gjcl where chaifen=FALSE and dw<>'%'" + scope.And()};
   // Components of styles 1 and 2 hang directly under the material.
   for (const std::string c : {"gjpbf", "gjlpjb"}) {
-    lines.push_back("select " + c + ".ysid," + c + ".bh," + c + ".mc," + c + ".dw," + c + ".dj," + c +
-                    ".xxj,format(" + c + ".sl*gjcl.sl,'0.####'),'' from " + c + " inner join gjcl on " + c +
-                    ".clid=gjcl.clid and " + c + ".ysid=gjcl.ysid where gjcl.chaifen=TRUE" + scope.And("gjcl.ysid"));
+    lines.push_back("select " + c + ".ysid," + c + ".bh," + c + ".mc," + c + ".dw," + c + ".dj," + c + ".xxj,format(" +
+                    c + ".sl*gjcl.sl,'0.####'),'' from " + c + " inner join gjcl on " + c + ".clid=gjcl.clid and " + c +
+                    ".ysid=gjcl.ysid where gjcl.chaifen=TRUE" + scope.And("gjcl.ysid"));
   }
   // Style 3: the material's own breakdown, whose split components are
   // replaced in turn by theirs.
@@ -86,15 +85,16 @@ LineSelects MaterialLines(const Scope& scope) {
 LineSelects MachineLines(const Scope& scope) { return RowAndBreakdownLines("gjjx", "ftjx", "xxj2", scope); }
 
 LineSelects ConsumptionLines(const Scope& scope) {
-  return {"select gjjxfb.ysid,gjjxfb.bh,gjjxfb.mc,gjjxfb.dw,gjjxfb.dj,gjjxfb.xxj,format(gjjxfb.sl*gjjx.sl,'0.####') "
-          "from gjjxfb inner join gjjx on gjjxfb.jxid=gjjx.jxid and gjjxfb.ysid=gjjx.ysid" +
-              scope.Where("gjjx.ysid"),
-          "select ftjxfb.ysid,ftjxfb.bh,ftjxfb.mc,ftjxfb.dw,ftjxfb.dj,ftjxfb.xxj,"
-          "format(ftjxfb.sl*ftjx.sl*gjcl.sl,'0.####') "
-          "from ftjxfb inner join ftjx on ftjxfb.jxid=ftjx.jxid and ftjxfb.clid_src=ftjx.clid_src "
-          "and ftjxfb.ysid=ftjx.ysid "
-          "inner join gjcl on ftjx.clid_src=gjcl.clid and ftjx.ysid=gjcl.ysid where gjcl.chaifen=TRUE" +
-              scope.And("gjcl.ysid")};
+  return {
+      "select gjjxfb.ysid,gjjxfb.bh,gjjxfb.mc,gjjxfb.dw,gjjxfb.dj,gjjxfb.xxj,format(gjjxfb.sl*gjjx.sl,'0.####') "
+      "from gjjxfb inner join gjjx on gjjxfb.jxid=gjjx.jxid and gjjxfb.ysid=gjjx.ysid" +
+          scope.Where("gjjx.ysid"),
+      "select ftjxfb.ysid,ftjxfb.bh,ftjxfb.mc,ftjxfb.dw,ftjxfb.dj,ftjxfb.xxj,"
+      "format(ftjxfb.sl*ftjx.sl*gjcl.sl,'0.####') "
+      "from ftjxfb inner join ftjx on ftjxfb.jxid=ftjx.jxid and ftjxfb.clid_src=ftjx.clid_src "
+      "and ftjxfb.ysid=ftjx.ysid "
+      "inner join gjcl on ftjx.clid_src=gjcl.clid and ftjx.ysid=gjcl.ysid where gjcl.chaifen=TRUE" +
+          scope.And("gjcl.ysid")};
 }
 
 // An analysis table with its project table and the lines it groups.

@@ -20,17 +20,16 @@
 #include "calc/resources/bill_materials.h"
 
 #include <algorithm>
-#include <map>
-#include <tuple>
 #include <cstdint>
+#include <map>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "base/compensated_sum.h"
 #include "base/decimal.h"
-
 #include "calc/figure_check.h"
 #include "calc/model/resource_lines.h"
 #include "calc/resources/material_matching.h"
@@ -179,8 +178,8 @@ class ListedMaterials {
     std::vector<ResourceLine> lines;
     // Only a material whose code the list names can be marked.
     ReadResourceLines(connection_,
-                      "select ysid,bh,mc,dw,dj,xxj,sl from fxclb where bh in (select bh from zgjclb) order by rowid", {},
-                      pool_, lines);
+                      "select ysid,bh,mc,dw,dj,xxj,sl from fxclb where bh in (select bh from zgjclb) order by rowid",
+                      {}, pool_, lines);
     for (const ResourceLine& line : lines) {
       if (!line.ysid_null) by_row_[line.ysid].push_back(lines_.size());
       lines_.push_back({line, 0, {}});
@@ -219,15 +218,13 @@ class ListedMaterials {
       if (const auto found = quantities.find(line.ysid); !line.ysid_null && found != quantities.end()) {
         if (!found->second.null) quantity = found->second;
       }
-      const Figure price = line.xxj.null ? Figure{} : (line.xxj.value == 0 ? line.dj : line.xxj);
-      marked.amount = Rounded(Times(Times(line.sl, quantity), price), 2);
+      marked.amount = Rounded(Times(Times(line.sl, quantity), EffectivePrice(line)), 2);
     }
   }
 
   bool MatchesExactly(const ResourceLine& line) const {
-    if (line.bh == 0 || line.mc == 0 || line.dw == 0 || line.xxj.null) return false;
-    const Figure price = line.xxj.value == 0 ? line.dj : line.xxj;
-    if (price.null) return false;
+    const Figure price = EffectivePrice(line);
+    if (line.bh == 0 || line.mc == 0 || line.dw == 0 || price.null) return false;
     for (const ListEntry& entry : entries_) {
       if (entry.bh == line.bh && entry.exact_name == line.mc && entry.dw == line.dw && !entry.dj.null &&
           entry.dj.value == price.value) {
@@ -238,8 +235,7 @@ class ListedMaterials {
   }
 
   void SetFeeRows(const std::string& column, std::int64_t ysid, Figure value) {
-    connection_.Execute("update qfsjb set " + column + "=? where ysid=?",
-                        {value.null ? Value() : Value(value.value), Value(ysid)});
+    connection_.Execute("update qfsjb set " + column + "=? where ysid=?", {AsValue(value), Value(ysid)});
   }
 
   Connection& connection_;
@@ -306,8 +302,9 @@ void SummariseBillMaterials(Connection& connection) {
       "and (zgjclb.iszb is null or zgjclb.iszb=FALSE)");
 
   for (const MaterialCost& cost : kMaterialCosts) {
-    run(std::string("update qfsjb set ") + cost.column + "=t.clf from (select ysid,sum(xhj) as clf from qdclb where cllb in (" +
-        cost.classes + ") group by ysid) as t where qfsjb.ysid=t.ysid");
+    run(std::string("update qfsjb set ") + cost.column +
+        "=t.clf from (select ysid,sum(xhj) as clf from qdclb where cllb in (" + cost.classes +
+        ") group by ysid) as t where qfsjb.ysid=t.ysid");
   }
 
   ListedMaterials listed(connection);

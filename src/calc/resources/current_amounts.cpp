@@ -65,9 +65,7 @@ bool Main(const AnalysisLine& line, const TextPool& pool) { return line.cllb != 
 
 Figure Amount(const AnalysisLine& line) { return line.xhj; }
 Figure Quantity(const AnalysisLine& line) { return line.sl; }
-Figure Difference(const AnalysisLine& line) {
-  return line.xhj.null || line.hj.null ? Figure{} : Figure::Of(line.xhj.value - line.hj.value);
-}
+Figure Difference(const AnalysisLine& line) { return Minus(line.xhj, line.hj); }
 
 const AnalysisSum kCurrentAmounts[] = {
     {"fxrgb", Every, Amount, "rgf"}, {"fxrgb", Days, Quantity, "zrg"}, {"fxclb", Ordinary, Amount, "fcf"},
@@ -104,9 +102,10 @@ void SetFromAnalysis(Connection& connection, const Scope& scope, const std::vect
     }
     if (of_table.empty()) continue;
     const bool materials = std::string_view(table) == "fxclb";
-    KeptStatement read(connection, std::string("select ysid,dw,") + (materials ? "cllb" : "null") + ",sl,hj,xhj from " + table +
-                       " where ysid is not null" + scope.And() + " order by ysid,rowid",
-                   scope.params());
+    KeptStatement read(connection,
+                       std::string("select ysid,dw,") + (materials ? "cllb" : "null") + ",sl,hj,xhj from " + table +
+                           " where ysid is not null" + scope.And() + " order by ysid,rowid",
+                       scope.params());
     sqlite3_stmt* stmt = read->get();
     const std::string source = std::string("the lines of ") + table;
     while (read->Step()) {
@@ -132,18 +131,15 @@ void SetFromAnalysis(Connection& connection, const Scope& scope, const std::vect
   // A fee row whose sums changed is written once, every listed column in one
   // statement (an unchanged column takes back the value it holds).
   std::string columns, assignments;
-  Params nulls;
   for (const AnalysisSum& s : sums) {
     columns += std::string(",") + s.column;
     assignments += std::string(assignments.empty() ? "" : ",") + s.column + "=?";
-    nulls.Add(Value());
   }
-  nulls.Add(Value());
   // The rows are written once the read is done, so that no write moves a
   // row under the read.
   std::vector<Params> changes;
   KeptStatement fee_rows(connection, "select rowid,ysid" + columns + " from qfsjb where ysid is not null" + scope.And(),
-                     scope.params());
+                         scope.params());
   while (fee_rows->Step()) {
     const std::int64_t ysid = ToId(fee_rows->ColumnValue(1));
     bool changed = false;
@@ -153,7 +149,7 @@ void SetFromAnalysis(Connection& connection, const Scope& scope, const std::vect
       if (const auto found = rows[i].find(ysid); found != rows[i].end()) {
         const Figure total = found->second.Total();
         if (!SameFigure(value, total)) {
-          value = total.null ? Value() : Value(total.value);
+          value = AsValue(total);
           changed = true;
         }
       }
@@ -163,7 +159,7 @@ void SetFromAnalysis(Connection& connection, const Scope& scope, const std::vect
     values.Add(fee_rows->ColumnValue(0));
     changes.push_back(std::move(values));
   }
-  KeptStatement update(connection, "update qfsjb set " + assignments + " where rowid=?", nulls);
+  KeptStatement update(connection, "update qfsjb set " + assignments + " where rowid=?", NullParams(sums.size() + 1));
   for (const Params& values : changes) {
     update->Rebind(values);
     update->Run();
