@@ -11,6 +11,7 @@
 #include "base/decimal.h"
 #include "db/kept_statement.h"
 #include "db/statement.h"
+#include "db/table_rewrite.h"
 #include "db/value.h"
 
 namespace quillmere {
@@ -188,45 +189,39 @@ Figure PriceDifference(const ResourceLine& line) {
 }
 
 void WriteLines(Connection& connection, const std::string& table, const LineColumns& holds,
-                const std::vector<ResourceLine>& lines, const TextPool& pool) {
-  std::string columns = std::string("bh,mc,dw,dj,xxj,sl,hj,") + (holds.price_difference ? "jchj" : "xhj");
-  if (holds.row) columns += ",ysid";
-  if (holds.material_class != ClassColumn::kNone) columns += ",cllb";
-  if (holds.list_flags) columns += ",xz,zgj,jg";
-  if (holds.selection) columns += ",xz";
-  const size_t count = std::count(columns.begin(), columns.end(), ',') + 1;
-  std::string values = "?";
-  for (size_t i = 1; i < count; ++i) values += ",?";
-  KeptStatement insert(connection, "insert into " + table + "(" + columns + ") values (" + values + ")",
-                       NullParams(count));
-  sqlite3_stmt* stmt = insert->get();
-  for (const ResourceLine& line : lines) {
-    insert->Reset();
-    BindText(stmt, 1, pool, line.bh);
-    BindText(stmt, 2, pool, line.mc);
-    BindText(stmt, 3, pool, line.dw);
-    BindFigure(stmt, 4, line.dj);
-    BindFigure(stmt, 5, line.xxj);
-    BindFigure(stmt, 6, line.sl);
-    BindFigure(stmt, 7, BaseAmount(line));
-    BindFigure(stmt, 8, holds.price_difference ? PriceDifference(line) : CurrentAmount(line));
-    int next = 9;
-    if (holds.row) {
-      if (line.ysid_null) {
-        sqlite3_bind_null(stmt, next++);
-      } else {
-        sqlite3_bind_int64(stmt, next++, line.ysid);
-      }
-    }
-    if (holds.material_class == ClassColumn::kText) BindText(stmt, next++, pool, line.cllb);
+                const std::vector<ResourceLine>& lines, const TextPool& pool, Fill fill) {
+  std::vector<std::string> columns = {"bh",  "mc", "dw", "dj",
+                                      "xxj", "sl", "hj", holds.price_difference ? "jchj" : "xhj"};
+  if (holds.row) columns.push_back("ysid");
+  if (holds.material_class != ClassColumn::kNone) columns.push_back("cllb");
+  if (holds.list_flags) columns.insert(columns.end(), {"xz", "zgj", "jg"});
+  if (holds.selection) columns.push_back("xz");
+  const auto figure = [](Figure f) { return f.null ? Cell() : Cell::Real(f.value); };
+  const auto text = [&](TextId id) { return id == 0 ? Cell() : Cell::Text(pool.Text(id)); };
+  const RowCells row = [&](size_t index, Cell* cells) {
+    const ResourceLine& line = lines[index];
+    *cells++ = text(line.bh);
+    *cells++ = text(line.mc);
+    *cells++ = text(line.dw);
+    *cells++ = figure(line.dj);
+    *cells++ = figure(line.xxj);
+    *cells++ = figure(line.sl);
+    *cells++ = figure(BaseAmount(line));
+    *cells++ = figure(holds.price_difference ? PriceDifference(line) : CurrentAmount(line));
+    if (holds.row) *cells++ = line.ysid_null ? Cell() : Cell::Integer(line.ysid);
+    if (holds.material_class == ClassColumn::kText) *cells++ = text(line.cllb);
     if (holds.material_class == ClassColumn::kMainMaterialFlag) {
-      sqlite3_bind_int(stmt, next++, line.cllb != 0 && pool.Text(line.cllb) == "主材" ? 1 : 0);
+      *cells++ = Cell::Integer(line.cllb != 0 && pool.Text(line.cllb) == "主材" ? 1 : 0);
     }
     if (holds.list_flags) {
-      for (int flag : {1, 0, 0}) sqlite3_bind_int(stmt, next++, flag);
+      for (int flag : {1, 0, 0}) *cells++ = Cell::Integer(flag);
     }
-    if (holds.selection) BindValue(stmt, next++, (*holds.selection)[static_cast<size_t>(&line - lines.data())]);
-    insert->Run();
+    if (holds.selection) *cells++ = Cell::Of((*holds.selection)[index]);
+  };
+  if (fill == Fill::kWholeTable) {
+    RewriteTable(connection, table, columns, lines.size(), row);
+  } else {
+    InsertRows(connection, table, columns, lines.size(), row);
   }
 }
 

@@ -119,9 +119,13 @@ struct LineColumns {
   const std::vector<Value>* selection = nullptr;  // xz, one for each line written
 };
 
-// Inserts `lines` into `table` in their order, with their amounts.
+// How lines go into their table: after the rows already there, or as the
+// table's whole content (written by difference, see table_rewrite.h).
+enum class Fill { kAppend, kWholeTable };
+
+// Writes `lines` into `table` in their order, with their amounts.
 void WriteLines(Connection& connection, const std::string& table, const LineColumns& holds,
-                const std::vector<ResourceLine>& lines, const TextPool& pool);
+                const std::vector<ResourceLine>& lines, const TextPool& pool, Fill fill);
 
 // Binds a figure or a pooled text as an SQL value of an insert.
 void BindFigure(sqlite3_stmt* stmt, int index, Figure figure);

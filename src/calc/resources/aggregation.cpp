@@ -152,8 +152,7 @@ void CountProjectMachines(Connection& connection, TextPool& pool) {
     ReadResourceLines(connection, select, {}, pool, lines);
   }
   std::erase_if(lines, [](const ResourceLine& line) { return line.sl.null || line.sl.value == 0; });
-  connection.Execute("delete from jxtcb");
-  WriteLines(connection, "jxtcb", {}, GroupResources(std::move(lines), pool, false), pool);
+  WriteLines(connection, "jxtcb", {}, GroupResources(std::move(lines), pool, false), pool, Fill::kWholeTable);
 }
 
 // Each resource once per row, base price, current price (and class). The
@@ -164,9 +163,11 @@ std::vector<ResourceLine> GroupPerRow(Connection& connection, const AnalysisTabl
   std::vector<ResourceLine> lines;
   for (const std::string& select : t.lines(scope)) ReadResourceLines(connection, select, scope.params(), pool, lines);
   lines = GroupResources(std::move(lines), pool, true);
-  connection.Execute(std::string("delete from ") + t.analysis + scope.Where("ysid"), scope.params());
+  if (scope.single_row()) {
+    connection.Execute(std::string("delete from ") + t.analysis + scope.Where("ysid"), scope.params());
+  }
   WriteLines(connection, t.analysis, {true, t.price_difference, t.materials ? ClassColumn::kText : ClassColumn::kNone},
-             lines, pool);
+             lines, pool, scope.whole() ? Fill::kWholeTable : Fill::kAppend);
   return lines;
 }
 
@@ -189,9 +190,8 @@ void TotalProject(Connection& connection, const AnalysisTable& t, const std::vec
       lines.push_back(project_line);
     }
   }
-  connection.Execute(std::string("delete from ") + t.project);
   WriteLines(connection, t.project, {false, false, t.materials ? ClassColumn::kText : ClassColumn::kNone, t.materials},
-             GroupResources(std::move(lines), pool, false), pool);
+             GroupResources(std::move(lines), pool, false), pool, Fill::kWholeTable);
 }
 
 // A project material matches a list entry on code, unit, listed name, and an

@@ -273,8 +273,8 @@ void WriteBillMaterialLines(Connection& connection) {
     if (!Selectable(CurrentAmount(line))) flag = std::int64_t{0};
     selection.push_back(flag);
   }
-  connection.Execute("delete from qdclb");
-  WriteLines(connection, "qdclb", {true, false, ClassColumn::kMainMaterialFlag, false, &selection}, lines, pool);
+  WriteLines(connection, "qdclb", {true, false, ClassColumn::kMainMaterialFlag, false, &selection}, lines, pool,
+             Fill::kWholeTable);
 }
 
 // A kind's per-unit value on the fee rows with a quantity (`condition`
