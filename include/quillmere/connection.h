@@ -88,7 +88,8 @@ class Connection {
   // Opens the database file at `path` as `mode` says, its statements waiting
   // up to `busy_timeout_ms` for another connection's lock; the Connection
   // owns the handle and closes it when destroyed. Throws Error on failure,
-  // also for a file that is not an SQLite database.
+  // also for a file that is not an SQLite database. A Connection serves one
+  // thread at a time.
   static Connection Open(const std::string& path, OpenMode mode = OpenMode::kCreate,
                          int busy_timeout_ms = kDefaultBusyTimeoutMs);
   // A fresh private in-memory database.
