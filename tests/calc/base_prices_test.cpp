@@ -77,6 +77,9 @@ TEST(BasePrices, SplitMaterialsTakeTheirPriceFromTheirComponents) {
   // Only style 1 prices a split component from its own components.
   p.Execute("insert into ftpbf(ysid,clid_src,clid,dj,sl) values (1,4,41,2,3),(1,4,42,5,1)");
   p.Execute("insert into gjjx(ysid,dw,dj,sl) values (1,'台班',50,0.1)");
+  // Neither split nor ordinary (a null chaifen): priced at the sum of the
+  // parts it has.
+  p.Execute("insert into gjcl(ysid,clid,dw,cllb,dj,sl,rgdj,cldj,jxdj) values (2,5,'t','',999,2,1,2,3)");
   RunWholeProject(p);
 
   // Split components of the style-3 breakdown: 41 (style 1) takes its
@@ -88,7 +91,8 @@ TEST(BasePrices, SplitMaterialsTakeTheirPriceFromTheirComponents) {
   // each part x 2, the price their sum 29.
   EXPECT_EQ(p.Rows("select clid,dj,hj,rgdj,rghj,cldj,clhj,jxdj,jxhj from gjcl order by clid"),
             "1 | 15 | 30 | 0 | 0 | 15 | 30 | 0 | 0\n2 | 0 | 0 | 0 | 0 | 0 | 0 | 0 | 0\n"
-            "3 | 21 | 31.5 | 0 | 0 | 21 | 31.5 | 0 | 0\n4 | 29 | 58 | 10 | 20 | 18 | 36 | 1 | 2\n");
+            "3 | 21 | 31.5 | 0 | 0 | 21 | 31.5 | 0 | 0\n4 | 29 | 58 | 10 | 20 | 18 | 36 | 1 | 2\n"
+            "5 | 6 | 12 | 1 | 0 | 2 | 0 | 3 | 0\n");
   // rgjj = labour part 20; fcjj = 30 + 0 + 31.5 + 36; jxjj = machine part 2
   // + the machine line 50 x 0.1.
   EXPECT_EQ(p.Rows("select rgjj,fcjj,zcjj,jxjj from qfsjb"), "20 | 97.5 | 0 | 7\n");

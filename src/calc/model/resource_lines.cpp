@@ -210,9 +210,7 @@ void WriteLines(Connection& connection, const std::string& table, const LineColu
     *cells++ = figure(holds.price_difference ? PriceDifference(line) : CurrentAmount(line));
     if (holds.row) *cells++ = line.ysid_null ? Cell() : Cell::Integer(line.ysid);
     if (holds.material_class == ClassColumn::kText) *cells++ = text(line.cllb);
-    if (holds.material_class == ClassColumn::kMainMaterialFlag) {
-      *cells++ = Cell::Integer(line.cllb != 0 && pool.Text(line.cllb) == "主材" ? 1 : 0);
-    }
+    if (holds.material_class == ClassColumn::kBillClass) *cells++ = Cell::Integer((*holds.bill_class)[index]);
     if (holds.list_flags) {
       for (int flag : {1, 0, 0}) *cells++ = Cell::Integer(flag);
     }

@@ -106,8 +106,8 @@ Figure CurrentAmount(const ResourceLine& line);
 Figure PriceDifference(const ResourceLine& line);
 
 // How a table of lines holds the material class: not at all, as the text, or
-// as 1 for a main material and 0 for any other.
-enum class ClassColumn { kNone, kText, kMainMaterialFlag };
+// as a bill line's class, given for each line.
+enum class ClassColumn { kNone, kText, kBillClass };
 
 // What a table of lines holds besides code, name, unit, prices, quantity and
 // base amount.
@@ -115,8 +115,9 @@ struct LineColumns {
   bool row = false;               // ysid
   bool price_difference = false;  // jchj instead of the current amount xhj
   ClassColumn material_class = ClassColumn::kNone;
-  bool list_flags = false;                        // xz, zgj, jg: selected, no list mark yet
-  const std::vector<Value>* selection = nullptr;  // xz, one for each line written
+  bool list_flags = false;                                // xz, zgj, jg: selected, no list mark yet
+  const std::vector<Value>* selection = nullptr;          // xz, one for each line written
+  const std::vector<std::int64_t>* bill_class = nullptr;  // cllb with kBillClass, one for each line
 };
 
 // How lines go into their table: after the rows already there, or as the

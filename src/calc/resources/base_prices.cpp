@@ -99,6 +99,8 @@ class BasePricing {
   void Run() {
     RebuildFeeRows();
     for (const char* table : kAmountTables) {
+      // The material lines get their amount together with their parts.
+      if (std::string(table) == "gjcl") continue;
       Execute(std::string("update ") + table + " set hj=format(dj*sl,'0.##')" + scope_.Where());
     }
     PriceSplitMaterials();
@@ -149,23 +151,33 @@ class BasePricing {
         "AND ftcl.chaifenstyle=1" +
         scope_.And("ftcl.ysid"));
 
-    // A material line is its own material part; a split one starts from
-    // nothing. A null chaifen is neither and keeps its parts.
-    Execute("update gjcl set cldj=dj,clhj=hj,rgdj=0,rghj=0,jxdj=0,jxhj=0 where chaifen=FALSE" + scope_.And());
-    Execute("update gjcl set cldj=0,clhj=0,rgdj=0,rghj=0,jxdj=0,jxhj=0 where chaifen=TRUE" + scope_.And());
+    // Every material line gets its base amount. A material line is its own
+    // material part; a split one starts from nothing. A null chaifen is
+    // neither and keeps its parts. (No statement above reads gjcl, so its
+    // amounts can wait for this pass.)
+    const std::string amount = "format(dj*sl,'0.##')";
+    Execute("update gjcl set hj=" + amount + ",cldj=dj,clhj=" + amount +
+            ",rgdj=0,rghj=0,jxdj=0,jxhj=0 where chaifen=FALSE" + scope_.And());
+    Execute("update gjcl set hj=" + amount + ",cldj=0,clhj=0,rgdj=0,rghj=0,jxdj=0,jxhj=0 where chaifen=TRUE" +
+            scope_.And());
+    Execute("update gjcl set hj=" + amount + " where (chaifen=FALSE) is not 1 and (chaifen=TRUE) is not 1" +
+            scope_.And());
     for (const SplitPart& part : kSplitParts) {
       const std::string t = part.scratch;
       Execute("UPDATE gjcl SET " + std::string(part.price) + "=" + t + "." + part.sum + "," + part.amount + "=format(" +
               t + "." + part.sum + "*gjcl.sl,'0.##') FROM (SELECT " + part.key + ",ysid,sum(hj) as " + part.sum +
               " FROM " + part.source + scope_.Where() + " group by " + part.key + ",ysid) AS " + t +
-              " WHERE gjcl.clid=" + t + "." + part.key + " and gjcl.ysid=" + t + ".ysid AND gjcl.chaifenstyle=" +
-              part.style + " and chaifen=TRUE" + scope_.And("gjcl.ysid"));
+              " WHERE gjcl.clid=" + t + "." + part.key + " and gjcl.ysid=" + t +
+              ".ysid AND gjcl.chaifenstyle=" + part.style + " and chaifen=TRUE" + scope_.And("gjcl.ysid"));
     }
     // Every material's price is the unrounded sum of its parts. An ordinary
     // material's parts are its own price and amount, which stay as they are.
+    // Of an ordinary material that sum is its own price: only the others are
+    // looked at.
     Execute(
         "update gjcl set dj=rgdj+cldj+jxdj,hj=format((rgdj+cldj+jxdj)*sl,'0.##') "
-        "where (dj is not rgdj+cldj+jxdj or hj is not format((rgdj+cldj+jxdj)*sl,'0.##'))" +
+        "where (chaifen=FALSE) is not 1 and (dj is not rgdj+cldj+jxdj or hj is not "
+        "format((rgdj+cldj+jxdj)*sl,'0.##'))" +
         scope_.And());
   }
 

@@ -70,6 +70,7 @@ struct ListEntry {
   TextId bh = 0, dw = 0, name = 0, exact_name = 0;
   Figure dj;
   bool owner_supplied = false;
+  bool provisional = false;  // iszb null or false: an owner-supplied entry is neither
 };
 
 // An analysis material of a sub-item with its list mark: '1' provisional
@@ -85,6 +86,28 @@ std::string Trimmed(std::string text) {
   const size_t first = text.find_first_not_of(' ');
   if (first == std::string::npos) return {};
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+std::vector<ListEntry> ReadListEntries(Connection& connection, TextPool& pool) {
+  std::vector<ListEntry> entries;
+  KeptStatement read(connection,
+                     "select rowid,bh,mc,ggxh,dw,dj,iszb,(iszb is null or iszb=FALSE) from zgjclb order by rowid");
+  sqlite3_stmt* stmt = read->get();
+  while (read->Step()) {
+    ListEntry entry;
+    entry.rowid = sqlite3_column_int64(stmt, 0);
+    entry.bh = ReadText(stmt, 1, pool);
+    entry.dw = ReadText(stmt, 4, pool);
+    const Value mc = read->ColumnValue(2), ggxh = read->ColumnValue(3);
+    entry.name = pool.Intern(ListedNameOf(mc, ggxh));
+    // The exact match trims the name and has none when either part is null.
+    if (!IsNull(mc) && !IsNull(ggxh)) entry.exact_name = pool.Intern(Trimmed(ToText(mc) + " " + ToText(ggxh)));
+    entry.dj = ReadFigure(stmt, 5, "the provisional-price list");
+    entry.owner_supplied = IsTrue(read->ColumnValue(6));
+    entry.provisional = IsTrue(read->ColumnValue(7));
+    entries.push_back(entry);
+  }
+  return entries;
 }
 
 // The analysis materials marked against the list, held for the stage: the
@@ -156,21 +179,10 @@ class ListedMaterials {
 
  private:
   void ReadEntries() {
-    KeptStatement read(connection_, "select rowid,bh,mc,ggxh,dw,dj,iszb from zgjclb order by rowid");
-    sqlite3_stmt* stmt = read->get();
-    while (read->Step()) {
-      ListEntry entry;
-      entry.rowid = sqlite3_column_int64(stmt, 0);
-      entry.bh = ReadText(stmt, 1, pool_);
-      entry.dw = ReadText(stmt, 4, pool_);
-      const Value mc = read->ColumnValue(2), ggxh = read->ColumnValue(3);
-      entry.name = pool_.Intern(ListedNameOf(mc, ggxh));
-      // The exact match trims the name and has none when either part is null.
-      if (!IsNull(mc) && !IsNull(ggxh)) entry.exact_name = pool_.Intern(Trimmed(ToText(mc) + " " + ToText(ggxh)));
-      entry.dj = ReadFigure(stmt, 5, "the provisional-price list");
-      entry.owner_supplied = IsTrue(read->ColumnValue(6));
-      if (entry.bh != 0 && entry.dw != 0) entries_by_name_[{entry.bh, entry.name, entry.dw}].push_back(entries_.size());
-      entries_.push_back(entry);
+    entries_ = ReadListEntries(connection_, pool_);
+    for (size_t i = 0; i < entries_.size(); ++i) {
+      const ListEntry& entry = entries_[i];
+      if (entry.bh != 0 && entry.dw != 0) entries_by_name_[{entry.bh, entry.name, entry.dw}].push_back(i);
     }
   }
 
@@ -246,9 +258,30 @@ class ListedMaterials {
   std::unordered_map<std::int64_t, std::vector<size_t>> by_row_;
 };
 
+// The class of each bill line: 1 for a main material, else 0; 3 and 2 when a
+// provisional-price entry names the material exactly (code, listed name,
+// unit) at its effective price.
+std::vector<std::int64_t> BillClasses(Connection& connection, const std::vector<ResourceLine>& lines, TextPool& pool) {
+  std::map<std::tuple<TextId, TextId, TextId>, std::vector<double>> provisional;
+  for (const ListEntry& entry : ReadListEntries(connection, pool)) {
+    if (!entry.provisional || entry.bh == 0 || entry.dw == 0 || entry.dj.null) continue;
+    provisional[{entry.bh, entry.name, entry.dw}].push_back(entry.dj.value);
+  }
+  std::vector<std::int64_t> classes;
+  for (const ResourceLine& line : lines) {
+    const bool main = line.cllb != 0 && pool.Text(line.cllb) == "主材";
+    bool listed = false;
+    const Figure price = EffectivePrice(line);
+    if (const auto found = provisional.find({line.bh, line.mc, line.dw}); found != provisional.end() && !price.null) {
+      listed = std::find(found->second.begin(), found->second.end(), price.value) != found->second.end();
+    }
+    classes.push_back(listed ? (main ? 3 : 2) : (main ? 1 : 0));
+  }
+  return classes;
+}
+
 // Each sub-item's analysis materials per unit of its bill item (fb5), summed
-// per bill item and material, and priced; a main material is class 1, any
-// other 0. The sub-items of a bill item are taken in the order of the
+// per bill item and material, priced and classed. The sub-items of a bill item are taken in the order of the
 // mapping, each sub-item's lines in theirs, which is the order their
 // quantities are added in.
 void WriteBillMaterialLines(Connection& connection) {
@@ -273,7 +306,8 @@ void WriteBillMaterialLines(Connection& connection) {
     if (!Selectable(CurrentAmount(line))) flag = std::int64_t{0};
     selection.push_back(flag);
   }
-  WriteLines(connection, "qdclb", {true, false, ClassColumn::kMainMaterialFlag, false, &selection}, lines, pool,
+  const std::vector<std::int64_t> classes = BillClasses(connection, lines, pool);
+  WriteLines(connection, "qdclb", {true, false, ClassColumn::kBillClass, false, &selection, &classes}, lines, pool,
              Fill::kWholeTable);
 }
 
@@ -296,10 +330,6 @@ void SummariseBillMaterials(Connection& connection) {
   auto run = [&connection](const std::string& sql) { connection.Execute(sql); };
 
   WriteBillMaterialLines(connection);
-  run("update qdclb set cllb=iif(qdclb.cllb=1,3,2) from zgjclb where qdclb.bh=zgjclb.bh and qdclb.mc=" +
-      ListedName("zgjclb") +
-      " and qdclb.dw=zgjclb.dw and iif(qdclb.xxj=0,qdclb.dj=zgjclb.dj,qdclb.xxj=zgjclb.dj) "
-      "and (zgjclb.iszb is null or zgjclb.iszb=FALSE)");
 
   for (const MaterialCost& cost : kMaterialCosts) {
     run(std::string("update qfsjb set ") + cost.column +
