@@ -186,8 +186,14 @@ TEST(CurrentAmounts, OnlyRowsLessThanOneFromBaseLabourTakeBackTheirBaseAmounts) 
   FeeRows(p, "(1,1,100.4,31,40),(3,1,127.01,31,40)");
   Lines(p, "fxrgb", "(1,100,100),(3,128.01,128.01)");
   Materials(p, "(1,'',30,30),(3,'',30,30)");
+  // Row 1's machines show no difference once its kept percentage row counts
+  // at its own current amount (xhj2 3 on a base of 3; xhj is the machine's).
+  Lines(p, "fxjxb", "(1,40,40)");
+  Percent(p, "gjjx", "(1,'J000FH',1,0,3,0)");
+  p.Execute("update gjjx set xxj=77,xhj=7.7,xxj2=3,xhj2=3");
   Compute(p);
-  EXPECT_EQ(p.Rows("select ysid,rgf,fcf,fcjc from qfsjb order by ysid"), "1 | 100.4 | 31 | 0\n3 | 128.01 | 30 | -1\n");
+  EXPECT_EQ(p.Rows("select ysid,rgf,fcf,fcjc,jxf from qfsjb order by ysid"),
+            "1 | 100.4 | 31 | 0 | 40\n3 | 128.01 | 30 | -1 | 0\n");
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 
 #include "calc/resources/current_amounts.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <iterator>
 #include <string>
@@ -86,91 +87,6 @@ struct RowSum {
   CompensatedSum total;
   Figure Total() const { return any ? Figure::Of(total.Total()) : Figure{}; }
 };
-
-// Sets each listed fee-row column to its per-row sum, reading each analysis
-// table once, its lines in the order of the row index (ysid, then rowid),
-// which is the order the sums add them in. A fee row of a row without lines
-// of the kind keeps its value, and a cell that already holds its sum is not
-// written (the differences are taken twice and mostly come out the same).
-void SetFromAnalysis(Connection& connection, const Scope& scope, const std::vector<AnalysisSum>& sums) {
-  std::vector<std::unordered_map<std::int64_t, RowSum>> rows(sums.size());
-  TextPool pool;
-  for (const char* table : {"fxrgb", "fxclb", "fxjxb"}) {
-    std::vector<size_t> of_table;
-    for (size_t i = 0; i < sums.size(); ++i) {
-      if (std::string_view(sums[i].analysis) == table) of_table.push_back(i);
-    }
-    if (of_table.empty()) continue;
-    const bool materials = std::string_view(table) == "fxclb";
-    KeptStatement read(connection,
-                       std::string("select ysid,dw,") + (materials ? "cllb" : "null") + ",sl,hj,xhj from " + table +
-                           " where ysid is not null" + scope.And() + " order by ysid,rowid",
-                       scope.params());
-    sqlite3_stmt* stmt = read->get();
-    const std::string source = std::string("the lines of ") + table;
-    while (read->Step()) {
-      const std::int64_t ysid = ToId(read->ColumnValue(0));
-      AnalysisLine line;
-      line.dw = ReadText(stmt, 1, pool);
-      line.cllb = ReadText(stmt, 2, pool);
-      line.sl = ReadFigure(stmt, 3, source);
-      line.hj = ReadFigure(stmt, 4, source);
-      line.xhj = ReadFigure(stmt, 5, source);
-      for (size_t i : of_table) {
-        if (!sums[i].counts(line, pool)) continue;
-        RowSum& sum = rows[i][ysid];
-        sum.counted = true;
-        const Figure figure = sums[i].summed(line);
-        if (figure.null) continue;
-        sum.any = true;
-        sum.total.Add(figure.value);
-      }
-    }
-  }
-
-  // A fee row whose sums changed is written once, every listed column in one
-  // statement (an unchanged column takes back the value it holds).
-  std::string columns, assignments;
-  for (const AnalysisSum& s : sums) {
-    columns += std::string(",") + s.column;
-    assignments += std::string(assignments.empty() ? "" : ",") + s.column + "=?";
-  }
-  // The rows are written once the read is done, so that no write moves a
-  // row under the read.
-  std::vector<Params> changes;
-  KeptStatement fee_rows(connection, "select rowid,ysid" + columns + " from qfsjb where ysid is not null" + scope.And(),
-                         scope.params());
-  while (fee_rows->Step()) {
-    const std::int64_t ysid = ToId(fee_rows->ColumnValue(1));
-    bool changed = false;
-    Params values;
-    for (size_t i = 0; i < sums.size(); ++i) {
-      Value value = fee_rows->ColumnValue(static_cast<int>(i) + 2);
-      if (const auto found = rows[i].find(ysid); found != rows[i].end()) {
-        const Figure total = found->second.Total();
-        if (!SameFigure(value, total)) {
-          value = AsValue(total);
-          changed = true;
-        }
-      }
-      values.Add(value);
-    }
-    if (!changed) continue;
-    values.Add(fee_rows->ColumnValue(0));
-    changes.push_back(std::move(values));
-  }
-  KeptStatement update(connection, "update qfsjb set " + assignments + " where rowid=?", NullParams(sums.size() + 1));
-  for (const Params& values : changes) {
-    update->Rebind(values);
-    update->Run();
-  }
-}
-
-std::vector<AnalysisSum> AmountsAndDifferences() {
-  std::vector<AnalysisSum> sums(std::begin(kCurrentAmounts), std::end(kCurrentAmounts));
-  sums.insert(sums.end(), std::begin(kDifferences), std::end(kDifferences));
-  return sums;
-}
 
 // A linked percentage code: the base it charges on (amounts of the row its
 // ysid_gl names) and the condition under which that base shows no price
@@ -238,6 +154,129 @@ std::string CodeList(const PercentageRows& rows) {
   std::string list;
   for (const LinkedCode& c : rows.linked) list += (list.empty() ? "'" : ",'") + std::string(c.code) + "'";
   return list;
+}
+
+// The analysis tables whose lines the sums read.
+constexpr const char* kAnalysisTables[] = {"fxrgb", "fxclb", "fxjxb"};
+
+// The lines of the analysis tables in the order of their row index (ysid,
+// then rowid), which is the order the sums add them in: read once, and
+// joined by the percentage rows the stage appends to the tables, which come
+// after the lines of their row that were there before.
+struct AnalysisLines {
+  struct RowLine {
+    std::int64_t ysid;
+    AnalysisLine line;
+  };
+  TextPool pool;
+  std::unordered_map<std::string_view, std::vector<RowLine>> of_table;
+
+  // Reads `select`'s lines (columns ysid, dw, cllb, sl, hj, xhj) of `table`;
+  // the figures are named after the analysis table, whatever the source.
+  std::vector<RowLine> Read(Connection& connection, const Scope& scope, const char* table, const std::string& select) {
+    std::vector<RowLine> lines;
+    KeptStatement read(connection, select, scope.params());
+    sqlite3_stmt* stmt = read->get();
+    const std::string source = std::string("the lines of ") + table;
+    while (read->Step()) {
+      RowLine row{ToId(read->ColumnValue(0)), {}};
+      row.line.dw = ReadText(stmt, 1, pool);
+      row.line.cllb = ReadText(stmt, 2, pool);
+      row.line.sl = ReadFigure(stmt, 3, source);
+      row.line.hj = ReadFigure(stmt, 4, source);
+      row.line.xhj = ReadFigure(stmt, 5, source);
+      lines.push_back(row);
+    }
+    return lines;
+  }
+
+  AnalysisLines(Connection& connection, const Scope& scope) {
+    for (const char* table : kAnalysisTables) {
+      const bool materials = std::string_view(table) == "fxclb";
+      of_table[table] = Read(connection, scope, table,
+                             std::string("select ysid,dw,") + (materials ? "cllb" : "null") + ",sl,hj,xhj from " +
+                                 table + " where ysid is not null" + scope.And() + " order by ysid,rowid");
+    }
+  }
+
+  // The percentage rows of `rows`, as appending them to the analysis table
+  // leaves them there.
+  void AddPercentageRows(Connection& connection, const Scope& scope, const PercentageRows& rows) {
+    std::vector<RowLine> added =
+        Read(connection, scope, rows.analysis,
+             std::string("select ysid,dw,") + (rows.materials ? "''" : "null") + ",sl,hj," + rows.amount + " from " +
+                 rows.table + " where dw='%' and ysid is not null" + scope.And() + " order by rowid");
+    std::stable_sort(added.begin(), added.end(), [](const RowLine& a, const RowLine& b) { return a.ysid < b.ysid; });
+    std::vector<RowLine>& lines = of_table[rows.analysis];
+    std::vector<RowLine> merged;
+    merged.reserve(lines.size() + added.size());
+    std::merge(lines.begin(), lines.end(), added.begin(), added.end(), std::back_inserter(merged),
+               [](const RowLine& a, const RowLine& b) { return a.ysid < b.ysid; });
+    lines = std::move(merged);
+  }
+};
+
+// Sets each listed fee-row column to its per-row sum over the analysis
+// lines. A fee row of a row without lines of the kind keeps its value, and a
+// cell that already holds its sum is not written (the differences are taken
+// twice and mostly come out the same).
+void SetFromAnalysis(Connection& connection, const Scope& scope, const AnalysisLines& analysis,
+                     const std::vector<AnalysisSum>& sums) {
+  std::vector<std::unordered_map<std::int64_t, RowSum>> rows(sums.size());
+  for (size_t i = 0; i < sums.size(); ++i) {
+    for (const AnalysisLines::RowLine& row : analysis.of_table.at(sums[i].analysis)) {
+      if (!sums[i].counts(row.line, analysis.pool)) continue;
+      RowSum& sum = rows[i][row.ysid];
+      sum.counted = true;
+      const Figure figure = sums[i].summed(row.line);
+      if (figure.null) continue;
+      sum.any = true;
+      sum.total.Add(figure.value);
+    }
+  }
+
+  // A fee row whose sums changed is written once, every listed column in one
+  // statement (an unchanged column takes back the value it holds).
+  std::string columns, assignments;
+  for (const AnalysisSum& s : sums) {
+    columns += std::string(",") + s.column;
+    assignments += std::string(assignments.empty() ? "" : ",") + s.column + "=?";
+  }
+  // The rows are written once the read is done, so that no write moves a
+  // row under the read.
+  std::vector<Params> changes;
+  KeptStatement fee_rows(connection, "select rowid,ysid" + columns + " from qfsjb where ysid is not null" + scope.And(),
+                         scope.params());
+  while (fee_rows->Step()) {
+    const std::int64_t ysid = ToId(fee_rows->ColumnValue(1));
+    bool changed = false;
+    Params values;
+    for (size_t i = 0; i < sums.size(); ++i) {
+      Value value = fee_rows->ColumnValue(static_cast<int>(i) + 2);
+      if (const auto found = rows[i].find(ysid); found != rows[i].end()) {
+        const Figure total = found->second.Total();
+        if (!SameFigure(value, total)) {
+          value = AsValue(total);
+          changed = true;
+        }
+      }
+      values.Add(value);
+    }
+    if (!changed) continue;
+    values.Add(fee_rows->ColumnValue(0));
+    changes.push_back(std::move(values));
+  }
+  KeptStatement update(connection, "update qfsjb set " + assignments + " where rowid=?", NullParams(sums.size() + 1));
+  for (const Params& values : changes) {
+    update->Rebind(values);
+    update->Run();
+  }
+}
+
+std::vector<AnalysisSum> AmountsAndDifferences() {
+  std::vector<AnalysisSum> sums(std::begin(kCurrentAmounts), std::end(kCurrentAmounts));
+  sums.insert(sums.end(), std::begin(kDifferences), std::end(kDifferences));
+  return sums;
 }
 
 // Adds the summed amounts of the table's percentage rows that meet
@@ -318,7 +357,8 @@ void AppendToAnalysis(StageRunner& run, const Scope& scope, const PercentageRows
 void ComputeCurrentAmounts(Connection& connection, const Scope& scope, bool net_of_base) {
   StageRunner run(connection, scope);
 
-  SetFromAnalysis(connection, scope, AmountsAndDifferences());
+  AnalysisLines analysis(connection, scope);
+  SetFromAnalysis(connection, scope, analysis, AmountsAndDifferences());
 
   for (const PercentageRows* rows : kPercentageRows) PriceOrdinaryRows(run, scope, *rows);
   // Codes left alone by the ordinary pricing still add what they carry.
@@ -356,8 +396,11 @@ void ComputeCurrentAmounts(Connection& connection, const Scope& scope, bool net_
     }
   }
 
-  for (const PercentageRows* rows : kPercentageRows) AppendToAnalysis(run, scope, *rows);
-  SetFromAnalysis(connection, scope, {std::begin(kDifferences), std::end(kDifferences)});
+  for (const PercentageRows* rows : kPercentageRows) {
+    AppendToAnalysis(run, scope, *rows);
+    analysis.AddPercentageRows(connection, scope, *rows);
+  }
+  SetFromAnalysis(connection, scope, analysis, {std::begin(kDifferences), std::end(kDifferences)});
 
   // A labour amount less than 1 from base, in the decimals the amounts
   // denote, is taken as no change at all (the single row settles whatever the
