@@ -336,10 +336,11 @@ void ChargeLinkedRows(StageRunner& run, const Scope& scope, const PercentageRows
 }
 
 // Marks every row (percentage or not) charged on a row that owns a linked
-// labour row, from the list of labour rows in `aaaa`.
+// labour row. The stage changes no code or row of a labour line, so gjrg
+// itself is the list.
 void MarkChargedOnCharged(StageRunner& run, const PercentageRows& rows) {
   run(std::string("update ") + rows.table +
-      " as a set azfy=1 from aaaa as b "
+      " as a set azfy=1 from gjrg as b "
       "where a.ysid_gl=b.ysid and b.bh in (" +
       CodeList(kLabour) + ")");
 }
@@ -367,17 +368,11 @@ void ComputeCurrentAmounts(Connection& connection, const Scope& scope, bool net_
   }
 
   ChargeLinkedRows(run, scope, kLabour);
-  if (scope.whole()) {
-    run("create table aaaa as select gjrg.bh,gjrg.ysid from gjrg");
-    MarkChargedOnCharged(run, kLabour);
-  }
+  if (scope.whole()) MarkChargedOnCharged(run, kLabour);
   ChargeLinkedRows(run, scope, kMaterials);
   if (scope.whole()) MarkChargedOnCharged(run, kMaterials);
   ChargeLinkedRows(run, scope, kMachines);
-  if (scope.whole()) {
-    MarkChargedOnCharged(run, kMachines);
-    run("drop table aaaa");
-  }
+  if (scope.whole()) MarkChargedOnCharged(run, kMachines);
   for (const PercentageRows* rows : kPercentageRows) {
     AddToOwnRows(run, scope, *rows, rows->amount, std::string(rows->table) + ".bh in (" + CodeList(*rows) + ")");
   }

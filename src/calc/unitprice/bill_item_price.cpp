@@ -156,7 +156,8 @@ void ListMaterials(Connection& c, const Params& bill_item) {
             bill_item);
   for (const auto& [categories, assignment] : kMaterialSums) {
     c.Execute(std::string("update qfsjb set ") + assignment + " from (select ysid,sum(xhj) as clf from qdclb where (" +
-                  categories + ") and ysid=:id group by ysid) as qdclbtemp where qfsjb.ysid=qdclbtemp.ysid and "
+                  categories +
+                  ") and ysid=:id group by ysid) as qdclbtemp where qfsjb.ysid=qdclbtemp.ysid and "
                   "qfsjb.ysid=:id",
               bill_item);
   }
@@ -164,7 +165,7 @@ void ListMaterials(Connection& c, const Params& bill_item) {
 
 void PriceByProgramme(Connection& c, const Params& bill_item) {
   c.Execute(SetBillItemsFromDesjb("qfsjb", kEveryComponent, "qfsjb.ysid=:id",
-                                  "(" + SubItemSums(kEveryComponent, "qddyb.fb5=:id") + ") as desjb"),
+                                  SubItemSumsAsDesjb(kEveryComponent, "qddyb.fb5=:id")),
             bill_item);
   // The material amounts at current prices are the summed base amounts plus
   // differences; the main material replaces the material list's.
@@ -236,8 +237,7 @@ void PriceBillItem(Connection& c, std::int32_t bill_item_id, const std::string& 
         bill_item);
   }
 
-  c.Execute(SetBillItemsFromDesjb("qfsjb", kFeeParts, "qfsjb.ysid=:id",
-                                  "(" + SubItemSums(kFeeParts, "qddyb.fb5=:id") + ") as desjb"),
+  c.Execute(SetBillItemsFromDesjb("qfsjb", kFeeParts, "qfsjb.ysid=:id", SubItemSumsAsDesjb(kFeeParts, "qddyb.fb5=:id")),
             bill_item);
 
   ListMaterials(c, bill_item);

@@ -25,8 +25,8 @@ std::string SubItemSums(Figures figures, std::string_view where) {
   return sql + " group by qddyb.fb5";
 }
 
-std::string SumSubItemsIntoDesjb(Figures figures, std::string_view where) {
-  return "create table desjb as " + SubItemSums(figures, where);
+std::string SubItemSumsAsDesjb(Figures figures, std::string_view where) {
+  return "(" + SubItemSums(figures, where) + ") as desjb";
 }
 
 std::string SetBillItemsFromDesjb(std::string_view table, Figures figures, std::string_view and_where,

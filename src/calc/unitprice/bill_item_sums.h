@@ -1,6 +1,6 @@
 // A bill item's figures summed from its quota sub-items: each sub-item's
 // per-unit figure times its quantity per unit of the bill item, rounded
-// before the sum, gathered per bill item (desjb) and then
+// before the sum, gathered per bill item (as desjb) and then
 // copied onto the bill item's fee row.
 
 #ifndef QUILLMERE_CALC_UNITPRICE_BILL_ITEM_SUMS_H_
@@ -29,17 +29,16 @@ inline constexpr std::array<std::string_view, 15> kEveryComponent = {
 // the mapping rows.
 std::string SubItemSums(Figures figures, std::string_view where);
 
-// The same sums kept in desjb, for the whole project, which reads them more
-// than once.
-std::string SumSubItemsIntoDesjb(Figures figures, std::string_view where);
+// The sums as a subquery named desjb, to join in an update: a table created
+// and dropped for them would write pages of the project file and make every
+// statement the connection keeps prepared be prepared again.
+std::string SubItemSumsAsDesjb(Figures figures, std::string_view where);
 
 // Sets the figures of the bill items' rows of `table` ("qfsjb", or the
-// working copy as "temp_qfsjb as qfsjb") from `sums`: desjb, or the sums of
-// one bill item as a subquery named desjb, which spares a table created and
-// dropped (and every statement the connection keeps prepared being prepared
-// again); `and` (may be empty) further restricts the rows.
+// working copy as "temp_qfsjb as qfsjb") from `sums`, a subquery named desjb;
+// `and` (may be empty) further restricts the rows.
 std::string SetBillItemsFromDesjb(std::string_view table, Figures figures, std::string_view and_where,
-                                  std::string_view sums = "desjb");
+                                  std::string_view sums);
 
 }  // namespace quillmere
 

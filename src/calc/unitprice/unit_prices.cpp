@@ -58,9 +58,7 @@ void PriceSubItemsAtFixedRates(Connection& c, const Scope& scope) {
 }
 
 void RollUpBillItemsAtFixedRates(Connection& c) {
-  c.Execute(SumSubItemsIntoDesjb(kFeePartsAndLabourDays, ""));
-  c.Execute(SetBillItemsFromDesjb("qfsjb", kFeePartsAndLabourDays, ""));
-  c.Execute("drop table desjb");
+  c.Execute(SetBillItemsFromDesjb("qfsjb", kFeePartsAndLabourDays, "", SubItemSumsAsDesjb(kFeePartsAndLabourDays, "")));
   // The main material of a bill item is its own material list's (zcf_qd),
   // not the sum of its sub-items'.
   c.Execute(
@@ -78,8 +76,8 @@ std::string ProgrammeRows(const Scope& scope) {
 // Refuses a fee (or, on sub-items, a rate) of the programme that came out
 // null or infinite on `rows` of the working fee rows, naming the first line
 // in calculation order that went wrong: the lines after it only inherit it.
-void CheckProgrammeFees(Connection& c, const std::vector<FeeLine>& programme, const std::string& rows,
-                        bool with_rates, const Params& params) {
+void CheckProgrammeFees(Connection& c, const std::vector<FeeLine>& programme, const std::string& rows, bool with_rates,
+                        const Params& params) {
   FigureSet fees{"temp_qfsjb", {}, rows};
   for (const FeeLine& line : programme) {
     if (with_rates) fees.columns.push_back(line.code + "_FL");
@@ -132,15 +130,16 @@ std::vector<FeeLine> PriceSubItemsByProgramme(Connection& c, const Scope& scope)
 }
 
 void RollUpBillItemsByProgramme(Connection& c, const std::vector<FeeLine>& programme) {
-  c.Execute(SumSubItemsIntoDesjb(kEveryComponent, ""));
-  c.Execute(SetBillItemsFromDesjb("qfsjb", kEveryComponent, ""));
-  c.Execute(SetBillItemsFromDesjb("temp_qfsjb as qfsjb", kEveryComponent, ""));
+  // The sums read only sub-items' rows, which the first update leaves as
+  // they were: the working copy gets the same sums.
+  const std::string sums = SubItemSumsAsDesjb(kEveryComponent, "");
+  c.Execute(SetBillItemsFromDesjb("qfsjb", kEveryComponent, "", sums));
+  c.Execute(SetBillItemsFromDesjb("temp_qfsjb as qfsjb", kEveryComponent, "", sums));
   // Material amounts of a bill item at current prices are its base amounts
   // plus differences, as summed; the main material also stands as the bill
   // item's own main material.
   c.Execute("update qfsjb set fcf=fcjj+fcjc,zcf=zcjj+zcjc,zcf_qd=zcjj+zcjc where fbcch=5");
   c.Execute("update temp_qfsjb set fcf=fcjj+fcjc,zcf=zcjj+zcjc where fbcch=5");
-  c.Execute("drop table desjb");
 
   // Every bill item with at least one sub-item in the working rows evaluates
   // each line on its own sums, in programme order. The rows are independent,
@@ -162,22 +161,17 @@ void RollUpBillItemsByProgramme(Connection& c, const std::vector<FeeLine>& progr
 }
 
 void PriceBillItemLabour(Connection& c) {
-  const char* statements[] = {
-      "create table desjb as select qddyb.fb5 as ysid_qd,"
-      "sum(abs(zhys.sjgcl*iif(gjrg.xxj=0,gjrg.dj,gjrg.xxj)*gjrg.sl))/sum(abs(zhys.sjgcl*gjrg.sl)) as rgdj "
-      "from zhys inner join qddyb on zhys.ysid=qddyb.ysid inner join gjrg on zhys.ysid=gjrg.ysid "
-      "where gjrg.dw<>'%' and gjrg.dw<>'元' and gjrg.sl<>0 and zhys.sjgcl<>0 group by qddyb.fb5",
-      "update qfsjb set dergdj=format(desjb.rgdj,'0.00') from desjb where qfsjb.ysid=desjb.ysid_qd",
-      "drop table desjb",
-  };
-  for (const char* sql : statements) {
-    try {
-      c.Execute(sql);
-    } catch (const Error&) {
-      // Skipped, unless the engine gave up the whole transaction with it:
-      // going on would then write outside any transaction.
-      if (c.TransactionDepth() > 0 && sqlite3_get_autocommit(c.handle())) throw;
-    }
+  try {
+    c.Execute(
+        "update qfsjb set dergdj=format(desjb.rgdj,'0.00') from (select qddyb.fb5 as ysid_qd,"
+        "sum(abs(zhys.sjgcl*iif(gjrg.xxj=0,gjrg.dj,gjrg.xxj)*gjrg.sl))/sum(abs(zhys.sjgcl*gjrg.sl)) as rgdj "
+        "from zhys inner join qddyb on zhys.ysid=qddyb.ysid inner join gjrg on zhys.ysid=gjrg.ysid "
+        "where gjrg.dw<>'%' and gjrg.dw<>'元' and gjrg.sl<>0 and zhys.sjgcl<>0 group by qddyb.fb5) as desjb "
+        "where qfsjb.ysid=desjb.ysid_qd");
+  } catch (const Error&) {
+    // Skipped, unless the engine gave up the whole transaction with it:
+    // going on would then write outside any transaction.
+    if (c.TransactionDepth() > 0 && sqlite3_get_autocommit(c.handle())) throw;
   }
 }
 
@@ -191,12 +185,10 @@ void RollUpSections(Connection& c, const std::string& pricing_method) {
   // Every level sums the rows of fbdyb, never the sections below it, so the
   // levels do not depend on one another's order.
   for (const std::string level : {"fb1", "fb2", "fb3", "fb4"}) {
-    c.Execute("create table qdsjb as select fbdyb." + level +
+    c.Execute("update qfsjb set zhbj=qdsjb.zhbj_fb,zgjhj_qd=qdsjb.zgjhj_fb from (select fbdyb." + level +
               " as ysid_fb,sum(qfsjb.zhbj) as zhbj_fb,sum(qfsjb.zgjhj_qd) as zgjhj_fb "
               "from qfsjb inner join fbdyb on qfsjb.ysid=fbdyb.ysid group by fbdyb." +
-              level);
-    c.Execute("update qfsjb set zhbj=qdsjb.zhbj_fb,zgjhj_qd=qdsjb.zgjhj_fb from qdsjb where qfsjb.ysid=qdsjb.ysid_fb");
-    c.Execute("drop table qdsjb");
+              level + ") as qdsjb where qfsjb.ysid=qdsjb.ysid_fb");
   }
 }
 
@@ -217,9 +209,9 @@ void WritePricesOntoEstimateRows(Connection& c) {
 // the row being recalculated, or of every row), and the prices written onto
 // the estimate rows.
 std::vector<FigureSet> ComputedFigures(const Scope& scope) {
-  std::vector<FigureSet> figures = {
-      {"qfsjb", {"glf", "lr", "zhdj", "zhbj", "rgf", "fcf", "zcf", "jxf", "dergdj", "zgjhj_qd"},
-       scope.whole() ? "" : "ysid=:ysid"}};
+  std::vector<FigureSet> figures = {{"qfsjb",
+                                     {"glf", "lr", "zhdj", "zhbj", "rgf", "fcf", "zcf", "jxf", "dergdj", "zgjhj_qd"},
+                                     scope.whole() ? "" : "ysid=:ysid"}};
   if (scope.whole()) {
     figures.push_back({"zhys", {"sjdj", "sjbj", "dejj", "zgjdj", "zgjhj", "rgdj", "cldj", "jxdj"}});
     figures.push_back({"zhys", {"zcfhj", "zcfdj"}, "fbcch=0"});
@@ -231,8 +223,7 @@ std::vector<FigureSet> ComputedFigures(const Scope& scope) {
 
 void ComputeUnitPrices(Connection& connection, const Scope& scope, const std::string& pricing_method,
                        bool fee_programme) {
-  CheckFigures(connection, {{"qfsjb", {}, scope.Rows()}, {"zhys", {}, scope.Rows()}}, FigureUse::kRead,
-               scope.params());
+  CheckFigures(connection, {{"qfsjb", {}, scope.Rows()}, {"zhys", {}, scope.Rows()}}, FigureUse::kRead, scope.params());
   if (fee_programme) {
     const std::vector<FeeLine> programme = PriceSubItemsByProgramme(connection, scope);
     if (scope.whole()) RollUpBillItemsByProgramme(connection, programme);
