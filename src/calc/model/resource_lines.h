@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/compensated_sum.h"
 #include "quillmere/connection.h"
 
 namespace quillmere {
@@ -46,6 +47,21 @@ class TextPool {
   std::vector<std::string> texts_;
   std::unordered_map<std::string, TextId> ids_;
   std::vector<std::uint32_t> ranks_;
+};
+
+// A sum of figures as SQL's sum() takes them: nulls left out, null when
+// every figure is null; `counted` tells whether any figure came at all.
+struct FigureSum {
+  bool counted = false;
+  bool any = false;
+  CompensatedSum total;
+  void Add(Figure figure) {
+    counted = true;
+    if (figure.null) return;
+    any = true;
+    total.Add(figure.value);
+  }
+  Figure Total() const { return any ? Figure::Of(total.Total()) : Figure{}; }
 };
 
 // One resource of one estimate row: code, name, unit, base and current

@@ -40,15 +40,11 @@
 namespace quillmere {
 namespace {
 
-// A fee-row column that takes the current amount of the bill lines of some
-// classes.
-struct MaterialCost {
-  const char* classes;
-  const char* column;
-};
-const MaterialCost kMaterialCosts[] = {
-    {"0,2", "fcf_qd"},  // ordinary, at a provisional price or not
-    {"1,3", "zcf_qd"},  // main material, likewise
+// The bill lines as written, with their classes.
+struct BillLines {
+  TextPool pool;
+  std::vector<ResourceLine> lines;
+  std::vector<std::int64_t> classes;
 };
 
 // The two kinds of listed material: the mark an analysis line gets, the
@@ -284,9 +280,10 @@ std::vector<std::int64_t> BillClasses(Connection& connection, const std::vector<
 // per bill item and material, priced and classed. The sub-items of a bill item are taken in the order of the
 // mapping, each sub-item's lines in theirs, which is the order their
 // quantities are added in.
-void WriteBillMaterialLines(Connection& connection) {
-  TextPool pool;
-  std::vector<ResourceLine> lines;
+BillLines WriteBillMaterialLines(Connection& connection) {
+  BillLines bill;
+  TextPool& pool = bill.pool;
+  std::vector<ResourceLine>& lines = bill.lines;
   ReadResourceLines(connection,
                     "select qddyb.fb5,fxclb.bh,fxclb.mc,fxclb.dw,fxclb.dj,fxclb.xxj,"
                     "format(fxclb.sl*qddyb.sjgcl_qd,'0.####'),fxclb.cllb "
@@ -306,9 +303,34 @@ void WriteBillMaterialLines(Connection& connection) {
     if (!Selectable(CurrentAmount(line))) flag = std::int64_t{0};
     selection.push_back(flag);
   }
-  const std::vector<std::int64_t> classes = BillClasses(connection, lines, pool);
-  WriteLines(connection, "qdclb", {true, false, ClassColumn::kBillClass, false, &selection, &classes}, lines, pool,
+  bill.classes = BillClasses(connection, lines, pool);
+  WriteLines(connection, "qdclb", {true, false, ClassColumn::kBillClass, false, &selection, &bill.classes}, lines, pool,
              Fill::kWholeTable);
+  return bill;
+}
+
+// Each bill item's ordinary (class 0 or 2) and main (1 or 3) material cost:
+// the sum of the current amounts of its lines of those classes, in the order
+// they were written, null when all are null. A bill item without lines of a
+// kind keeps its figure.
+void SetMaterialCosts(Connection& connection, const BillLines& bill) {
+  struct Costs {
+    FigureSum ordinary, main;
+  };
+  std::map<std::int64_t, Costs> costs;
+  for (size_t i = 0; i < bill.lines.size(); ++i) {
+    const ResourceLine& line = bill.lines[i];
+    if (line.ysid_null) continue;
+    Costs& item = costs[line.ysid];
+    (bill.classes[i] == 1 || bill.classes[i] == 3 ? item.main : item.ordinary).Add(CurrentAmount(line));
+  }
+  for (const auto& [ysid, item] : costs) {
+    for (const auto& [sum, column] : {std::pair{&item.ordinary, "fcf_qd"}, std::pair{&item.main, "zcf_qd"}}) {
+      if (!sum->counted) continue;
+      connection.Execute(std::string("update qfsjb set ") + column + "=? where ysid=?",
+                         {AsValue(sum->Total()), Value(ysid)});
+    }
+  }
 }
 
 // A kind's per-unit value on the fee rows with a quantity (`condition`
@@ -329,13 +351,8 @@ void SettleSubItems(Connection& connection, ListedMaterials& listed, const Liste
 void SummariseBillMaterials(Connection& connection) {
   auto run = [&connection](const std::string& sql) { connection.Execute(sql); };
 
-  WriteBillMaterialLines(connection);
-
-  for (const MaterialCost& cost : kMaterialCosts) {
-    run(std::string("update qfsjb set ") + cost.column +
-        "=t.clf from (select ysid,sum(xhj) as clf from qdclb where cllb in (" + cost.classes +
-        ") group by ysid) as t where qfsjb.ysid=t.ysid");
-  }
+  const BillLines bill = WriteBillMaterialLines(connection);
+  SetMaterialCosts(connection, bill);
 
   ListedMaterials listed(connection);
   for (const ListedKind& kind : kListedKinds) {

@@ -79,15 +79,6 @@ const AnalysisSum kDifferences[] = {
     {"fxjxb", Every, Difference, "jxjc"},
 };
 
-// A row's sum of one kind: the row has lines of the kind (`counted`), and
-// the total of their figures that are not null (null when all are).
-struct RowSum {
-  bool counted = false;
-  bool any = false;
-  CompensatedSum total;
-  Figure Total() const { return any ? Figure::Of(total.Total()) : Figure{}; }
-};
-
 // A linked percentage code: the base it charges on (amounts of the row its
 // ysid_gl names) and the condition under which that base shows no price
 // difference, so the row keeps its base price.
@@ -222,16 +213,11 @@ struct AnalysisLines {
 // twice and mostly come out the same).
 void SetFromAnalysis(Connection& connection, const Scope& scope, const AnalysisLines& analysis,
                      const std::vector<AnalysisSum>& sums) {
-  std::vector<std::unordered_map<std::int64_t, RowSum>> rows(sums.size());
+  std::vector<std::unordered_map<std::int64_t, FigureSum>> rows(sums.size());
   for (size_t i = 0; i < sums.size(); ++i) {
     for (const AnalysisLines::RowLine& row : analysis.of_table.at(sums[i].analysis)) {
       if (!sums[i].counts(row.line, analysis.pool)) continue;
-      RowSum& sum = rows[i][row.ysid];
-      sum.counted = true;
-      const Figure figure = sums[i].summed(row.line);
-      if (figure.null) continue;
-      sum.any = true;
-      sum.total.Add(figure.value);
+      rows[i][row.ysid].Add(sums[i].summed(row.line));
     }
   }
 
