@@ -51,13 +51,39 @@ const char* ErrorOf(const Value& value, FigureUse use) {
   return std::isfinite(number) ? nullptr : "Overflow";
 }
 
+HeldCheck CheckHeld(const FigureSet& f, const std::vector<std::string>& columns, FigureUse use) {
+  std::vector<int> indexes;
+  for (const std::string& column : columns) {
+    indexes.push_back(f.held->ColumnIndex(column));
+    if (indexes.back() < 0) return {true, std::nullopt};
+  }
+  for (size_t row = 0; row < f.held->Rows(); ++row) {
+    for (size_t c = 0; c < columns.size(); ++c) {
+      const std::optional<double> value = f.held->Value(row, indexes[c]);
+      const char* error = !value ? (use == FigureUse::kComputed ? "Invalid use of Null" : nullptr)
+                                 : (std::isfinite(*value) ? nullptr : "Overflow");
+      if (!error) continue;
+      const std::optional<std::string> key = f.held->Key(row, f.key);
+      if (!key) return {true, std::nullopt};
+      return {false, FigureFault{error, f.table, columns[c], "row " + f.key + " " + *key}};
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
-std::optional<FigureFault> FindFigureFault(Connection& connection, const std::vector<FigureSet>& figures,
-                                           FigureUse use, const Params& params) {
+std::optional<FigureFault> FindFigureFault(Connection& connection, const std::vector<FigureSet>& figures, FigureUse use,
+                                           const Params& params) {
   for (const FigureSet& f : figures) {
     const std::vector<std::string> columns = ColumnsOf(connection, f);
     if (columns.empty()) continue;
+    if (f.held) {
+      if (const HeldCheck held = CheckHeld(f, columns, use); !held.scan) {
+        if (held.fault) return held.fault;
+        continue;
+      }
+    }
     std::string select = "select [" + f.key + "]", suspect;
     for (const std::string& column : columns) {
       select += ",[" + column + "]";
@@ -78,8 +104,13 @@ std::optional<FigureFault> FindFigureFault(Connection& connection, const std::ve
   return std::nullopt;
 }
 
-void CheckFigures(Connection& connection, const std::vector<FigureSet>& figures, FigureUse use,
-                  const Params& params) {
+HeldCheck CheckHeldFigures(Connection& connection, const FigureSet& figures, FigureUse use) {
+  const std::vector<std::string> columns = ColumnsOf(connection, figures);
+  if (columns.empty()) return {};
+  return CheckHeld(figures, columns, use);
+}
+
+void CheckFigures(Connection& connection, const std::vector<FigureSet>& figures, FigureUse use, const Params& params) {
   if (auto fault = FindFigureFault(connection, figures, use, params)) throw Error(fault->Text());
 }
 

@@ -55,6 +55,28 @@ TEST_F(DemoFigures, NonFiniteOrNullFeesAndAmountsFailNamingWhere) {
   // infinite instead of turning into a null.
   p.Execute("update zhys set yssl=1e308 where ysid=1111");
   EXPECT_EQ(PriceThrough({}), "HuiZongRCJ: Overflow: gcrgb.sl, row bh 00010001");
+
+  // Figures that first go wrong in a table a stage wrote from memory: named
+  // as a scan of the table names them.
+  const struct {
+    const char* fault;
+    const char* expected;
+  } written[] = {
+      {"update jxzxj set xxdj=1e308 where bh='990106030'", "ChongXinJSXXJ_QB: Overflow: gjjx.xhj2, row ysid 1111"},
+      {"insert into gjcl (ysid,clid,bh,mc,dw,dj,sl,cllb,chaifen) values "
+       "(1211,901,'T1','t','kg',1,1e308,'辅材',0),(1211,902,'T1','t','kg',1,1e308,'辅材',0)",
+       "HuiZongRCJ: Overflow: fxclb.sl, row ysid 1211"},
+      {"update clzxj set xxdj=1e308 where bh='34110101'", "HuiZongRCJ: Overflow: fxclb.xhj, row ysid 2011"},
+      {"update zhys set yssl=0.001 where ysid=121", "QingDanCLHZ: Overflow: qdclb.sl, row ysid 121"},
+  };
+  for (const auto& c : written) {
+    SCOPED_TRACE(c.fault);
+    Project fresh;
+    WriteDemoProject(fresh.db());
+    fresh.Execute(c.fault).Execute("update gjcl set sl=1e304 where ysid=1211 and bh='14030101'");
+    const PipelineResult result = RunPipeline(fresh.orvane(), {});
+    EXPECT_EQ(result.failed_stage + ": " + result.error, c.expected);
+  }
 }
 
 TEST_F(DemoFigures, NumbersStoredAsTextCountAsTheirNumberAndWordsFailNamingWhere) {

@@ -153,6 +153,32 @@ std::vector<Figure>& LineTable::priced(std::string_view column) {
   return priced_[IndexOf(columns_.priced, column, table_)];
 }
 
+int LineTable::ColumnIndex(const std::string& column) const {
+  for (size_t c = 0; c < columns_.priced.size(); ++c) {
+    if (columns_.priced[c] == column) return static_cast<int>(c);
+  }
+  for (size_t c = 0; c < columns_.figures.size(); ++c) {
+    if (columns_.figures[c] == column) return static_cast<int>(columns_.priced.size() + c);
+  }
+  return -1;
+}
+
+std::optional<double> LineTable::Value(size_t row, int column) const {
+  const auto c = static_cast<size_t>(column);
+  const Figure figure = c < priced_.size() ? priced_[c][row] : figures_[c - priced_.size()][row];
+  if (figure.null || std::isnan(figure.value)) return std::nullopt;
+  return figure.value;
+}
+
+// A row named by an integer id, or by none, needs no read.
+std::optional<std::string> LineTable::Key(size_t row, const std::string& key_column) const {
+  if (columns_.ids.empty() || columns_.ids[0] != key_column) return std::nullopt;
+  const Id& id = ids_[0][row];
+  if (id.kind == Id::kNull) return std::string();
+  if (id.kind == Id::kInteger) return std::to_string(id.bits);
+  return std::nullopt;
+}
+
 void LineTable::WriteChanges(Connection& connection) const {
   // The changed columns of a line as bits, and the update for each such set.
   std::map<std::uint32_t, std::unique_ptr<KeptStatement>> updates;

@@ -43,7 +43,7 @@ TextId ReadResourceKey(sqlite3_stmt* stmt, int first, TextPool& pool);
 // by the value in `key_column`.
 Figure ReadFigureCell(sqlite3_stmt* stmt, int column, const std::string& table, int key_column);
 
-class LineTable {
+class LineTable : public HeldFigures {
  public:
   struct Columns {
     std::vector<std::string> ids;      // ysid first: it names a line in messages
@@ -69,6 +69,13 @@ class LineTable {
   // null-aware sense) the one read: one prepared update per set of changed
   // columns.
   void WriteChanges(Connection& connection) const;
+
+  // The figures as the table holds them once the changes are written: the
+  // check of computed figures reads them here.
+  size_t Rows() const override { return size(); }
+  int ColumnIndex(const std::string& column) const override;
+  std::optional<double> Value(size_t row, int column) const override;
+  std::optional<std::string> Key(size_t row, const std::string& key_column) const override;
 
  private:
   std::string table_;

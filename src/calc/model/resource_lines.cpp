@@ -223,6 +223,55 @@ void WriteLines(Connection& connection, const std::string& table, const LineColu
   }
 }
 
+namespace {
+constexpr const char* kHeldColumns[] = {"dj", "sl", "hj", "xxj", "xhj", "jchj", "cllb"};
+}  // namespace
+
+int HeldLines::ColumnIndex(const std::string& column) const {
+  for (int i = 0; i < static_cast<int>(std::size(kHeldColumns)); ++i) {
+    if (column != kHeldColumns[i]) continue;
+    if (column == "xhj" && holds_.price_difference) return -1;
+    if (column == "jchj" && !holds_.price_difference) return -1;
+    if (column == "cllb" && holds_.material_class != ClassColumn::kBillClass) return -1;
+    return i;
+  }
+  return -1;
+}
+
+std::optional<double> HeldLines::Value(size_t row, int column) const {
+  const ResourceLine& line = lines_[row];
+  Figure figure;
+  switch (column) {
+    case 0:
+      figure = line.dj;
+      break;
+    case 1:
+      figure = line.sl;
+      break;
+    case 2:
+      figure = BaseAmount(line);
+      break;
+    case 3:
+      figure = line.xxj;
+      break;
+    case 4:
+      figure = CurrentAmount(line);
+      break;
+    case 5:
+      figure = PriceDifference(line);
+      break;
+    default:
+      return static_cast<double>((*holds_.bill_class)[row]);
+  }
+  if (figure.null || std::isnan(figure.value)) return std::nullopt;
+  return figure.value;
+}
+
+std::optional<std::string> HeldLines::Key(size_t row, const std::string& key_column) const {
+  if (key_column != "ysid" || !holds_.row) return std::nullopt;
+  return lines_[row].ysid_null ? std::string() : std::to_string(lines_[row].ysid);
+}
+
 void BindFigure(sqlite3_stmt* stmt, int index, Figure figure) {
   if (figure.null) {
     sqlite3_bind_null(stmt, index);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "base/compensated_sum.h"
+#include "calc/figure_check.h"
 #include "quillmere/connection.h"
 
 namespace quillmere {
@@ -143,6 +144,21 @@ enum class Fill { kAppend, kWholeTable };
 // Writes `lines` into `table` in their order, with their amounts.
 void WriteLines(Connection& connection, const std::string& table, const LineColumns& holds,
                 const std::vector<ResourceLine>& lines, const TextPool& pool, Fill fill);
+
+// Lines as WriteLines writes them into a table that holds nothing else (or,
+// for one row, nothing else of that row), for the check of computed figures.
+class HeldLines : public HeldFigures {
+ public:
+  HeldLines(const std::vector<ResourceLine>& lines, const LineColumns& holds) : lines_(lines), holds_(holds) {}
+  size_t Rows() const override { return lines_.size(); }
+  int ColumnIndex(const std::string& column) const override;
+  std::optional<double> Value(size_t row, int column) const override;
+  std::optional<std::string> Key(size_t row, const std::string& key_column) const override;
+
+ private:
+  const std::vector<ResourceLine>& lines_;
+  LineColumns holds_;
+};
 
 // Binds a figure or a pooled text as an SQL value of an insert.
 void BindFigure(sqlite3_stmt* stmt, int index, Figure figure);

@@ -155,6 +155,10 @@ void CountProjectMachines(Connection& connection, TextPool& pool) {
   WriteLines(connection, "jxtcb", {}, GroupResources(std::move(lines), pool, false), pool, Fill::kWholeTable);
 }
 
+LineColumns AnalysisColumns(const AnalysisTable& t) {
+  return {true, t.price_difference, t.materials ? ClassColumn::kText : ClassColumn::kNone};
+}
+
 // Each resource once per row, base price, current price (and class). The
 // lines of a table keep the order they are written in, which is the order
 // the project totals add them in.
@@ -166,8 +170,8 @@ std::vector<ResourceLine> GroupPerRow(Connection& connection, const AnalysisTabl
   if (scope.single_row()) {
     connection.Execute(std::string("delete from ") + t.analysis + scope.Where("ysid"), scope.params());
   }
-  WriteLines(connection, t.analysis, {true, t.price_difference, t.materials ? ClassColumn::kText : ClassColumn::kNone},
-             lines, pool, scope.whole() ? Fill::kWholeTable : Fill::kAppend);
+  WriteLines(connection, t.analysis, AnalysisColumns(t), lines, pool,
+             scope.whole() ? Fill::kWholeTable : Fill::kAppend);
   return lines;
 }
 
@@ -247,18 +251,32 @@ void AggregateResources(Connection& connection, const Scope& scope) {
   for (const AnalysisTable& t : kAnalysisTables) run(std::string("delete from ") + t.staging + scope.Where());
   // One table's lines at a time: its analysis lines, then (whole project)
   // the project lines they add up to.
+  // The figures of the analysis lines are checked as they are written, the
+  // findings kept for the check at the end of the stage.
   const RowQuantities rows = scope.whole() ? ReadRowQuantities(connection) : RowQuantities();
+  std::vector<std::pair<FigureSet, HeldCheck>> analysis_checks;
   for (const AnalysisTable& t : kAnalysisTables) {
     const std::vector<ResourceLine> analysis = GroupPerRow(connection, t, scope, pool);
+    FigureSet figures{t.analysis, {}, scope.Rows()};
+    const HeldLines held(analysis, AnalysisColumns(t));
+    figures.held = &held;
+    analysis_checks.emplace_back(figures, CheckHeldFigures(connection, figures, FigureUse::kComputed));
+    analysis_checks.back().first.held = nullptr;
     if (scope.whole()) TotalProject(connection, t, analysis, rows, pool);
   }
-  std::vector<FigureSet> computed;
-  for (const char* table : {"fxrgb", "fxclb", "fxjxb", "fxjxfb"}) computed.push_back({table, {}, scope.Rows()});
-  if (scope.single_row()) return CheckFigures(connection, computed, FigureUse::kComputed, scope.params());
+  const auto check_analysis = [&] {
+    for (const auto& [figures, found] : analysis_checks) {
+      if (found.fault) throw Error(found.fault->Text());
+      if (found.scan) CheckFigures(connection, {figures}, FigureUse::kComputed, scope.params());
+    }
+  };
+  if (scope.single_row()) return check_analysis();
 
   MarkListedMaterials(run);
   // The bill materials as the last summary left them follow the new flags.
   RefreshBillMaterialSelection(connection);
+  check_analysis();
+  std::vector<FigureSet> computed;
   for (const char* table : {"gcrgb", "gcclb", "gcjxb", "gcjxfb", "jxtcb"}) computed.push_back({table, {}, "", "bh"});
   computed.push_back({"zgjclb", {"sl", "hj"}, "", "bh"});
   CheckFigures(connection, computed, FigureUse::kComputed);

@@ -40,12 +40,17 @@
 namespace quillmere {
 namespace {
 
-// The bill lines as written, with their classes.
+// The bill lines as written, with their classes and selection flags.
 struct BillLines {
   TextPool pool;
   std::vector<ResourceLine> lines;
   std::vector<std::int64_t> classes;
+  std::vector<Value> selection;
 };
+
+LineColumns BillLineColumns(const BillLines& bill) {
+  return {true, false, ClassColumn::kBillClass, false, &bill.selection, &bill.classes};
+}
 
 // The two kinds of listed material: the mark an analysis line gets, the
 // fee-row total of the marked lines and its per-unit value.
@@ -294,7 +299,7 @@ BillLines WriteBillMaterialLines(Connection& connection) {
   // Each line takes the selection flag of its project material; a line
   // without a current amount is never selected.
   const SelectionFlags flags(connection);
-  std::vector<Value> selection;
+  std::vector<Value>& selection = bill.selection;
   for (const ResourceLine& line : lines) {
     Value flag;
     if (line.bh != 0 && line.mc != 0 && line.dw != 0) {
@@ -304,8 +309,7 @@ BillLines WriteBillMaterialLines(Connection& connection) {
     selection.push_back(flag);
   }
   bill.classes = BillClasses(connection, lines, pool);
-  WriteLines(connection, "qdclb", {true, false, ClassColumn::kBillClass, false, &selection, &bill.classes}, lines, pool,
-             Fill::kWholeTable);
+  WriteLines(connection, "qdclb", BillLineColumns(bill), lines, pool, Fill::kWholeTable);
   return bill;
 }
 
@@ -368,8 +372,11 @@ void SummariseBillMaterials(Connection& connection) {
   run("update qfsjb set jghj_qd=0 where jghj_qd is null");
   SettleSubItems(connection, listed, kOwnerSupplied);
 
+  FigureSet bill_lines{"qdclb"};
+  const HeldLines held(bill.lines, BillLineColumns(bill));
+  bill_lines.held = &held;
   CheckFigures(connection,
-               {{"qdclb"}, {"qfsjb", {"fcf_qd", "zcf_qd", "zgj_qd", "zgjhj_qd", "jg_qd", "jghj_qd"}, "fbcch=5"}},
+               {bill_lines, {"qfsjb", {"fcf_qd", "zcf_qd", "zgj_qd", "zgjhj_qd", "jg_qd", "jghj_qd"}, "fbcch=5"}},
                FigureUse::kComputed);
 }
 

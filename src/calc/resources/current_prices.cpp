@@ -26,6 +26,7 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -135,6 +136,9 @@ class ProjectPricing {
       lines_.emplace(table.name, LineTable(connection, table.name, std::move(columns), pool_));
     }
   }
+
+  // A priced table's lines as it now holds them.
+  const LineTable& Held(const std::string& table) const { return lines_.at(table); }
 
   void Run(bool clear_results) {
     if (clear_results) {
@@ -380,8 +384,10 @@ class RowPricing {
 
 void FillCurrentPrices(Connection& connection, const Scope& scope, bool clear_results) {
   CheckFigures(connection, {{"clzxj", {}, "", "bh"}, {"jxzxj", {}, "", "bh"}}, FigureUse::kRead);
+  std::optional<ProjectPricing> project;
   if (scope.whole()) {
-    ProjectPricing(connection).Run(clear_results);
+    project.emplace(connection);
+    project->Run(clear_results);
   } else {
     RowPricing(connection, scope).Run();
   }
@@ -390,6 +396,9 @@ void FillCurrentPrices(Connection& connection, const Scope& scope, bool clear_re
     computed.push_back({table, {"xxj"}, scope.Rows()});
   }
   computed.push_back({"gjjx", {"xxj2", "xhj2", "jxcc"}, scope.Rows()});
+  if (project) {
+    for (FigureSet& set : computed) set.held = &project->Held(set.table);
+  }
   CheckFigures(connection, computed, FigureUse::kComputed, scope.params());
 }
 
