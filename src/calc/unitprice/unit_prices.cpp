@@ -34,7 +34,9 @@
 #include "calc/unitprice/bill_item_sums.h"
 #include "calc/unitprice/fee_programme.h"
 #include "calc/unitprice/main_material_prices.h"
+#include "db/kept_statement.h"
 #include "db/recordset.h"
+#include "db/statement.h"
 #include "db/tables.h"
 
 namespace quillmere {
@@ -130,11 +132,29 @@ std::vector<FeeLine> PriceSubItemsByProgramme(Connection& c, const Scope& scope)
 }
 
 void RollUpBillItemsByProgramme(Connection& c, const std::vector<FeeLine>& programme) {
-  // The sums read only sub-items' rows, which the first update leaves as
-  // they were: the working copy gets the same sums.
-  const std::string sums = SubItemSumsAsDesjb(kEveryComponent, "");
-  c.Execute(SetBillItemsFromDesjb("qfsjb", kEveryComponent, "", sums));
-  c.Execute(SetBillItemsFromDesjb("temp_qfsjb as qfsjb", kEveryComponent, "", sums));
+  // The fee rows and their working copy take the same sums, read once.
+  std::vector<Params> sums;
+  {
+    KeptStatement read(c, SubItemSums(kEveryComponent, ""));
+    while (read->Step()) {
+      Params row;
+      for (size_t i = 1; i <= std::size(kEveryComponent); ++i) row.Add(read->ColumnValue(static_cast<int>(i)));
+      row.Add(read->ColumnValue(0));
+      sums.push_back(std::move(row));
+    }
+  }
+  std::string assignments;
+  for (std::string_view figure : kEveryComponent) {
+    assignments += (assignments.empty() ? "" : ",") + std::string(figure) + "=?";
+  }
+  for (const char* table : {"qfsjb", "temp_qfsjb"}) {
+    KeptStatement update(c, std::string("update ") + table + " set " + assignments + " where ysid=?",
+                         NullParams(std::size(kEveryComponent) + 1));
+    for (const Params& row : sums) {
+      update->Rebind(row);
+      update->Run();
+    }
+  }
   // Material amounts of a bill item at current prices are its base amounts
   // plus differences, as summed; the main material also stands as the bill
   // item's own main material.
