@@ -188,26 +188,50 @@ Figure PriceDifference(const ResourceLine& line) {
   return Rounded(Times(Minus(line.xxj, line.dj), line.sl), 2);
 }
 
+namespace {
+
+// The figures a table of lines holds, in the order they are written, each
+// from its line; the current amount and the price difference share a place.
+struct FigureColumn {
+  const char* name;
+  Figure (*of)(const ResourceLine& line);
+};
+constexpr FigureColumn kFigureColumns[] = {
+    {"dj", [](const ResourceLine& line) { return line.dj; }},
+    {"xxj", [](const ResourceLine& line) { return line.xxj; }},
+    {"sl", [](const ResourceLine& line) { return line.sl; }},
+    {"hj", BaseAmount},
+    {"xhj", CurrentAmount},
+    {"jchj", PriceDifference},
+};
+constexpr size_t kCurrentAmount = 4, kPriceDifference = 5;
+
+// The figure columns a table holds: indexes into kFigureColumns.
+std::vector<size_t> FiguresOf(const LineColumns& holds) {
+  return {0, 1, 2, 3, holds.price_difference ? kPriceDifference : kCurrentAmount};
+}
+
+}  // namespace
+
 void WriteLines(Connection& connection, const std::string& table, const LineColumns& holds,
                 const std::vector<ResourceLine>& lines, const TextPool& pool, Fill fill) {
-  std::vector<std::string> columns = {"bh",  "mc", "dw", "dj",
-                                      "xxj", "sl", "hj", holds.price_difference ? "jchj" : "xhj"};
+  const std::vector<size_t> figures = FiguresOf(holds);
+  std::vector<std::string> columns = {"bh", "mc", "dw"};
+  for (size_t f : figures) columns.push_back(kFigureColumns[f].name);
   if (holds.row) columns.push_back("ysid");
   if (holds.material_class != ClassColumn::kNone) columns.push_back("cllb");
   if (holds.list_flags) columns.insert(columns.end(), {"xz", "zgj", "jg"});
   if (holds.selection) columns.push_back("xz");
-  const auto figure = [](Figure f) { return f.null ? Cell() : Cell::Real(f.value); };
   const auto text = [&](TextId id) { return id == 0 ? Cell() : Cell::Text(pool.Text(id)); };
   const RowCells row = [&](size_t index, Cell* cells) {
     const ResourceLine& line = lines[index];
     *cells++ = text(line.bh);
     *cells++ = text(line.mc);
     *cells++ = text(line.dw);
-    *cells++ = figure(line.dj);
-    *cells++ = figure(line.xxj);
-    *cells++ = figure(line.sl);
-    *cells++ = figure(BaseAmount(line));
-    *cells++ = figure(holds.price_difference ? PriceDifference(line) : CurrentAmount(line));
+    for (size_t f : figures) {
+      const Figure figure = kFigureColumns[f].of(line);
+      *cells++ = figure.null ? Cell() : Cell::Real(figure.value);
+    }
     if (holds.row) *cells++ = line.ysid_null ? Cell() : Cell::Integer(line.ysid);
     if (holds.material_class == ClassColumn::kText) *cells++ = text(line.cllb);
     if (holds.material_class == ClassColumn::kBillClass) *cells++ = Cell::Integer((*holds.bill_class)[index]);
@@ -223,46 +247,18 @@ void WriteLines(Connection& connection, const std::string& table, const LineColu
   }
 }
 
-namespace {
-constexpr const char* kHeldColumns[] = {"dj", "sl", "hj", "xxj", "xhj", "jchj", "cllb"};
-}  // namespace
-
+// The held columns are the figures the table holds, then the bill class.
 int HeldLines::ColumnIndex(const std::string& column) const {
-  for (int i = 0; i < static_cast<int>(std::size(kHeldColumns)); ++i) {
-    if (column != kHeldColumns[i]) continue;
-    if (column == "xhj" && holds_.price_difference) return -1;
-    if (column == "jchj" && !holds_.price_difference) return -1;
-    if (column == "cllb" && holds_.material_class != ClassColumn::kBillClass) return -1;
-    return i;
+  for (size_t f : FiguresOf(holds_)) {
+    if (column == kFigureColumns[f].name) return static_cast<int>(f);
   }
+  if (column == "cllb" && holds_.material_class == ClassColumn::kBillClass) return std::size(kFigureColumns);
   return -1;
 }
 
 std::optional<double> HeldLines::Value(size_t row, int column) const {
-  const ResourceLine& line = lines_[row];
-  Figure figure;
-  switch (column) {
-    case 0:
-      figure = line.dj;
-      break;
-    case 1:
-      figure = line.sl;
-      break;
-    case 2:
-      figure = BaseAmount(line);
-      break;
-    case 3:
-      figure = line.xxj;
-      break;
-    case 4:
-      figure = CurrentAmount(line);
-      break;
-    case 5:
-      figure = PriceDifference(line);
-      break;
-    default:
-      return static_cast<double>((*holds_.bill_class)[row]);
-  }
+  if (column == static_cast<int>(std::size(kFigureColumns))) return static_cast<double>((*holds_.bill_class)[row]);
+  const Figure figure = kFigureColumns[column].of(lines_[row]);
   if (figure.null || std::isnan(figure.value)) return std::nullopt;
   return figure.value;
 }
@@ -277,15 +273,6 @@ void BindFigure(sqlite3_stmt* stmt, int index, Figure figure) {
     sqlite3_bind_null(stmt, index);
   } else {
     sqlite3_bind_double(stmt, index, figure.value);
-  }
-}
-
-void BindText(sqlite3_stmt* stmt, int index, const TextPool& pool, TextId id) {
-  if (id == 0) {
-    sqlite3_bind_null(stmt, index);
-  } else {
-    const std::string& text = pool.Text(id);
-    sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
   }
 }
 

@@ -160,9 +160,8 @@ class HeldLines : public HeldFigures {
   LineColumns holds_;
 };
 
-// Binds a figure or a pooled text as an SQL value of an insert.
+// Binds a figure as an SQL value of a write.
 void BindFigure(sqlite3_stmt* stmt, int index, Figure figure);
-void BindText(sqlite3_stmt* stmt, int index, const TextPool& pool, TextId id);
 
 }  // namespace quillmere
 
