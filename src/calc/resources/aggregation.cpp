@@ -250,9 +250,8 @@ void AggregateResources(Connection& connection, const Scope& scope) {
   // tables that once staged them; they count nowhere.
   for (const AnalysisTable& t : kAnalysisTables) run(std::string("delete from ") + t.staging + scope.Where());
   // One table's lines at a time: its analysis lines, then (whole project)
-  // the project lines they add up to.
-  // The figures of the analysis lines are checked as they are written, the
-  // findings kept for the check at the end of the stage.
+  // the project lines they add up to. The analysis lines' figures are
+  // checked while they are held; the findings wait for the stage's check.
   const RowQuantities rows = scope.whole() ? ReadRowQuantities(connection) : RowQuantities();
   std::vector<std::pair<FigureSet, HeldCheck>> analysis_checks;
   for (const AnalysisTable& t : kAnalysisTables) {
@@ -261,7 +260,7 @@ void AggregateResources(Connection& connection, const Scope& scope) {
     const HeldLines held(analysis, AnalysisColumns(t));
     figures.held = &held;
     analysis_checks.emplace_back(figures, CheckHeldFigures(connection, figures, FigureUse::kComputed));
-    analysis_checks.back().first.held = nullptr;
+    analysis_checks.back().first.held = nullptr;  // the lines go, the finding stays
     if (scope.whole()) TotalProject(connection, t, analysis, rows, pool);
   }
   const auto check_analysis = [&] {

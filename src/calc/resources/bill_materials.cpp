@@ -282,9 +282,9 @@ std::vector<std::int64_t> BillClasses(Connection& connection, const std::vector<
 }
 
 // Each sub-item's analysis materials per unit of its bill item (fb5), summed
-// per bill item and material, priced and classed. The sub-items of a bill item are taken in the order of the
-// mapping, each sub-item's lines in theirs, which is the order their
-// quantities are added in.
+// per bill item and material, priced and classed. The sub-items of a bill
+// item are taken in the order of the mapping, each sub-item's lines in
+// theirs, which is the order their quantities are added in.
 BillLines WriteBillMaterialLines(Connection& connection) {
   BillLines bill;
   TextPool& pool = bill.pool;
