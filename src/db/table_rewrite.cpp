@@ -161,6 +161,12 @@ void RewriteTable(Connection& connection, const std::string& table, const std::v
     InsertRows(connection, table, columns, count, row);
   };
   if (!shape) return refill();
+  // Cells for a whole row: those the rows give, then the defaults.
+  const auto whole_row = [&] {
+    std::vector<Cell> cells(shape->columns.size());
+    for (size_t i = 0; i < shape->defaults.size(); ++i) cells[columns.size() + i] = Cell::Of(shape->defaults[i]);
+    return cells;
+  };
 
   // The rows as they stand, beside the rows to write; the rows that differ
   // are noted and written once the read is over.
@@ -170,8 +176,7 @@ void RewriteTable(Connection& connection, const std::string& table, const std::v
     KeptStatement read(connection,
                        "select rowid," + ColumnList(shape->columns) + " from " + Quoted(table) + " order by rowid");
     sqlite3_stmt* stmt = read->get();
-    std::vector<Cell> cells(shape->columns.size());
-    for (size_t i = 0; i < shape->defaults.size(); ++i) cells[columns.size() + i] = Cell::Of(shape->defaults[i]);
+    std::vector<Cell> cells = whole_row();
     while (read->Step()) {
       if (sqlite3_column_int64(stmt, 0) != static_cast<std::int64_t>(stored + 1)) {
         read->Reset();
@@ -198,8 +203,7 @@ void RewriteTable(Connection& connection, const std::string& table, const std::v
     const int rowid_index = static_cast<int>(shape->columns.size()) + 1;
     KeptStatement update(connection, "update " + Quoted(table) + " set " + assignments + " where rowid=?",
                          NullParams(shape->columns.size() + 1));
-    std::vector<Cell> cells(shape->columns.size());
-    for (size_t i = 0; i < shape->defaults.size(); ++i) cells[columns.size() + i] = Cell::Of(shape->defaults[i]);
+    std::vector<Cell> cells = whole_row();
     for (size_t r : differing) {
       row(r, cells.data());
       update->Reset();
