@@ -63,8 +63,9 @@ int RecordObjectsInPlace(Connection& c) {
   return static_cast<int>(std::get<std::int64_t>(n));
 }
 
-// A host may have switched triggers off on its connection; then nothing is
-// recorded.
+// A host may have switched triggers off on its connection. SQLite from 3.35
+// on still fires temp triggers then, older versions do not: the record is
+// not trusted either way.
 bool TriggersFire(Connection& c) {
   int enabled = 0;
   sqlite3_db_config(c.handle(), SQLITE_DBCONFIG_ENABLE_TRIGGER, -1, &enabled);
