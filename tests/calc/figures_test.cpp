@@ -61,19 +61,24 @@ TEST_F(DemoFigures, NonFiniteOrNullFeesAndAmountsFailNamingWhere) {
   const struct {
     const char* fault;
     const char* expected;
+    const char* and_also = nullptr;
   } written[] = {
       {"update jxzxj set xxdj=1e308 where bh='990106030'", "ChongXinJSXXJ_QB: Overflow: gjjx.xhj2, row ysid 1111"},
       {"insert into gjcl (ysid,clid,bh,mc,dw,dj,sl,cllb,chaifen) values "
        "(1211,901,'T1','t','kg',1,1e308,'辅材',0),(1211,902,'T1','t','kg',1,1e308,'辅材',0)",
        "HuiZongRCJ: Overflow: fxclb.sl, row ysid 1211"},
       {"update clzxj set xxdj=1e308 where bh='34110101'", "HuiZongRCJ: Overflow: fxclb.xhj, row ysid 2011"},
-      {"update zhys set yssl=0.001 where ysid=121", "QingDanCLHZ: Overflow: qdclb.sl, row ysid 121"},
+      // A tiny bill item: its sub-item's diesel per bill unit overflows,
+      // while the sub-item's own figures stay finite.
+      {"update zhys set yssl=0.001 where ysid=121", "QingDanCLHZ: Overflow: qdclb.sl, row ysid 121",
+       "update gjcl set sl=1e304 where ysid=1211 and bh='14030101'"},
   };
   for (const auto& c : written) {
     SCOPED_TRACE(c.fault);
     Project fresh;
     WriteDemoProject(fresh.db());
-    fresh.Execute(c.fault).Execute("update gjcl set sl=1e304 where ysid=1211 and bh='14030101'");
+    fresh.Execute(c.fault);
+    if (c.and_also) fresh.Execute(c.and_also);
     const PipelineResult result = RunPipeline(fresh.orvane(), {});
     EXPECT_EQ(result.failed_stage + ": " + result.error, c.expected);
   }
