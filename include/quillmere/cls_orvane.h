@@ -18,6 +18,7 @@
 #define QUILLMERE_CLS_ORVANE_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,10 +28,12 @@
 namespace quillmere {
 
 class Connection;
+class ProjectMemory;
 
 class ClsOrvane {
  public:
-  ClsOrvane() = default;
+  ClsOrvane();
+  ~ClsOrvane();
   ClsOrvane(const ClsOrvane&) = delete;
   ClsOrvane& operator=(const ClsOrvane&) = delete;
 
@@ -153,7 +156,14 @@ class ClsOrvane {
   void Raise(const std::string& prompt, int style);
   MessageHandler Notifier();
 
+  // The connection for a member that takes nothing of what earlier members
+  // kept, which is let go.
+  Connection* Forgetting();
+
   Connection* connection_ = nullptr;
+  // What members kept of the project for the next ones (the analysis lines),
+  // used only while the project is exactly as they left it.
+  std::unique_ptr<ProjectMemory> memory_;
   MessageHandler handler_;
   std::vector<Message> messages_;
 };

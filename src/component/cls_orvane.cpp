@@ -13,6 +13,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "calc/model/project_memory.h"
 #include "calc/prepare/organise.h"
 #include "calc/resources/aggregation.h"
 #include "calc/resources/base_prices.h"
@@ -74,6 +75,24 @@ std::string InTransactionHandingBack(Connection* connection, Body&& body, Out&..
   return outcome;
 }
 
+// A member that takes what the members before it kept of the project, when
+// the project is exactly as they left it, and keeps what it leaves once
+// committed. A failed member leaves nothing kept.
+template <typename Body>
+std::string InTransactionRemembering(Connection* connection, ProjectMemory& memory, Body&& body) {
+  if (connection != nullptr) memory.Check(*connection);
+  const std::string outcome = InTransaction(connection, [&](Connection& c) {
+    body(c, memory);
+    memory.Mark(c);
+  });
+  if (outcome.empty() && connection != nullptr) {
+    memory.Stamp(*connection);
+  } else {
+    memory.Forget();
+  }
+  return outcome;
+}
+
 // The row a single-row recalculation or a bill item price names must be an
 // estimate row: the statements would otherwise find nothing to price and
 // report success, or map sub-items to a bill item that is not there.
@@ -91,6 +110,14 @@ std::string FailureMessage(const std::string& reason, const char* closing) {
 
 }  // namespace
 
+ClsOrvane::ClsOrvane() : memory_(std::make_unique<ProjectMemory>()) {}
+ClsOrvane::~ClsOrvane() = default;
+
+Connection* ClsOrvane::Forgetting() {
+  memory_->Forget();
+  return connection_;
+}
+
 void ClsOrvane::Raise(const std::string& prompt, int style) {
   if (handler_) {
     handler_(prompt, style, kMessageTitle);
@@ -104,49 +131,49 @@ MessageHandler ClsOrvane::Notifier() {
 }
 
 std::string ClsOrvane::ZhengLiGCShuJu(bool BolQDJJ) {
-  return InTransaction(connection_, [&](Connection& c) {
+  return InTransaction(Forgetting(), [&](Connection& c) {
     StopRecordingMainMaterialInputs(c);
     return OrganiseProjectData(c, BolQDJJ);
   });
 }
 
 std::string ClsOrvane::JiSuanDEJJ_QB() {
-  return InTransaction(connection_, [](Connection& c) {
+  return InTransaction(Forgetting(), [](Connection& c) {
     StopRecordingMainMaterialInputs(c);
     PriceAtBasePrices(c, Scope::WholeProject());
   });
 }
 
 std::string ClsOrvane::ChongXinJSXXJ_QB(bool BolQingKongXXJ) {
-  return InTransaction(connection_, [&](Connection& c) {
+  return InTransaction(Forgetting(), [&](Connection& c) {
     StopRecordingMainMaterialInputs(c);
     FillCurrentPrices(c, Scope::WholeProject(), BolQingKongXXJ);
   });
 }
 
 std::string ClsOrvane::HuiZongRCJ() {
-  return InTransaction(connection_, [](Connection& c) {
+  return InTransactionRemembering(connection_, *memory_, [](Connection& c, ProjectMemory& memory) {
     StopRecordingMainMaterialInputs(c);
-    AggregateResources(c, Scope::WholeProject());
+    AggregateResources(c, Scope::WholeProject(), &memory);
   });
 }
 
 std::string ClsOrvane::JiSuanXXJ(bool BolJSAZ) {
-  return InTransaction(connection_, [&](Connection& c) {
+  return InTransactionRemembering(connection_, *memory_, [&](Connection& c, ProjectMemory& memory) {
     StopRecordingMainMaterialInputs(c);
-    ComputeCurrentAmounts(c, Scope::WholeProject(), BolJSAZ);
+    ComputeCurrentAmounts(c, Scope::WholeProject(), BolJSAZ, &memory);
   });
 }
 
 std::string ClsOrvane::QingDanCLHZ() {
-  return InTransaction(connection_, [](Connection& c) {
+  return InTransactionRemembering(connection_, *memory_, [](Connection& c, ProjectMemory& memory) {
     StopRecordingMainMaterialInputs(c);
-    SummariseBillMaterials(c);
+    SummariseBillMaterials(c, &memory);
   });
 }
 
 std::string ClsOrvane::JiSuanZHDJ_QB(const std::string& StrJJFS, bool boljjcx) {
-  return InTransaction(connection_, [&](Connection& c) {
+  return InTransaction(Forgetting(), [&](Connection& c) {
     StopRecordingMainMaterialInputs(c);
     ComputeUnitPrices(c, Scope::WholeProject(), StrJJFS, boljjcx);
   });
@@ -154,57 +181,57 @@ std::string ClsOrvane::JiSuanZHDJ_QB(const std::string& StrJJFS, bool boljjcx) {
 
 std::string ClsOrvane::JiSuanGCRCJ(bool BolQDJJ, double& zgr) {
   return InTransactionHandingBack(
-      connection_, [&](Connection& c, double& days) { ComputeFeeVariables(c, BolQDJJ, days); }, zgr);
+      Forgetting(), [&](Connection& c, double& days) { ComputeFeeVariables(c, BolQDJJ, days); }, zgr);
 }
 
 std::string ClsOrvane::JiSuanZDYCS() {
-  return InTransaction(connection_, [this](Connection& c) { PriceMeasures(c, Notifier()); });
+  return InTransaction(Forgetting(), [this](Connection& c) { PriceMeasures(c, Notifier()); });
 }
 
 std::string ClsOrvane::JiSuanCSFB() {
-  return InTransaction(connection_, [](Connection& c) { RollUpMeasureSections(c); });
+  return InTransaction(Forgetting(), [](Connection& c) { RollUpMeasureSections(c); });
 }
 
 std::string ClsOrvane::JiSuanZLJE() {
-  return InTransaction(connection_, [](Connection& c) { PriceProvisionalSums(c); });
+  return InTransaction(Forgetting(), [](Connection& c) { PriceProvisionalSums(c); });
 }
 
 std::string ClsOrvane::JiSuanZCBFWF() {
-  return InTransaction(connection_, [](Connection& c) { PriceServiceFees(c); });
+  return InTransaction(Forgetting(), [](Connection& c) { PriceServiceFees(c); });
 }
 
 std::string ClsOrvane::JiSuanQTXM() {
-  return InTransaction(connection_, [this](Connection& c) { EvaluateOtherItems(c, Notifier()); });
+  return InTransaction(Forgetting(), [this](Connection& c) { EvaluateOtherItems(c, Notifier()); });
 }
 
 std::string ClsOrvane::JiSuanHZB(double DblJZMJ, double& DblGCZJ, double& DblJJZB) {
   return InTransactionHandingBack(
-      connection_,
+      Forgetting(),
       [&](Connection& c, double& cost, double& per_area) { EvaluateSummaryTable(c, DblJZMJ, cost, per_area); },
       DblGCZJ, DblJJZB);
 }
 
 std::string ClsOrvane::JiSuanDEJJ_DX(std::int32_t ysid) {
-  return InTransaction(connection_, [&](Connection& c) {
+  return InTransaction(Forgetting(), [&](Connection& c) {
     RequireEstimateRow(c, ysid);
     PriceAtBasePrices(c, Scope::Row(ysid));
   });
 }
 
 std::string ClsOrvane::ChongXinJSXXJ_DX(std::int32_t ysid) {
-  return InTransaction(connection_, [&](Connection& c) { FillCurrentPrices(c, Scope::Row(ysid), false); });
+  return InTransaction(Forgetting(), [&](Connection& c) { FillCurrentPrices(c, Scope::Row(ysid), false); });
 }
 
 std::string ClsOrvane::HuiZongRCJ_DX(std::int32_t ysid) {
-  return InTransaction(connection_, [&](Connection& c) { AggregateResources(c, Scope::Row(ysid)); });
+  return InTransaction(Forgetting(), [&](Connection& c) { AggregateResources(c, Scope::Row(ysid)); });
 }
 
 std::string ClsOrvane::JiSuanXXJ_DX(std::int32_t ysid) {
-  return InTransaction(connection_, [&](Connection& c) { ComputeCurrentAmounts(c, Scope::Row(ysid), false); });
+  return InTransaction(Forgetting(), [&](Connection& c) { ComputeCurrentAmounts(c, Scope::Row(ysid), false); });
 }
 
 std::string ClsOrvane::JiSuanZHDJ_DX(std::int32_t ysid, bool boljjcx) {
-  return InTransaction(connection_,
+  return InTransaction(Forgetting(),
                        [&](Connection& c) { ComputeUnitPrices(c, Scope::Row(ysid), std::string(), boljjcx); });
 }
 
@@ -255,7 +282,7 @@ bool ClsOrvane::JiSuanZHDJ(std::int32_t LngYSID, bool boljjcx) {
 std::string ClsOrvane::JiSuanQDDJ_DX(std::int32_t LngQDID, const std::string& StrDYZM, bool BolBZJ, double& dblDJ,
                                      double& dblZgj, bool boljjcx) {
   return InTransactionHandingBack(
-      connection_,
+      Forgetting(),
       [&](Connection& c, double& unit_price, double& provisional) {
         RequireEstimateRow(c, LngQDID);
         PriceBillItem(c, LngQDID, StrDYZM, BolBZJ, boljjcx, unit_price, provisional);

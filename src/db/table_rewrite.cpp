@@ -2,13 +2,13 @@
 
 #include "db/table_rewrite.h"
 
-#include <cctype>
 #include <cstring>
 #include <optional>
 
 #include "base/text.h"
 #include "db/kept_statement.h"
 #include "db/statement.h"
+#include "db/tables.h"
 #include "db/value.h"
 
 namespace quillmere {
@@ -24,13 +24,7 @@ std::string Quoted(const std::string& name) {
 // real: an integer bound to it is compared as the real it becomes. Every
 // other conversion on storing is left to count as a difference, which costs
 // a write and never a wrong row.
-bool HasRealAffinity(const std::string& declared_type) {
-  std::string type = declared_type;
-  for (char& c : type) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  const auto has = [&](const char* part) { return type.find(part) != std::string::npos; };
-  if (has("INT") || has("CHAR") || has("CLOB") || has("TEXT") || has("BLOB")) return false;
-  return has("REAL") || has("FLOA") || has("DOUB");
-}
+bool HasRealAffinity(const std::string& declared_type) { return ColumnAffinity(declared_type) == 'R'; }
 
 void Bind(sqlite3_stmt* stmt, int index, const Cell& cell) {
   switch (cell.kind) {

@@ -2,6 +2,7 @@
 
 #include "db/tables.h"
 
+#include <cctype>
 #include <string>
 
 #include "quillmere/project.h"
@@ -21,6 +22,17 @@ void InsertAllColumns(Connection& connection, std::string_view target, std::stri
                     std::string(source);
   if (!where.empty()) sql += " " + std::string(where);
   connection.Execute(sql, params);
+}
+
+char ColumnAffinity(std::string_view type) {
+  std::string upper(type);
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const auto has = [&](const char* part) { return upper.find(part) != std::string::npos; };
+  if (has("INT")) return 'I';
+  if (has("CHAR") || has("CLOB") || has("TEXT")) return 'T';
+  if (has("BLOB") || upper.empty()) return 'B';
+  if (has("REAL") || has("FLOA") || has("DOUB")) return 'R';
+  return 'N';
 }
 
 }  // namespace quillmere

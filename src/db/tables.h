@@ -17,6 +17,10 @@ namespace quillmere {
 void InsertAllColumns(Connection& connection, std::string_view target, std::string_view source,
                       std::string_view where = {}, const Params& params = {});
 
+// The affinity SQLite gives a column declared with `type`, by its rules:
+// 'I'nteger, 'T'ext, 'B'lob (no type), 'R'eal or 'N'umeric.
+char ColumnAffinity(std::string_view type);
+
 // The figure columns (declared as numbers) the project schema gives `table`,
 // in their order; empty for a table the schema does not know.
 std::vector<std::string> FigureColumns(std::string_view table);

@@ -1,13 +1,20 @@
 // ClsOrvane as a host sees it: message boxes handed to the host, a bill item
-// price without arguments.
+// price without arguments, and the analysis lines it keeps from one member to
+// the next, which a host's edit or rollback in between must void.
 
 #include "quillmere/cls_orvane.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "quillmere/connection.h"
+#include "quillmere/project.h"
+#include "quillmere/samples.h"
 #include "support/project_fixture.h"
 
 namespace quillmere {
@@ -47,6 +54,72 @@ TEST(ClsOrvaneBillItemPrice, EmptyArgumentsGiveZeroWithoutTouchingAnything) {
   EXPECT_EQ(zgj, 0);
   EXPECT_TRUE(p.orvane().Messages().empty());
   EXPECT_EQ(p.Snapshot(), before);
+}
+
+// The aggregation keeps the analysis lines for the current amounts and the
+// bill material summary. A host that calls them on one ClsOrvane, with its
+// own work in between, must find every table as a host that makes a fresh
+// ClsOrvane for every call, which keeps nothing. Both work on copies of one
+// project priced up to the current prices; each host step goes to both.
+TEST(KeptAnalysisLines, WhatTheHostDoesBetweenMembersGivesTheTablesOfAColdStart) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("quillmere_kept_lines_" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  const std::string start = (dir / "start.db").string(), kept = (dir / "kept.db").string(),
+                    cold = (dir / "cold.db").string();
+  fs::remove(start);
+  {
+    Project p(start);
+    CreateProjectSchema(p.db());
+    WriteGeneratedProject(p.db(), 40, 3);
+    for (const std::string& outcome :
+         {p.orvane().ZhengLiGCShuJu(false), p.orvane().JiSuanDEJJ_QB(), p.orvane().ChongXinJSXXJ_QB()}) {
+      ASSERT_EQ(outcome, "");
+    }
+    // Materials without a quantity, which no bill line takes.
+    p.Execute("update gjcl set sl=0 where rowid%9=4");
+  }
+  using Step = std::function<void(ClsOrvane & orvane, Connection & connection, const std::string& path)>;
+  const Step aggregate = [](ClsOrvane& o, Connection&, const std::string&) { EXPECT_EQ(o.HuiZongRCJ(), ""); };
+  const Step amounts = [](ClsOrvane& o, Connection&, const std::string&) { EXPECT_EQ(o.JiSuanXXJ(false), ""); };
+  const Step summary = [](ClsOrvane& o, Connection&, const std::string&) { EXPECT_EQ(o.QingDanCLHZ(), ""); };
+  const auto sql = [](std::string text) -> Step {
+    return [text](ClsOrvane&, Connection& c, const std::string&) { c.Execute(text); };
+  };
+  const Step elsewhere = [](ClsOrvane&, Connection&, const std::string& path) {
+    Connection::Open(path).Execute("update fxclb set xhj=xhj+7 where rowid%5=1");
+  };
+  const std::string edit_lines = "update fxclb set xhj=xhj+3,sl=sl*2 where rowid%4=1";
+  const struct {
+    const char* what;
+    std::vector<Step> steps;
+  } kScenarios[] = {
+      {"nothing in between", {aggregate, amounts, summary}},
+      {"the current amounts twice", {aggregate, amounts, amounts, summary}},
+      {"an edit on the host's connection", {aggregate, sql(edit_lines), amounts, sql(edit_lines), summary}},
+      {"an edit in the host's open transaction",
+       {aggregate, sql("begin"), sql(edit_lines), amounts, summary, sql("commit")}},
+      {"an edit through another connection", {aggregate, elsewhere, amounts, elsewhere, summary}},
+      {"a trigger of the host's on the analysis materials",
+       {sql("create trigger host_mark after insert on fxclb begin update fxclb set xhj=xhj+1 where rowid=new.rowid; "
+            "end"),
+        aggregate, amounts, summary}},
+      {"the host's transaction rolled back",
+       {sql("begin"), aggregate, sql("rollback"), amounts, sql("begin"), amounts, sql("rollback"), summary}},
+  };
+  for (const auto& scenario : kScenarios) {
+    fs::copy_file(start, kept, fs::copy_options::overwrite_existing);
+    fs::copy_file(start, cold, fs::copy_options::overwrite_existing);
+    Project host(kept), other(cold);
+    for (const Step& step : scenario.steps) {
+      step(host.orvane(), host.db(), kept);
+      ClsOrvane fresh;
+      fresh.CnnData(other.db());
+      step(fresh, other.db(), cold);
+    }
+    EXPECT_EQ(host.Snapshot(), other.Snapshot()) << scenario.what;
+  }
+  fs::remove_all(dir);
 }
 
 }  // namespace

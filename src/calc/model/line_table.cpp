@@ -61,11 +61,6 @@ bool Differs(Figure a, Figure b) { return a.null != b.null || (!a.null && a.valu
 
 }  // namespace
 
-Figure Stored(Figure x) {
-  if (x.null || std::isnan(x.value)) return {};
-  return Figure::Of(x.value == 0 ? 0.0 : x.value);
-}
-
 TextId ReadResourceKey(sqlite3_stmt* stmt, int first, TextPool& pool) {
   // Each part with its storage kind and length, so that no two different
   // triples share a key.

@@ -30,10 +30,6 @@ struct Id {
   bool operator==(const Id&) const = default;
 };
 
-// What a REAL column gives back for a computed value: no number at all is
-// null, and a zero has no sign.
-Figure Stored(Figure x);
-
 // The code, name and unit of a resource as one pooled key, in the columns
 // from `first` on; 0 when any of them is null, since a null matches nothing.
 TextId ReadResourceKey(sqlite3_stmt* stmt, int first, TextPool& pool);

@@ -171,6 +171,11 @@ Figure Minus(Figure a, Figure b) { return Result(a, b, a.value - b.value); }
 
 Value AsValue(Figure figure) { return figure.null ? Value() : Value(figure.value); }
 
+Figure Stored(Figure x) {
+  if (x.null || std::isnan(x.value)) return {};
+  return Figure::Of(x.value == 0 ? 0.0 : x.value);
+}
+
 Figure EffectivePrice(const ResourceLine& line) {
   if (line.xxj.null) return {};
   return line.xxj.value == 0 ? line.dj : line.xxj;

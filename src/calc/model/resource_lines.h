@@ -107,6 +107,9 @@ Figure Plus(Figure a, Figure b);
 Figure Minus(Figure a, Figure b);
 // A figure as the value a statement binds or a cell holds.
 Value AsValue(Figure figure);
+// What a REAL column gives back for a computed value: no number at all is
+// null, and a zero has no sign.
+Figure Stored(Figure x);
 // format(x, '0.##') and its kin: x rounded to `decimals`, null stays null.
 Figure Rounded(Figure x, int decimals);
 

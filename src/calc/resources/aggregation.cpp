@@ -17,15 +17,19 @@
 //   6. (whole project) the bill materials take the selection flags just set.
 // Each phase reads what the one before it wrote. The single-row form rebuilds
 // only the analysis lines of its row (phases 1 and 3); the project tables
-// keep the last whole-project run.
+// keep the last whole-project run. The whole project keeps the analysis
+// lines of labour, materials and machines in memory for the current amounts
+// and the bill material summary that follow it.
 
 #include "calc/resources/aggregation.h"
 
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "calc/figure_check.h"
+#include "calc/model/project_memory.h"
 #include "calc/model/resource_lines.h"
 #include "calc/resources/material_matching.h"
 #include "db/kept_statement.h"
@@ -109,14 +113,40 @@ struct AnalysisTable {
   // row instead of a current amount (xhj).
   bool price_difference;
   LineSelects (*lines)(const Scope&);
+  bool kept;  // in memory for the current amounts and the bill materials
 };
 
 const AnalysisTable kAnalysisTables[] = {
-    {"fxrgb", "fxrgb1", "gcrgb", false, false, LabourLines},
-    {"fxclb", "fxclb1", "gcclb", true, false, MaterialLines},
-    {"fxjxb", "fxjxb1", "gcjxb", false, false, MachineLines},
-    {"fxjxfb", "fxjxfb1", "gcjxfb", false, true, ConsumptionLines},
+    {"fxrgb", "fxrgb1", "gcrgb", false, false, LabourLines, true},
+    {"fxclb", "fxclb1", "gcclb", true, false, MaterialLines, true},
+    {"fxjxb", "fxjxb1", "gcjxb", false, false, MachineLines, true},
+    {"fxjxfb", "fxjxfb1", "gcjxfb", false, true, ConsumptionLines, false},
 };
+
+// The analysis lines as their table now holds them.
+std::vector<AnalysisRow> AsStored(const std::vector<ResourceLine>& lines) {
+  std::vector<AnalysisRow> rows;
+  rows.reserve(lines.size());
+  for (const ResourceLine& line : lines) {
+    rows.push_back({line.ysid, line.ysid_null, line.bh, line.mc, line.dw, line.cllb, Stored(line.dj), Stored(line.xxj),
+                    Stored(line.sl), Stored(BaseAmount(line)), Stored(CurrentAmount(line))});
+  }
+  return rows;
+}
+
+// Whether the kept tables read back as written: declared as the engine
+// declares them, and without a trigger.
+bool KeptAsWritten(Connection& connection) {
+  for (const AnalysisTable& t : kAnalysisTables) {
+    if (!t.kept) continue;
+    std::vector<std::pair<std::string, char>> columns = {{"ysid", 'I'}, {"bh", 'T'}, {"mc", 'T'},
+                                                         {"dw", 'T'},   {"dj", 'R'}, {"xxj", 'R'},
+                                                         {"sl", 'R'},   {"hj", 'R'}, {"xhj", 'R'}};
+    if (t.materials) columns.emplace_back("cllb", 'T');
+    if (!KeepsAsWritten(connection, t.analysis, columns)) return false;
+  }
+  return true;
+}
 
 // The quantity of every estimate row, and its bill category, by row id; a
 // row id held by several rows gives them all, in the order of the rows.
@@ -240,8 +270,12 @@ void MarkListedMaterials(StageRunner& run) {
 
 }  // namespace
 
-void AggregateResources(Connection& connection, const Scope& scope) {
+void AggregateResources(Connection& connection, const Scope& scope, ProjectMemory* memory) {
   StageRunner run(connection, scope);
+  // The lines kept from an earlier run are rebuilt here.
+  if (memory) memory->analysis.reset();
+  std::shared_ptr<AnalysisTables> kept;
+  if (memory && scope.whole()) kept = std::make_shared<AnalysisTables>();
 
   run("update gjcl set cllb='' where cllb<>'主材' and cllb<>''" + scope.And("gjcl.ysid"));
   TextPool pool;
@@ -261,6 +295,7 @@ void AggregateResources(Connection& connection, const Scope& scope) {
     figures.held = &held;
     analysis_checks.emplace_back(figures, CheckHeldFigures(connection, figures, FigureUse::kComputed));
     analysis_checks.back().first.held = nullptr;  // the lines go, the finding stays
+    if (kept && t.kept) kept->rows[t.analysis] = AsStored(analysis);
     if (scope.whole()) TotalProject(connection, t, analysis, rows, pool);
   }
   const auto check_analysis = [&] {
@@ -279,6 +314,10 @@ void AggregateResources(Connection& connection, const Scope& scope) {
   for (const char* table : {"gcrgb", "gcclb", "gcjxb", "gcjxfb", "jxtcb"}) computed.push_back({table, {}, "", "bh"});
   computed.push_back({"zgjclb", {"sl", "hj"}, "", "bh"});
   CheckFigures(connection, computed, FigureUse::kComputed);
+  if (kept && KeptAsWritten(connection)) {
+    kept->pool = std::move(pool);
+    memory->analysis = std::move(kept);
+  }
 }
 
 }  // namespace quillmere

@@ -9,6 +9,8 @@
 
 namespace quillmere {
 
+class ProjectMemory;
+
 // HuiZongRCJ (whole project) and HuiZongRCJ_DX (one row). Rebuilds the
 // analysis tables fx* from the resources gj*/ft* as their prices stand; the
 // whole project also rebuilds the project tables gc* and jxtcb, the list marks
@@ -17,7 +19,9 @@ namespace quillmere {
 // engine may hold lines in. One row leaves the project tables alone.
 // Requires: base and current prices filled.
 // Throws Error; the caller's transaction undoes everything.
-void AggregateResources(Connection& connection, const Scope& scope);
+// With `memory`, the whole project keeps the analysis lines of labour,
+// materials and machines there for the members after it.
+void AggregateResources(Connection& connection, const Scope& scope, ProjectMemory* memory = nullptr);
 
 }  // namespace quillmere
 

@@ -31,6 +31,7 @@
 #include "base/compensated_sum.h"
 #include "base/decimal.h"
 #include "calc/figure_check.h"
+#include "calc/model/project_memory.h"
 #include "calc/model/resource_lines.h"
 #include "calc/resources/material_matching.h"
 #include "db/kept_statement.h"
@@ -281,20 +282,92 @@ std::vector<std::int64_t> BillClasses(Connection& connection, const std::vector<
   return classes;
 }
 
+// The bill mapping's sub-items with a bill item and a quantity per bill unit
+// that memory reads as the select does: false where one would be read
+// otherwise (a bill item or quantity that is no number).
+struct MappedSubItem {
+  std::int64_t fb5 = 0;
+  bool fb5_null = false;
+  std::int64_t ysid = 0;
+  Figure sjgcl_qd;
+};
+bool ReadMapping(Connection& connection, std::vector<MappedSubItem>& mapping) {
+  // Only an integer row id can equal an analysis line's.
+  KeptStatement read(connection, "select fb5,ysid,sjgcl_qd from qddyb where typeof(ysid)='integer' order by fb5,rowid");
+  sqlite3_stmt* stmt = read->get();
+  while (read->Step()) {
+    MappedSubItem sub_item;
+    const int fb5 = sqlite3_column_type(stmt, 0);
+    if (fb5 != SQLITE_NULL && fb5 != SQLITE_INTEGER) return false;
+    sub_item.fb5_null = fb5 == SQLITE_NULL;
+    sub_item.fb5 = sqlite3_column_int64(stmt, 0);
+    sub_item.ysid = sqlite3_column_int64(stmt, 1);
+    const int quantity = sqlite3_column_type(stmt, 2);
+    if (quantity == SQLITE_TEXT || quantity == SQLITE_BLOB) return false;
+    if (quantity != SQLITE_NULL) sub_item.sjgcl_qd = Figure::Of(sqlite3_column_double(stmt, 2));
+    mapping.push_back(sub_item);
+  }
+  return true;
+}
+
+// The lines of the select below, joined in memory from the analysis
+// materials kept by the aggregation: false, and nothing added, where the
+// mapping is not plain.
+bool BillItemLinesFromMemory(Connection& connection, const AnalysisTables& kept, TextPool& pool,
+                             std::vector<ResourceLine>& lines) {
+  std::vector<MappedSubItem> mapping;
+  if (!ReadMapping(connection, mapping)) return false;
+  const std::vector<AnalysisRow>& materials = kept.rows.at("fxclb");
+  std::unordered_map<std::int64_t, std::vector<size_t>> of_row;
+  for (size_t i = 0; i < materials.size(); ++i) {
+    const AnalysisRow& m = materials[i];
+    if (m.ysid_null || m.sl.null || m.sl.value == 0 || m.dw == 0 || kept.pool.Text(m.dw) == "%") continue;
+    of_row[m.ysid].push_back(i);
+  }
+  std::unordered_map<TextId, TextId> interned;
+  const auto text = [&](TextId id) {
+    if (id == 0) return TextId{0};
+    const auto [found, added] = interned.try_emplace(id, 0);
+    if (added) found->second = pool.Intern(kept.pool.Text(id));
+    return found->second;
+  };
+  for (const MappedSubItem& sub_item : mapping) {
+    const auto found = of_row.find(sub_item.ysid);
+    if (found == of_row.end()) continue;
+    for (size_t i : found->second) {
+      const AnalysisRow& m = materials[i];
+      ResourceLine line;
+      line.ysid = sub_item.fb5;
+      line.ysid_null = sub_item.fb5_null;
+      line.bh = text(m.bh);
+      line.mc = text(m.mc);
+      line.dw = text(m.dw);
+      line.cllb = text(m.cllb);
+      line.dj = m.dj;
+      line.xxj = m.xxj;
+      line.sl = Rounded(Times(m.sl, sub_item.sjgcl_qd), 4);
+      lines.push_back(line);
+    }
+  }
+  return true;
+}
+
 // Each sub-item's analysis materials per unit of its bill item (fb5), summed
 // per bill item and material, priced and classed. The sub-items of a bill
 // item are taken in the order of the mapping, each sub-item's lines in
 // theirs, which is the order their quantities are added in.
-BillLines WriteBillMaterialLines(Connection& connection) {
+BillLines WriteBillMaterialLines(Connection& connection, const AnalysisTables* kept) {
   BillLines bill;
   TextPool& pool = bill.pool;
   std::vector<ResourceLine>& lines = bill.lines;
-  ReadResourceLines(connection,
-                    "select qddyb.fb5,fxclb.bh,fxclb.mc,fxclb.dw,fxclb.dj,fxclb.xxj,"
-                    "format(fxclb.sl*qddyb.sjgcl_qd,'0.####'),fxclb.cllb "
-                    "from qddyb inner join fxclb on fxclb.ysid=qddyb.ysid where fxclb.sl<>0 and fxclb.dw<>'%' "
-                    "order by qddyb.fb5,qddyb.rowid,fxclb.rowid",
-                    {}, pool, lines);
+  if (!kept || !BillItemLinesFromMemory(connection, *kept, pool, lines)) {
+    ReadResourceLines(connection,
+                      "select qddyb.fb5,fxclb.bh,fxclb.mc,fxclb.dw,fxclb.dj,fxclb.xxj,"
+                      "format(fxclb.sl*qddyb.sjgcl_qd,'0.####'),fxclb.cllb "
+                      "from qddyb inner join fxclb on fxclb.ysid=qddyb.ysid where fxclb.sl<>0 and fxclb.dw<>'%' "
+                      "order by qddyb.fb5,qddyb.rowid,fxclb.rowid",
+                      {}, pool, lines);
+  }
   lines = GroupResources(std::move(lines), pool, true);
   // Each line takes the selection flag of its project material; a line
   // without a current amount is never selected.
@@ -352,10 +425,10 @@ void SettleSubItems(Connection& connection, ListedMaterials& listed, const Liste
 
 }  // namespace
 
-void SummariseBillMaterials(Connection& connection) {
+void SummariseBillMaterials(Connection& connection, ProjectMemory* memory) {
   auto run = [&connection](const std::string& sql) { connection.Execute(sql); };
 
-  const BillLines bill = WriteBillMaterialLines(connection);
+  const BillLines bill = WriteBillMaterialLines(connection, memory ? memory->analysis.get() : nullptr);
   SetMaterialCosts(connection, bill);
 
   ListedMaterials listed(connection);

@@ -8,13 +8,15 @@
 
 namespace quillmere {
 
+class ProjectMemory;
+
 // QingDanCLHZ. Rebuilds qdclb from fxclb and qddyb and writes the bill items'
 // fcf_qd and zcf_qd and the provisional-price and owner-supplied figures
 // zgjhj_qd, zgj_qd, jghj_qd, jg_qd of bill items and sub-items. Requires: the
-// aggregation and current amounts ran. fxclb carries two extra columns while
-// it runs, none after it. Throws Error; the caller's transaction undoes
-// everything, the columns included.
-void SummariseBillMaterials(Connection& connection);
+// aggregation and current amounts ran. With `memory` holding the analysis
+// lines, the materials are taken from there instead of fxclb. Throws Error;
+// the caller's transaction undoes everything.
+void SummariseBillMaterials(Connection& connection, ProjectMemory* memory = nullptr);
 
 }  // namespace quillmere
 

@@ -25,6 +25,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -33,6 +35,7 @@
 
 #include "base/compensated_sum.h"
 #include "calc/figure_check.h"
+#include "calc/model/project_memory.h"
 #include "calc/model/resource_lines.h"
 #include "db/kept_statement.h"
 #include "db/statement.h"
@@ -151,60 +154,113 @@ std::string CodeList(const PercentageRows& rows) {
 constexpr const char* kAnalysisTables[] = {"fxrgb", "fxclb", "fxjxb"};
 
 // The lines of the analysis tables in the order of their row index (ysid,
-// then rowid), which is the order the sums add them in: read once, and
-// joined by the percentage rows the stage appends to the tables, which come
-// after the lines of their row that were there before.
-struct AnalysisLines {
+// then rowid), which is the order the sums add them in: read once, or taken
+// from the tables the aggregation kept, and joined by the percentage rows the
+// stage appends to the tables, which come after the lines of their row that
+// were there before.
+class AnalysisLines {
+ public:
   struct RowLine {
     std::int64_t ysid;
     AnalysisLine line;
   };
-  TextPool pool;
-  std::unordered_map<std::string_view, std::vector<RowLine>> of_table;
 
-  // Reads `select`'s lines (columns ysid, dw, cllb, sl, hj, xhj) of `table`;
-  // the figures are named after the analysis table, whatever the source.
-  std::vector<RowLine> Read(Connection& connection, const Scope& scope, const char* table, const std::string& select) {
-    std::vector<RowLine> lines;
-    KeptStatement read(connection, select, scope.params());
-    sqlite3_stmt* stmt = read->get();
-    const std::string source = std::string("the lines of ") + table;
-    while (read->Step()) {
-      RowLine row{ToId(read->ColumnValue(0)), {}};
-      row.line.dw = ReadText(stmt, 1, pool);
-      row.line.cllb = ReadText(stmt, 2, pool);
-      row.line.sl = ReadFigure(stmt, 3, source);
-      row.line.hj = ReadFigure(stmt, 4, source);
-      row.line.xhj = ReadFigure(stmt, 5, source);
-      lines.push_back(row);
-    }
-    return lines;
-  }
-
-  AnalysisLines(Connection& connection, const Scope& scope) {
+  AnalysisLines(Connection& connection, const Scope& scope) : pool_(own_pool_) {
     for (const char* table : kAnalysisTables) {
       const bool materials = std::string_view(table) == "fxclb";
-      of_table[table] = Read(connection, scope, table,
-                             std::string("select ysid,dw,") + (materials ? "cllb" : "null") + ",sl,hj,xhj from " +
-                                 table + " where ysid is not null" + scope.And() + " order by ysid,rowid");
+      KeptStatement read(connection,
+                         std::string("select ysid,dw,") + (materials ? "cllb" : "null") + ",sl,hj,xhj from " + table +
+                             " where ysid is not null" + scope.And() + " order by ysid,rowid",
+                         scope.params());
+      std::vector<RowLine>& lines = of_table_[table];
+      while (read->Step()) lines.push_back(ReadRowLine(*read, table));
     }
   }
+
+  // The lines as the whole project's tables hold them, kept in `kept`, which
+  // takes the percentage rows too.
+  explicit AnalysisLines(AnalysisTables& kept) : pool_(kept.pool), kept_(&kept) {
+    for (const char* table : kAnalysisTables) {
+      std::vector<RowLine>& lines = of_table_[table];
+      for (const AnalysisRow& row : kept.rows.at(table)) {
+        if (!row.ysid_null) lines.push_back({row.ysid, {row.dw, row.cllb, row.sl, row.hj, row.xhj}});
+      }
+      std::stable_sort(lines.begin(), lines.end(), [](const RowLine& a, const RowLine& b) { return a.ysid < b.ysid; });
+    }
+  }
+
+  const TextPool& pool() const { return pool_; }
+  const std::vector<RowLine>& of(std::string_view table) const { return of_table_.at(table); }
+  // False once the percentage rows were appended in a form memory does not
+  // hold as the table does: the kept tables must then be forgotten.
+  bool keeps() const { return keeps_; }
 
   // The percentage rows of `rows`, as appending them to the analysis table
   // leaves them there.
   void AddPercentageRows(Connection& connection, const Scope& scope, const PercentageRows& rows) {
-    std::vector<RowLine> added =
-        Read(connection, scope, rows.analysis,
-             std::string("select ysid,dw,") + (rows.materials ? "''" : "null") + ",sl,hj," + rows.amount + " from " +
-                 rows.table + " where dw='%' and ysid is not null" + scope.And() + " order by rowid");
+    KeptStatement read(connection,
+                       std::string("select ysid,dw,") + (rows.materials ? "''" : "null") + ",sl,hj," + rows.amount +
+                           ",bh,mc,dj," + rows.price + " from " + rows.table + " where dw='%'" + scope.And() +
+                           " order by rowid",
+                       scope.params());
+    std::vector<RowLine> added;
+    while (read->Step()) {
+      if (kept_) Keep(read->get(), rows.analysis);
+      if (sqlite3_column_type(read->get(), 0) != SQLITE_NULL) added.push_back(ReadRowLine(*read, rows.analysis));
+    }
     std::stable_sort(added.begin(), added.end(), [](const RowLine& a, const RowLine& b) { return a.ysid < b.ysid; });
-    std::vector<RowLine>& lines = of_table[rows.analysis];
+    std::vector<RowLine>& lines = of_table_[rows.analysis];
     std::vector<RowLine> merged;
     merged.reserve(lines.size() + added.size());
     std::merge(lines.begin(), lines.end(), added.begin(), added.end(), std::back_inserter(merged),
                [](const RowLine& a, const RowLine& b) { return a.ysid < b.ysid; });
     lines = std::move(merged);
   }
+
+ private:
+  // Reads the columns ysid, dw, cllb, sl, hj, xhj of a line; the figures are
+  // named after the analysis table, whatever the source.
+  RowLine ReadRowLine(Statement& read, const char* table) {
+    sqlite3_stmt* stmt = read.get();
+    const std::string source = std::string("the lines of ") + table;
+    RowLine row{ToId(read.ColumnValue(0)), {}};
+    row.line.dw = ReadText(stmt, 1, pool_);
+    row.line.cllb = ReadText(stmt, 2, pool_);
+    row.line.sl = ReadFigure(stmt, 3, source);
+    row.line.hj = ReadFigure(stmt, 4, source);
+    row.line.xhj = ReadFigure(stmt, 5, source);
+    return row;
+  }
+
+  // A percentage row as the insert below stores it; a row id or text the
+  // table would hold otherwise than memory can ends the keeping.
+  void Keep(sqlite3_stmt* stmt, const char* table) {
+    const int ysid = sqlite3_column_type(stmt, 0);
+    for (int text : {1, 6, 7}) {
+      if (sqlite3_column_type(stmt, text) == SQLITE_BLOB) keeps_ = false;
+    }
+    if (ysid != SQLITE_NULL && ysid != SQLITE_INTEGER) keeps_ = false;
+    const std::string source = std::string("the lines of ") + table;
+    AnalysisRow row;
+    row.ysid_null = ysid == SQLITE_NULL;
+    row.ysid = sqlite3_column_int64(stmt, 0);
+    row.dw = ReadText(stmt, 1, pool_);
+    row.cllb = ReadText(stmt, 2, pool_);
+    row.sl = ReadFigure(stmt, 3, source);
+    row.hj = ReadFigure(stmt, 4, source);
+    row.xhj = ReadFigure(stmt, 5, source);
+    row.bh = ReadText(stmt, 6, pool_);
+    row.mc = ReadText(stmt, 7, pool_);
+    row.dj = ReadFigure(stmt, 8, source);
+    row.xxj = ReadFigure(stmt, 9, source);
+    kept_->rows[table].push_back(row);
+  }
+
+  TextPool own_pool_;
+  TextPool& pool_;
+  AnalysisTables* kept_ = nullptr;
+  bool keeps_ = true;
+  std::unordered_map<std::string_view, std::vector<RowLine>> of_table_;
 };
 
 // Sets each listed fee-row column to its per-row sum over the analysis
@@ -215,8 +271,8 @@ void SetFromAnalysis(Connection& connection, const Scope& scope, const AnalysisL
                      const std::vector<AnalysisSum>& sums) {
   std::vector<std::unordered_map<std::int64_t, FigureSum>> rows(sums.size());
   for (size_t i = 0; i < sums.size(); ++i) {
-    for (const AnalysisLines::RowLine& row : analysis.of_table.at(sums[i].analysis)) {
-      if (!sums[i].counts(row.line, analysis.pool)) continue;
+    for (const AnalysisLines::RowLine& row : analysis.of(sums[i].analysis)) {
+      if (!sums[i].counts(row.line, analysis.pool())) continue;
       rows[i][row.ysid].Add(sums[i].summed(row.line));
     }
   }
@@ -341,10 +397,20 @@ void AppendToAnalysis(StageRunner& run, const Scope& scope, const PercentageRows
 
 }  // namespace
 
-void ComputeCurrentAmounts(Connection& connection, const Scope& scope, bool net_of_base) {
+void ComputeCurrentAmounts(Connection& connection, const Scope& scope, bool net_of_base, ProjectMemory* memory) {
   StageRunner run(connection, scope);
 
-  AnalysisLines analysis(connection, scope);
+  // Held here as well: the memory may let the tables go before the stage is
+  // done with them.
+  const std::shared_ptr<AnalysisTables> kept = memory && scope.whole() ? memory->analysis : nullptr;
+  if (memory && !kept) memory->Forget();
+  std::optional<AnalysisLines> held;
+  if (kept) {
+    held.emplace(*kept);
+  } else {
+    held.emplace(connection, scope);
+  }
+  AnalysisLines& analysis = *held;
   SetFromAnalysis(connection, scope, analysis, AmountsAndDifferences());
 
   for (const PercentageRows* rows : kPercentageRows) PriceOrdinaryRows(run, scope, *rows);
@@ -381,6 +447,7 @@ void ComputeCurrentAmounts(Connection& connection, const Scope& scope, bool net_
     AppendToAnalysis(run, scope, *rows);
     analysis.AddPercentageRows(connection, scope, *rows);
   }
+  if (kept && !analysis.keeps()) memory->Forget();
   SetFromAnalysis(connection, scope, analysis, {std::begin(kDifferences), std::end(kDifferences)});
 
   // A labour amount less than 1 from base, in the decimals the amounts

@@ -9,6 +9,8 @@
 
 namespace quillmere {
 
+class ProjectMemory;
+
 // JiSuanXXJ (whole project; net_of_base is BolJSAZ) and JiSuanXXJ_DX (one
 // row; net_of_base unused). Writes the current amounts, labour days and price
 // differences of the fee rows (qfsjb), prices the percentage resources of
@@ -16,7 +18,10 @@ namespace quillmere {
 // analysis tables were just rebuilt (a second run on them counts the
 // percentage rows twice). Throws Error; the caller's transaction undoes
 // everything.
-void ComputeCurrentAmounts(Connection& connection, const Scope& scope, bool net_of_base);
+// With `memory` holding the analysis lines, the whole project takes them
+// from there and keeps the percentage rows it appends there too.
+void ComputeCurrentAmounts(Connection& connection, const Scope& scope, bool net_of_base,
+                           ProjectMemory* memory = nullptr);
 
 }  // namespace quillmere
 
