@@ -21,6 +21,7 @@
 
 #include <sqlite3.h>
 
+#include <cmath>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -33,12 +34,17 @@
 
 namespace quillmere {
 
-// A line of an analysis table as the table holds it.
+// A line of an analysis table as the table holds it. Its figures are kept
+// as doubles, NaN where the table holds null (a stored real never is NaN),
+// so that the lines of a large project take little room.
 struct AnalysisRow {
   std::int64_t ysid = 0;
-  bool ysid_null = false;
+  double dj = 0, xxj = 0, sl = 0, hj = 0, xhj = 0;
   TextId bh = 0, mc = 0, dw = 0, cllb = 0;
-  Figure dj, xxj, sl, hj, xhj;
+  bool ysid_null = false;
+
+  static double Kept(Figure figure) { return figure.null ? std::nan("") : figure.value; }
+  static Figure Held(double kept) { return std::isnan(kept) ? Figure{} : Figure::Of(kept); }
 };
 
 // The analysis tables of labour, materials and machines (fxrgb, fxclb,

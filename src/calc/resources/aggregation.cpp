@@ -127,9 +127,10 @@ const AnalysisTable kAnalysisTables[] = {
 std::vector<AnalysisRow> AsStored(const std::vector<ResourceLine>& lines) {
   std::vector<AnalysisRow> rows;
   rows.reserve(lines.size());
+  const auto kept = [](Figure figure) { return AnalysisRow::Kept(Stored(figure)); };
   for (const ResourceLine& line : lines) {
-    rows.push_back({line.ysid, line.ysid_null, line.bh, line.mc, line.dw, line.cllb, Stored(line.dj), Stored(line.xxj),
-                    Stored(line.sl), Stored(BaseAmount(line)), Stored(CurrentAmount(line))});
+    rows.push_back({line.ysid, kept(line.dj), kept(line.xxj), kept(line.sl), kept(BaseAmount(line)),
+                    kept(CurrentAmount(line)), line.bh, line.mc, line.dw, line.cllb, line.ysid_null});
   }
   return rows;
 }

@@ -20,6 +20,7 @@
 #include "calc/resources/bill_materials.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -317,11 +318,13 @@ bool BillItemLinesFromMemory(Connection& connection, const AnalysisTables& kept,
                              std::vector<ResourceLine>& lines) {
   std::vector<MappedSubItem> mapping;
   if (!ReadMapping(connection, mapping)) return false;
-  const std::vector<AnalysisRow>& materials = kept.rows.at("fxclb");
+  const auto table = kept.rows.find("fxclb");
+  if (table == kept.rows.end()) return false;
+  const std::vector<AnalysisRow>& materials = table->second;
   std::unordered_map<std::int64_t, std::vector<size_t>> of_row;
   for (size_t i = 0; i < materials.size(); ++i) {
     const AnalysisRow& m = materials[i];
-    if (m.ysid_null || m.sl.null || m.sl.value == 0 || m.dw == 0 || kept.pool.Text(m.dw) == "%") continue;
+    if (m.ysid_null || std::isnan(m.sl) || m.sl == 0 || m.dw == 0 || kept.pool.Text(m.dw) == "%") continue;
     of_row[m.ysid].push_back(i);
   }
   std::unordered_map<TextId, TextId> interned;
@@ -343,9 +346,9 @@ bool BillItemLinesFromMemory(Connection& connection, const AnalysisTables& kept,
       line.mc = text(m.mc);
       line.dw = text(m.dw);
       line.cllb = text(m.cllb);
-      line.dj = m.dj;
-      line.xxj = m.xxj;
-      line.sl = Rounded(Times(m.sl, sub_item.sjgcl_qd), 4);
+      line.dj = AnalysisRow::Held(m.dj);
+      line.xxj = AnalysisRow::Held(m.xxj);
+      line.sl = Rounded(Times(AnalysisRow::Held(m.sl), sub_item.sjgcl_qd), 4);
       lines.push_back(line);
     }
   }

@@ -155,16 +155,11 @@ constexpr const char* kAnalysisTables[] = {"fxrgb", "fxclb", "fxjxb"};
 
 // The lines of the analysis tables in the order of their row index (ysid,
 // then rowid), which is the order the sums add them in: read once, or taken
-// from the tables the aggregation kept, and joined by the percentage rows the
-// stage appends to the tables, which come after the lines of their row that
-// were there before.
+// in place from the tables the aggregation kept, and joined by the
+// percentage rows the stage appends to the tables, which come after the
+// lines of their row that were there before.
 class AnalysisLines {
  public:
-  struct RowLine {
-    std::int64_t ysid;
-    AnalysisLine line;
-  };
-
   AnalysisLines(Connection& connection, const Scope& scope) : pool_(own_pool_) {
     for (const char* table : kAnalysisTables) {
       const bool materials = std::string_view(table) == "fxclb";
@@ -172,7 +167,7 @@ class AnalysisLines {
                          std::string("select ysid,dw,") + (materials ? "cllb" : "null") + ",sl,hj,xhj from " + table +
                              " where ysid is not null" + scope.And() + " order by ysid,rowid",
                          scope.params());
-      std::vector<RowLine>& lines = of_table_[table];
+      std::vector<RowLine>& lines = read_[table];
       while (read->Step()) lines.push_back(ReadRowLine(*read, table));
     }
   }
@@ -181,18 +176,34 @@ class AnalysisLines {
   // takes the percentage rows too.
   explicit AnalysisLines(AnalysisTables& kept) : pool_(kept.pool), kept_(&kept) {
     for (const char* table : kAnalysisTables) {
-      std::vector<RowLine>& lines = of_table_[table];
-      for (const AnalysisRow& row : kept.rows.at(table)) {
-        if (!row.ysid_null) lines.push_back({row.ysid, {row.dw, row.cllb, row.sl, row.hj, row.xhj}});
+      const std::vector<AnalysisRow>& rows = kept.rows.at(table);
+      std::vector<std::uint32_t>& order = order_[table];
+      for (size_t i = 0; i < rows.size(); ++i) {
+        if (!rows[i].ysid_null) order.push_back(static_cast<std::uint32_t>(i));
       }
-      std::stable_sort(lines.begin(), lines.end(), [](const RowLine& a, const RowLine& b) { return a.ysid < b.ysid; });
+      SortByRow(rows, order);
     }
   }
 
   const TextPool& pool() const { return pool_; }
-  const std::vector<RowLine>& of(std::string_view table) const { return of_table_.at(table); }
-  // False once the percentage rows were appended in a form memory does not
-  // hold as the table does: the kept tables must then be forgotten.
+
+  // Calls `add(ysid, line)` for every line of `table`, in order.
+  template <typename Add>
+  void ForEach(std::string_view table, Add&& add) const {
+    if (!kept_) {
+      for (const RowLine& row : read_.at(table)) add(row.ysid, row.line);
+      return;
+    }
+    const std::vector<AnalysisRow>& rows = kept_->rows.at(std::string(table));
+    for (std::uint32_t i : order_.at(table)) {
+      const AnalysisRow& row = rows[i];
+      add(row.ysid, AnalysisLine{row.dw, row.cllb, AnalysisRow::Held(row.sl), AnalysisRow::Held(row.hj),
+                                 AnalysisRow::Held(row.xhj)});
+    }
+  }
+
+  // False once a percentage row was appended in a form memory does not hold
+  // as the table does: the kept tables must then be forgotten.
   bool keeps() const { return keeps_; }
 
   // The percentage rows of `rows`, as appending them to the analysis table
@@ -203,21 +214,48 @@ class AnalysisLines {
                            ",bh,mc,dj," + rows.price + " from " + rows.table + " where dw='%'" + scope.And() +
                            " order by rowid",
                        scope.params());
+    if (kept_) {
+      std::vector<AnalysisRow>& kept = kept_->rows.at(rows.analysis);
+      std::vector<std::uint32_t> added;
+      while (read->Step()) {
+        if (sqlite3_column_type(read->get(), 0) != SQLITE_NULL)
+          added.push_back(static_cast<std::uint32_t>(kept.size()));
+        kept.push_back(KeptRow(read->get(), rows.analysis));
+      }
+      SortByRow(kept, added);
+      Merge(order_[rows.analysis], added, [&](std::uint32_t i) { return kept[i].ysid; });
+      return;
+    }
     std::vector<RowLine> added;
     while (read->Step()) {
-      if (kept_) Keep(read->get(), rows.analysis);
       if (sqlite3_column_type(read->get(), 0) != SQLITE_NULL) added.push_back(ReadRowLine(*read, rows.analysis));
     }
     std::stable_sort(added.begin(), added.end(), [](const RowLine& a, const RowLine& b) { return a.ysid < b.ysid; });
-    std::vector<RowLine>& lines = of_table_[rows.analysis];
-    std::vector<RowLine> merged;
-    merged.reserve(lines.size() + added.size());
-    std::merge(lines.begin(), lines.end(), added.begin(), added.end(), std::back_inserter(merged),
-               [](const RowLine& a, const RowLine& b) { return a.ysid < b.ysid; });
-    lines = std::move(merged);
+    Merge(read_[rows.analysis], added, [](const RowLine& row) { return row.ysid; });
   }
 
  private:
+  struct RowLine {
+    std::int64_t ysid;
+    AnalysisLine line;
+  };
+
+  static void SortByRow(const std::vector<AnalysisRow>& rows, std::vector<std::uint32_t>& order) {
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return rows[a].ysid < rows[b].ysid; });
+  }
+
+  // Joins `added` to `lines`, both in row order: after the lines of each row
+  // that were there before.
+  template <typename T, typename RowOf>
+  static void Merge(std::vector<T>& lines, const std::vector<T>& added, RowOf row_of) {
+    std::vector<T> merged;
+    merged.reserve(lines.size() + added.size());
+    std::merge(lines.begin(), lines.end(), added.begin(), added.end(), std::back_inserter(merged),
+               [&](const T& a, const T& b) { return row_of(a) < row_of(b); });
+    lines = std::move(merged);
+  }
+
   // Reads the columns ysid, dw, cllb, sl, hj, xhj of a line; the figures are
   // named after the analysis table, whatever the source.
   RowLine ReadRowLine(Statement& read, const char* table) {
@@ -234,33 +272,35 @@ class AnalysisLines {
 
   // A percentage row as the insert below stores it; a row id or text the
   // table would hold otherwise than memory can ends the keeping.
-  void Keep(sqlite3_stmt* stmt, const char* table) {
+  AnalysisRow KeptRow(sqlite3_stmt* stmt, const char* table) {
     const int ysid = sqlite3_column_type(stmt, 0);
     for (int text : {1, 6, 7}) {
       if (sqlite3_column_type(stmt, text) == SQLITE_BLOB) keeps_ = false;
     }
     if (ysid != SQLITE_NULL && ysid != SQLITE_INTEGER) keeps_ = false;
     const std::string source = std::string("the lines of ") + table;
+    const auto figure = [&](int column) { return AnalysisRow::Kept(ReadFigure(stmt, column, source)); };
     AnalysisRow row;
     row.ysid_null = ysid == SQLITE_NULL;
     row.ysid = sqlite3_column_int64(stmt, 0);
     row.dw = ReadText(stmt, 1, pool_);
     row.cllb = ReadText(stmt, 2, pool_);
-    row.sl = ReadFigure(stmt, 3, source);
-    row.hj = ReadFigure(stmt, 4, source);
-    row.xhj = ReadFigure(stmt, 5, source);
+    row.sl = figure(3);
+    row.hj = figure(4);
+    row.xhj = figure(5);
     row.bh = ReadText(stmt, 6, pool_);
     row.mc = ReadText(stmt, 7, pool_);
-    row.dj = ReadFigure(stmt, 8, source);
-    row.xxj = ReadFigure(stmt, 9, source);
-    kept_->rows[table].push_back(row);
+    row.dj = figure(8);
+    row.xxj = figure(9);
+    return row;
   }
 
   TextPool own_pool_;
   TextPool& pool_;
   AnalysisTables* kept_ = nullptr;
   bool keeps_ = true;
-  std::unordered_map<std::string_view, std::vector<RowLine>> of_table_;
+  std::unordered_map<std::string_view, std::vector<RowLine>> read_;         // read from the tables
+  std::unordered_map<std::string_view, std::vector<std::uint32_t>> order_;  // of the kept rows
 };
 
 // Sets each listed fee-row column to its per-row sum over the analysis
@@ -271,10 +311,9 @@ void SetFromAnalysis(Connection& connection, const Scope& scope, const AnalysisL
                      const std::vector<AnalysisSum>& sums) {
   std::vector<std::unordered_map<std::int64_t, FigureSum>> rows(sums.size());
   for (size_t i = 0; i < sums.size(); ++i) {
-    for (const AnalysisLines::RowLine& row : analysis.of(sums[i].analysis)) {
-      if (!sums[i].counts(row.line, analysis.pool())) continue;
-      rows[i][row.ysid].Add(sums[i].summed(row.line));
-    }
+    analysis.ForEach(sums[i].analysis, [&](std::int64_t ysid, const AnalysisLine& line) {
+      if (sums[i].counts(line, analysis.pool())) rows[i][ysid].Add(sums[i].summed(line));
+    });
   }
 
   // A fee row whose sums changed is written once, every listed column in one
