@@ -2,6 +2,7 @@
 
 #include "calc/model/project_memory.h"
 
+#include <atomic>
 #include <string>
 #include <variant>
 
@@ -14,6 +15,13 @@ namespace quillmere {
 
 namespace {
 constexpr const char* kMark = "temp.quillmere_memory_mark";
+
+// Marks are unique in the process, so that a mark found proves the very
+// member that wrote it, even on a connection opened where a closed one was.
+std::int64_t NextMark() {
+  static std::atomic<std::int64_t> last{0};
+  return ++last;
+}
 }  // namespace
 
 std::optional<ProjectMemory::Version> ProjectMemory::VersionOf(Connection& connection) {
@@ -50,12 +58,13 @@ void ProjectMemory::Check(Connection& connection) {
 void ProjectMemory::Mark(Connection& connection) {
   connection.Execute(std::string("create table if not exists ") + kMark + "(mark)");
   connection.Execute(std::string("delete from ") + kMark);
-  connection.Execute(std::string("insert into ") + kMark + " values (?)", {++marks_});
+  mark_ = NextMark();
+  connection.Execute(std::string("insert into ") + kMark + " values (?)", {mark_});
 }
 
 void ProjectMemory::Stamp(Connection& connection) {
   stamped_ = VersionOf(connection);
-  if (!stamped_ || stamped_->mark != marks_) Forget();
+  if (!stamped_ || stamped_->mark != mark_) Forget();
 }
 
 void ProjectMemory::Forget() {

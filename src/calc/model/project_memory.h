@@ -79,7 +79,7 @@ class ProjectMemory {
   };
   static std::optional<Version> VersionOf(Connection& connection);
 
-  std::int64_t marks_ = 0;
+  std::int64_t mark_ = 0;
   std::optional<Version> stamped_;
 };
 
