@@ -104,6 +104,9 @@ TEST(KeptAnalysisLines, WhatTheHostDoesBetweenMembersGivesTheTablesOfAColdStart)
        {sql("create trigger host_mark after insert on fxclb begin update fxclb set xhj=xhj+1 where rowid=new.rowid; "
             "end"),
         aggregate, amounts, summary}},
+      {"a percentage row of no estimate row, its quantity a word",
+       {sql("update gjcl set ysid=null,sl='some' where rowid=(select min(rowid) from gjcl where dw='%')"), aggregate,
+        amounts, summary}},
       {"the host's transaction rolled back",
        {sql("begin"), aggregate, sql("rollback"), amounts, sql("begin"), amounts, sql("rollback"), summary}},
   };

@@ -23,6 +23,7 @@
 #include "calc/resources/current_amounts.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <iterator>
 #include <memory>
@@ -220,7 +221,7 @@ class AnalysisLines {
       while (read->Step()) {
         if (sqlite3_column_type(read->get(), 0) != SQLITE_NULL)
           added.push_back(static_cast<std::uint32_t>(kept.size()));
-        kept.push_back(KeptRow(read->get(), rows.analysis));
+        kept.push_back(KeptRow(*read, rows.analysis));
       }
       SortByRow(kept, added);
       Merge(order_[rows.analysis], added, [&](std::uint32_t i) { return kept[i].ysid; });
@@ -270,26 +271,35 @@ class AnalysisLines {
     return row;
   }
 
-  // A percentage row as the insert below stores it; a row id or text the
-  // table would hold otherwise than memory can ends the keeping.
-  AnalysisRow KeptRow(sqlite3_stmt* stmt, const char* table) {
-    const int ysid = sqlite3_column_type(stmt, 0);
-    for (int text : {1, 6, 7}) {
-      if (sqlite3_column_type(stmt, text) == SQLITE_BLOB) keeps_ = false;
-    }
-    if (ysid != SQLITE_NULL && ysid != SQLITE_INTEGER) keeps_ = false;
-    const std::string source = std::string("the lines of ") + table;
-    const auto figure = [&](int column) { return AnalysisRow::Kept(ReadFigure(stmt, column, source)); };
+  // A percentage row as the insert below stores it. A row with a row id is
+  // read as the sums read it, with the same faults; a cell memory cannot
+  // hold as the table will (a blob, a word where a figure belongs, a row id
+  // that is no integer) ends the keeping.
+  AnalysisRow KeptRow(Statement& read, const char* table) {
+    sqlite3_stmt* stmt = read.get();
     AnalysisRow row;
-    row.ysid_null = ysid == SQLITE_NULL;
-    row.ysid = sqlite3_column_int64(stmt, 0);
-    row.dw = ReadText(stmt, 1, pool_);
-    row.cllb = ReadText(stmt, 2, pool_);
+    row.ysid_null = sqlite3_column_type(stmt, 0) == SQLITE_NULL;
+    if (!row.ysid_null) {
+      row.ysid = ReadRowLine(read, table).ysid;
+      if (sqlite3_column_type(stmt, 0) != SQLITE_INTEGER) keeps_ = false;
+    }
+    const auto text = [&](int column) {
+      if (sqlite3_column_type(stmt, column) == SQLITE_BLOB) keeps_ = false;
+      return ReadText(stmt, column, pool_);
+    };
+    const auto figure = [&](int column) {
+      Figure value;
+      if (ReadFigureValue(sqlite3_column_value(stmt, column), value)) return AnalysisRow::Kept(value);
+      keeps_ = false;
+      return std::nan("");
+    };
+    row.dw = text(1);
+    row.cllb = text(2);
     row.sl = figure(3);
     row.hj = figure(4);
     row.xhj = figure(5);
-    row.bh = ReadText(stmt, 6, pool_);
-    row.mc = ReadText(stmt, 7, pool_);
+    row.bh = text(6);
+    row.mc = text(7);
     row.dj = figure(8);
     row.xxj = figure(9);
     return row;
