@@ -107,6 +107,8 @@ TEST(KeptAnalysisLines, WhatTheHostDoesBetweenMembersGivesTheTablesOfAColdStart)
       {"a percentage row of no estimate row, its quantity a word",
        {sql("update gjcl set ysid=null,sl='some' where rowid=(select min(rowid) from gjcl where dw='%')"), aggregate,
         amounts, summary}},
+      {"a view of the host's where the mark would go",
+       {sql("create temp view quillmere_memory_mark as select 1 as mark"), aggregate, amounts, summary}},
       {"the host's transaction rolled back",
        {sql("begin"), aggregate, sql("rollback"), amounts, sql("begin"), amounts, sql("rollback"), summary}},
   };

@@ -56,15 +56,23 @@ void ProjectMemory::Check(Connection& connection) {
 }
 
 void ProjectMemory::Mark(Connection& connection) {
-  connection.Execute(std::string("create table if not exists ") + kMark + "(mark)");
-  connection.Execute(std::string("delete from ") + kMark);
   mark_ = NextMark();
-  connection.Execute(std::string("insert into ") + kMark + " values (?)", {mark_});
+  try {
+    connection.Execute(std::string("create table if not exists ") + kMark + "(mark)");
+    connection.Execute(std::string("delete from ") + kMark);
+    connection.Execute(std::string("insert into ") + kMark + " values (?)", {mark_});
+  } catch (const Error&) {
+    // A mark that cannot be written (a temp database that cannot be made, a
+    // host's object of that name) only means keeping nothing, unless the
+    // engine gave up the member's whole transaction with it.
+    if (connection.TransactionDepth() > 0 && sqlite3_get_autocommit(connection.handle())) throw;
+    mark_ = 0;  // no mark: nothing is stamped
+  }
 }
 
 void ProjectMemory::Stamp(Connection& connection) {
   stamped_ = VersionOf(connection);
-  if (!stamped_ || stamped_->mark != mark_) Forget();
+  if (mark_ == 0 || !stamped_ || stamped_->mark != mark_) Forget();
 }
 
 void ProjectMemory::Forget() {
