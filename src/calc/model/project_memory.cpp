@@ -39,7 +39,8 @@ std::optional<ProjectMemory::Version> ProjectMemory::VersionOf(Connection& conne
     const Value value = mark.ColumnValue(0);
     if (!std::holds_alternative<std::int64_t>(value)) return std::nullopt;
     version.mark = std::get<std::int64_t>(value);
-  } catch (const Error&) {
+  } catch (...) {
+    // Nothing may escape the member that asks: no proof is the answer.
     return std::nullopt;
   }
   if (sqlite3_file_control(handle, "main", SQLITE_FCNTL_DATA_VERSION, &version.data_version) != SQLITE_OK) {

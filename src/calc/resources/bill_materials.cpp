@@ -283,17 +283,18 @@ std::vector<std::int64_t> BillClasses(Connection& connection, const std::vector<
   return classes;
 }
 
-// The bill mapping's sub-items with a bill item and a quantity per bill unit
-// that memory reads as the select does: false where one would be read
-// otherwise (a bill item or quantity that is no number).
+// A sub-item of the bill mapping: its bill item, its row id and its quantity
+// per bill unit.
 struct MappedSubItem {
   std::int64_t fb5 = 0;
   bool fb5_null = false;
   std::int64_t ysid = 0;
   Figure sjgcl_qd;
 };
+// The mapping in the order of the select below; false where memory would
+// read a value otherwise than the select (a bill item or quantity that is no
+// number). Only an integer row id can equal an analysis line's.
 bool ReadMapping(Connection& connection, std::vector<MappedSubItem>& mapping) {
-  // Only an integer row id can equal an analysis line's.
   KeptStatement read(connection, "select fb5,ysid,sjgcl_qd from qddyb where typeof(ysid)='integer' order by fb5,rowid");
   sqlite3_stmt* stmt = read->get();
   while (read->Step()) {
