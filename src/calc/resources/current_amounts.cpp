@@ -452,7 +452,6 @@ void ComputeCurrentAmounts(Connection& connection, const Scope& scope, bool net_
   // Held here as well: the memory may let the tables go before the stage is
   // done with them.
   const std::shared_ptr<AnalysisTables> kept = memory && scope.whole() ? memory->analysis : nullptr;
-  if (memory && !kept) memory->Forget();
   std::optional<AnalysisLines> held;
   if (kept) {
     held.emplace(*kept);
