@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -15,6 +14,7 @@
 #include "quillmere/pipeline.h"
 #include "quillmere/project.h"
 #include "quillmere/samples.h"
+#include "support/command_line.h"
 #include "support/project_fixture.h"
 
 namespace quillmere {
@@ -134,10 +134,8 @@ TEST(SingleRowRecalculation, AllFiveStepsSucceedAndALaterFailureKeepsTheEarlierS
 // Both work on copies of one priced project; each edit and call goes to both.
 TEST(SingleRowRecalculation, AfterHostEditsEveryTableIsAsAColdStartLeavesIt) {
   namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / ("quillmere_single_row_" + std::to_string(getpid()));
-  fs::create_directories(dir);
-  const std::string kept = (dir / "kept.db").string(), cold = (dir / "cold.db").string();
-  fs::remove(kept);
+  const testing::ScratchFolder folder("single_row");
+  const std::string kept = folder.File("kept.db"), cold = folder.File("cold.db");
   {
     Connection c = Connection::Open(kept);
     CreateProjectSchema(c);
@@ -205,7 +203,6 @@ TEST(SingleRowRecalculation, AfterHostEditsEveryTableIsAsAColdStartLeavesIt) {
   edit("update qfsjb set zcf=zcf+1" + row + std::to_string(c));
   expected = recalculate();
   EXPECT_EQ(host.Snapshot(), expected) << "after a whole-project member";
-  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include "quillmere/cls_orvane.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -15,6 +14,7 @@
 #include "quillmere/connection.h"
 #include "quillmere/project.h"
 #include "quillmere/samples.h"
+#include "support/command_line.h"
 #include "support/project_fixture.h"
 
 namespace quillmere {
@@ -63,11 +63,8 @@ TEST(ClsOrvaneBillItemPrice, EmptyArgumentsGiveZeroWithoutTouchingAnything) {
 // project priced up to the current prices; each host step goes to both.
 TEST(KeptAnalysisLines, WhatTheHostDoesBetweenMembersGivesTheTablesOfAColdStart) {
   namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / ("quillmere_kept_lines_" + std::to_string(getpid()));
-  fs::create_directories(dir);
-  const std::string start = (dir / "start.db").string(), kept = (dir / "kept.db").string(),
-                    cold = (dir / "cold.db").string();
-  fs::remove(start);
+  const testing::ScratchFolder folder("kept_lines");
+  const std::string start = folder.File("start.db"), kept = folder.File("kept.db"), cold = folder.File("cold.db");
   {
     Project p(start);
     CreateProjectSchema(p.db());
@@ -124,7 +121,6 @@ TEST(KeptAnalysisLines, WhatTheHostDoesBetweenMembersGivesTheTablesOfAColdStart)
     }
     EXPECT_EQ(host.Snapshot(), other.Snapshot()) << scenario.what;
   }
-  fs::remove_all(dir);
 }
 
 }  // namespace

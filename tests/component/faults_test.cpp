@@ -31,9 +31,11 @@ namespace fs = std::filesystem;
 using testing::Project;
 using testing::Quillmere;
 
-// A fresh file for one test, removed with its journal first.
+// A fresh file for one test, removed with its journal first; all of them go
+// with their folder when the tests end.
 std::string FreshFile(const std::string& name) {
-  const std::string path = ::testing::TempDir() + "faults_" + std::to_string(getpid()) + "_" + name;
+  static const testing::ScratchFolder folder("faults");
+  const std::string path = folder.File(name);
   fs::remove(path);
   fs::remove(path + "-journal");
   return path;

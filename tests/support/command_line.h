@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <system_error>
 
 namespace quillmere::testing {
 
@@ -25,6 +26,29 @@ inline std::string FileText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+
+// A folder of its own for the files a test makes, emptied when made and
+// removed with all it holds when it goes out of scope, whether the test
+// passed or stopped at a failed assertion.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const std::string& name)
+      : path_(std::filesystem::temp_directory_path() / ("quillmere_" + name + "_" + std::to_string(getpid()))) {
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
 
 // Runs quillmere (QUILLMERE_CLI) with `arguments`, already quoted for the shell.
 inline Outcome Quillmere(const std::string& arguments) {
