@@ -11,6 +11,7 @@
 #include "base/compensated_sum.h"
 #include "base/decimal.h"
 #include "base/operators.h"
+#include "db/changed_cells.h"
 
 namespace quillmere {
 namespace {
@@ -156,6 +157,25 @@ void SumFinal(sqlite3_context* context) {
   sqlite3_result_double(context, state->reals.Total());
 }
 
+ChangedCells* CellsArgument(sqlite3_context* context, sqlite3_value* argument) {
+  auto* cells = static_cast<ChangedCells*>(sqlite3_value_pointer(argument, kChangedCellsType));
+  if (cells == nullptr) sqlite3_result_error(context, "no changed cells are bound", -1);
+  return cells;
+}
+
+void ChangedRow(sqlite3_context* context, int, sqlite3_value** argv) {
+  if (ChangedCells* cells = CellsArgument(context, argv[0])) {
+    sqlite3_result_int(context, cells->RowChanged(sqlite3_value_int64(argv[1])) ? 1 : 0);
+  }
+}
+
+void ChangedCell(sqlite3_context* context, int, sqlite3_value** argv) {
+  ChangedCells* cells = CellsArgument(context, argv[0]);
+  if (cells && !cells->NewValue(sqlite3_value_int64(argv[1]), sqlite3_value_int(argv[2]), context)) {
+    sqlite3_result_value(context, argv[3]);
+  }
+}
+
 void Register(sqlite3* db, const char* name, int argc, void (*function)(sqlite3_context*, int, sqlite3_value**)) {
   sqlite3_create_function_v2(db, name, argc, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, function, nullptr,
                              nullptr, nullptr);
@@ -178,6 +198,12 @@ void RegisterSqlFunctions(sqlite3* db) {
   Register(db, "vb_power", 2, Arithmetic<Power>);
   Register(db, "vb_intdiv", 2, Arithmetic<IntegerQuotient>);
   Register(db, "vb_mod", 2, Arithmetic<IntegerRemainder>);
+  // Not deterministic: what they give depends on the cells bound, not only
+  // on the arguments SQL sees.
+  sqlite3_create_function_v2(db, "changed_row", 2, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr, ChangedRow, nullptr,
+                             nullptr, nullptr);
+  sqlite3_create_function_v2(db, "changed_cell", 4, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr, ChangedCell, nullptr,
+                             nullptr, nullptr);
   sqlite3_create_function_v2(db, "sum", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr, SumStep, SumFinal,
                              nullptr);
 }

@@ -22,6 +22,8 @@ namespace quillmere {
 // vb_intdiv(x, y)     formulas (see base/operators.h); null when either is
 // vb_mod(x, y)        null, an error for a division by zero or an overflow.
 // sum(x)               SQLite's sum, with reals added without rounding drift.
+// changed_row(c, r), changed_cell(c, r, k, x)
+//                      the cells a stage changed in memory (see changed_cells.h).
 void RegisterSqlFunctions(sqlite3* db);
 
 }  // namespace quillmere

@@ -9,9 +9,11 @@
 
 #include <sqlite3.h>
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "calc/model/resource_lines.h"
@@ -39,11 +41,23 @@ TextId ReadResourceKey(sqlite3_stmt* stmt, int first, TextPool& pool);
 // by the value in `key_column`.
 Figure ReadFigureCell(sqlite3_stmt* stmt, int column, const std::string& table, int key_column);
 
+// A yes/no column as `column=TRUE` and `column=FALSE` test it: the number 1
+// or 0; a null, a text or any other number is neither.
+enum class Truth : std::uint8_t { kNeither, kFalse, kTrue };
+
+// Up to three ids that name a group of lines together: a row, and the
+// material its components belong to, say. Places not used stay null.
+using IdKey = std::array<Id, 3>;
+struct IdKeyHash {
+  size_t operator()(const IdKey& key) const;
+};
+
 class LineTable : public HeldFigures {
  public:
   struct Columns {
     std::vector<std::string> ids;      // ysid first: it names a line in messages
-    std::vector<std::string> flags;    // true where the column = 1 (TRUE)
+    std::vector<std::string> flags;    // yes/no columns
+    std::vector<std::string> texts;    // compared whole with a text (TextKey)
     bool keyed = false;                // bh, mc, dw as one key
     std::vector<std::string> figures;  // read only
     std::vector<std::string> priced;   // read, computed and written back
@@ -56,14 +70,24 @@ class LineTable : public HeldFigures {
   const std::string& name() const { return table_; }
   size_t size() const { return rowids_.size(); }
   const std::vector<Id>& ids(std::string_view column) const;
-  const std::vector<bool>& flags(std::string_view column) const;
+  const std::vector<Truth>& flags(std::string_view column) const;
+  // A text column's cells as keys: 0 for null; equal to TextKey(t) exactly
+  // where the cell = t in SQL.
+  const std::vector<TextId>& texts(std::string_view column) const;
+  TextId TextKey(std::string_view text) const { return pool_.Intern(TextKeyOf(SQLITE_TEXT, text)); }
   const std::vector<TextId>& keys() const { return keys_; }
   const std::vector<Figure>& figures(std::string_view column) const;
   std::vector<Figure>& priced(std::string_view column);
+  const std::vector<Figure>& priced(std::string_view column) const;
 
-  // Writes back, by rowid, every priced cell whose value is not (in SQL's
-  // null-aware sense) the one read: one prepared update per set of changed
-  // columns.
+  // The group a line belongs to by the id columns `key`, or false when one
+  // of them is null: such a line joins no group.
+  bool GroupOf(size_t line, const std::vector<std::string>& key, IdKey& group) const;
+
+  // Writes back every priced cell whose value is not (in SQL's null-aware
+  // sense) the one read: by rowid, one prepared update per set of changed
+  // columns, when few lines changed; else by one update that walks the
+  // lines of the table (see db/changed_cells.h).
   void WriteChanges(Connection& connection) const;
 
   // The figures as the table holds them once the changes are written: the
@@ -74,16 +98,37 @@ class LineTable : public HeldFigures {
   std::optional<std::string> Key(size_t row, const std::string& key_column) const override;
 
  private:
+  // The changed columns of each line, as bits.
+  std::vector<std::uint32_t> ChangedColumns() const;
+  void WriteLineByLine(Connection& connection, const std::vector<std::uint32_t>& changed) const;
+  void WriteInOneWalk(Connection& connection, const std::vector<std::uint32_t>& changed,
+                      std::uint32_t columns) const;
+
   std::string table_;
   Columns columns_;
+  std::string where_;
+  Params params_;
   std::vector<std::int64_t> rowids_;
   std::vector<std::vector<Id>> ids_;
-  std::vector<std::vector<bool>> flags_;
+  static std::string TextKeyOf(int type, std::string_view bytes);
+
+  TextPool& pool_;
+  std::vector<std::vector<Truth>> flags_;
+  std::vector<std::vector<TextId>> texts_;
   std::vector<TextId> keys_;
   std::vector<std::vector<Figure>> figures_;
   std::vector<std::vector<Figure>> priced_;
   std::vector<std::vector<Figure>> read_;  // the priced cells as read
 };
+
+// The sum of `values` (a column of `lines`) over each group the id columns
+// `key` name, as a stored sum() gives it: null when all are null. Only the
+// lines `counted` marks count, when it is given. The lines are added in
+// rowid order, which is SQLite's when its grouping reads the table through
+// an index that starts with the key columns.
+using GroupSums = std::unordered_map<IdKey, Figure, IdKeyHash>;
+GroupSums SumPerGroup(const LineTable& lines, const std::vector<std::string>& key, const std::vector<Figure>& values,
+                      const std::vector<bool>* counted = nullptr);
 
 }  // namespace quillmere
 

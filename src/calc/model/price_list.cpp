@@ -23,7 +23,7 @@ PriceList::PriceList(Connection& connection, const std::string& table, TextPool&
 }
 
 const PriceListEntry* PriceList::EntryFor(TextId key, Figure dj) const {
-  if (key == 0 || dj.null) return nullptr;
+  if (key == 0 || dj.null()) return nullptr;
   const auto found = entries_.find(key);
   if (found == entries_.end()) return nullptr;
   const auto chosen = ClosestInPrice(dj.value, found->second.prices, Bound::kIncluded);
@@ -34,7 +34,7 @@ std::optional<size_t> ClosestInPrice(double price, const std::vector<Figure>& pr
   std::optional<size_t> chosen;
   double closest = 0;
   for (size_t i = 0; i < prices.size(); ++i) {
-    if (prices[i].null) continue;
+    if (prices[i].null()) continue;
     const double distance = DecimalDistance(price, prices[i].value);
     const bool within = bound == Bound::kIncluded ? distance <= 0.01 : distance < 0.01;
     if (!within) continue;

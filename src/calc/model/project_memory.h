@@ -34,17 +34,12 @@
 
 namespace quillmere {
 
-// A line of an analysis table as the table holds it. Its figures are kept
-// as doubles, NaN where the table holds null (a stored real never is NaN),
-// so that the lines of a large project take little room.
+// A line of an analysis table as the table holds it.
 struct AnalysisRow {
   std::int64_t ysid = 0;
-  double dj = 0, xxj = 0, sl = 0, hj = 0, xhj = 0;
+  Figure dj, xxj, sl, hj, xhj;
   TextId bh = 0, mc = 0, dw = 0, cllb = 0;
   bool ysid_null = false;
-
-  static double Kept(Figure figure) { return figure.null ? std::nan("") : figure.value; }
-  static Figure Held(double kept) { return std::isnan(kept) ? Figure{} : Figure::Of(kept); }
 };
 
 // The analysis tables of labour, materials and machines (fxrgb, fxclb,

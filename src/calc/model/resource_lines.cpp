@@ -18,7 +18,7 @@ namespace quillmere {
 namespace {
 
 int CompareFigures(Figure a, Figure b) {
-  if (a.null || b.null) return a.null == b.null ? 0 : (a.null ? -1 : 1);
+  if (a.null() || b.null()) return a.null() == b.null() ? 0 : (a.null() ? -1 : 1);
   return a.value < b.value ? -1 : (a.value > b.value ? 1 : 0);
 }
 
@@ -145,7 +145,7 @@ std::vector<ResourceLine> GroupResources(std::vector<ResourceLine> lines, TextPo
     bool any = false;
     CompensatedSum sum;
     for (size_t i = first; i < end; ++i) {
-      if (lines[i].sl.null) continue;
+      if (lines[i].sl.null()) continue;
       any = true;
       sum.Add(lines[i].sl.value);
     }
@@ -161,7 +161,7 @@ std::vector<ResourceLine> GroupResources(std::vector<ResourceLine> lines, TextPo
 namespace {
 
 // What SQL makes of an arithmetic result: no number at all is null.
-Figure Result(Figure a, Figure b, double x) { return a.null || b.null || std::isnan(x) ? Figure{} : Figure::Of(x); }
+Figure Result(Figure a, Figure b, double x) { return a.null() || b.null() || std::isnan(x) ? Figure{} : Figure::Of(x); }
 
 }  // namespace
 
@@ -169,26 +169,26 @@ Figure Times(Figure a, Figure b) { return Result(a, b, a.value * b.value); }
 Figure Plus(Figure a, Figure b) { return Result(a, b, a.value + b.value); }
 Figure Minus(Figure a, Figure b) { return Result(a, b, a.value - b.value); }
 
-Value AsValue(Figure figure) { return figure.null ? Value() : Value(figure.value); }
+Value AsValue(Figure figure) { return figure.null() ? Value() : Value(figure.value); }
 
 Figure Stored(Figure x) {
-  if (x.null || std::isnan(x.value)) return {};
+  if (x.null()) return {};
   return Figure::Of(x.value == 0 ? 0.0 : x.value);
 }
 
 Figure EffectivePrice(const ResourceLine& line) {
-  if (line.xxj.null) return {};
+  if (line.xxj.null()) return {};
   return line.xxj.value == 0 ? line.dj : line.xxj;
 }
 
-Figure Rounded(Figure x, int decimals) { return x.null ? x : Figure::Of(RoundDecimal(x.value, decimals)); }
+Figure Rounded(Figure x, int decimals) { return x.null() ? x : Figure::Of(RoundDecimal(x.value, decimals)); }
 
 Figure BaseAmount(const ResourceLine& line) { return Rounded(Times(line.dj, line.sl), 2); }
 
 Figure CurrentAmount(const ResourceLine& line) { return Rounded(Times(EffectivePrice(line), line.sl), 2); }
 
 Figure PriceDifference(const ResourceLine& line) {
-  if (line.xxj.null) return {};
+  if (line.xxj.null()) return {};
   if (line.xxj.value == 0) return Rounded(Figure::Of(0), 2);
   return Rounded(Times(Minus(line.xxj, line.dj), line.sl), 2);
 }
@@ -235,7 +235,7 @@ void WriteLines(Connection& connection, const std::string& table, const LineColu
     *cells++ = text(line.dw);
     for (size_t f : figures) {
       const Figure figure = kFigureColumns[f].of(line);
-      *cells++ = figure.null ? Cell() : Cell::Real(figure.value);
+      *cells++ = figure.null() ? Cell() : Cell::Real(figure.value);
     }
     if (holds.row) *cells++ = line.ysid_null ? Cell() : Cell::Integer(line.ysid);
     if (holds.material_class == ClassColumn::kText) *cells++ = text(line.cllb);
@@ -264,7 +264,7 @@ int HeldLines::ColumnIndex(const std::string& column) const {
 std::optional<double> HeldLines::Value(size_t row, int column) const {
   if (column == static_cast<int>(std::size(kFigureColumns))) return static_cast<double>((*holds_.bill_class)[row]);
   const Figure figure = kFigureColumns[column].of(lines_[row]);
-  if (figure.null || std::isnan(figure.value)) return std::nullopt;
+  if (figure.null()) return std::nullopt;
   return figure.value;
 }
 
@@ -274,7 +274,7 @@ std::optional<std::string> HeldLines::Key(size_t row, const std::string& key_col
 }
 
 void BindFigure(sqlite3_stmt* stmt, int index, Figure figure) {
-  if (figure.null) {
+  if (figure.null()) {
     sqlite3_bind_null(stmt, index);
   } else {
     sqlite3_bind_double(stmt, index, figure.value);

@@ -127,10 +127,9 @@ const AnalysisTable kAnalysisTables[] = {
 std::vector<AnalysisRow> AsStored(const std::vector<ResourceLine>& lines) {
   std::vector<AnalysisRow> rows;
   rows.reserve(lines.size());
-  const auto kept = [](Figure figure) { return AnalysisRow::Kept(Stored(figure)); };
   for (const ResourceLine& line : lines) {
-    rows.push_back({line.ysid, kept(line.dj), kept(line.xxj), kept(line.sl), kept(BaseAmount(line)),
-                    kept(CurrentAmount(line)), line.bh, line.mc, line.dw, line.cllb, line.ysid_null});
+    rows.push_back({line.ysid, Stored(line.dj), Stored(line.xxj), Stored(line.sl), Stored(BaseAmount(line)),
+                    Stored(CurrentAmount(line)), line.bh, line.mc, line.dw, line.cllb, line.ysid_null});
   }
   return rows;
 }
@@ -182,7 +181,7 @@ void CountProjectMachines(Connection& connection, TextPool& pool) {
         "inner join zhys on ftjx.ysid=zhys.ysid where gjcl.chaifen=TRUE and (zhys.qdlb=0 or zhys.qdlb=1)"}) {
     ReadResourceLines(connection, select, {}, pool, lines);
   }
-  std::erase_if(lines, [](const ResourceLine& line) { return line.sl.null || line.sl.value == 0; });
+  std::erase_if(lines, [](const ResourceLine& line) { return line.sl.null() || line.sl.value == 0; });
   WriteLines(connection, "jxtcb", {}, GroupResources(std::move(lines), pool, false), pool, Fill::kWholeTable);
 }
 
@@ -215,11 +214,11 @@ void TotalProject(Connection& connection, const AnalysisTable& t, const std::vec
                   const RowQuantities& rows, TextPool& pool) {
   std::vector<ResourceLine> lines;
   for (const ResourceLine& line : analysis) {
-    if (line.ysid_null || line.sl.null || line.sl.value == 0) continue;
+    if (line.ysid_null || line.sl.null() || line.sl.value == 0) continue;
     const auto found = rows.find(line.ysid);
     if (found == rows.end()) continue;
     for (const RowQuantity& row : found->second) {
-      if (row.sjgcl.null || row.sjgcl.value == 0 || row.qdlb.null || row.qdlb.value == 3) continue;
+      if (row.sjgcl.null() || row.sjgcl.value == 0 || row.qdlb.null() || row.qdlb.value == 3) continue;
       ResourceLine project_line = line;
       project_line.sl = Rounded(Times(line.sl, row.sjgcl), 4);
       lines.push_back(project_line);

@@ -19,40 +19,69 @@
 //      new amounts are added.
 // Each step reads what the step before it completed: (3) needs the hj of
 // (2), the sums of (4) the parts of (3), and (5) the sums of (4).
+//
+// Steps (2) to (4) go over every resource line, so they run on the lines and
+// fee rows held in memory and write back only the cells that changed: a
+// project priced again as it was writes none. The percentage lines, a few in
+// a thousand, are priced by statements once that is written, and read the
+// fee rows as (4) left them.
 
 #include "calc/resources/base_prices.h"
 
+#include <functional>
+#include <map>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "calc/figure_check.h"
+#include "calc/model/line_table.h"
 
 namespace quillmere {
 namespace {
 
-// The resource tables whose lines carry a base amount hj = dj*sl.
-constexpr const char* kAmountTables[] = {"gjrg", "gjcl", "gjjx", "gjpbf", "gjlpjb", "ftrg", "ftcl", "ftjx", "ftpbf"};
+// The resource tables whose lines carry a base amount hj = dj*sl, with the
+// ids that tie a component to the material it belongs to.
+struct AmountTable {
+  const char* name;
+  std::vector<std::string> ids;  // ysid first
+};
+const std::vector<AmountTable>& AmountTables() {
+  static const std::vector<AmountTable> tables = {
+      {"gjrg", {"ysid"}},          {"gjcl", {"ysid", "clid"}},         {"gjjx", {"ysid"}},
+      {"gjpbf", {"ysid", "clid"}}, {"gjlpjb", {"ysid", "clid"}},       {"ftrg", {"ysid", "clid_src"}},
+      {"ftcl", {"ysid", "clid", "clid_src"}}, {"ftjx", {"ysid", "clid_src"}}, {"ftpbf", {"ysid", "clid", "clid_src"}}};
+  return tables;
+}
+
+// The tables whose percentage lines the statements of (5) and (6) price.
+constexpr const char* kPercentageTables[] = {"gjrg", "gjcl", "gjjx"};
+
+// A material line's labour, material and machine parts, price and amount.
+constexpr const char* kMaterialParts[] = {"rgdj", "rghj", "cldj", "clhj", "jxdj", "jxhj"};
 
 // The parts of a split material of gjcl that its components price: the
 // components of style 1 (gjpbf) and 2 (gjlpjb) give the material part, the
 // labour, material and machine lines of a style-3 breakdown give one part
 // each. `key` is the component's column naming the material.
 struct SplitPart {
-  const char* scratch;
   const char* source;
   const char* key;
-  const char* sum;     // the component sum, a unit price of the material
   const char* price;   // the gjcl part it prices
   const char* amount;  // and that part's amount
-  const char* style;
+  double style;
 };
 constexpr SplitPart kSplitParts[] = {
-    {"gjpbftemp", "gjpbf", "clid", "pbdj", "cldj", "clhj", "1"},
-    {"gjlpjbtemp", "gjlpjb", "clid", "lpjdj", "cldj", "clhj", "2"},
-    {"ftrgtemp", "ftrg", "clid_src", "rgdj", "rgdj", "rghj", "3"},
-    {"ftcltemp", "ftcl", "clid_src", "cldj", "cldj", "clhj", "3"},
-    {"ftjxtemp", "ftjx", "clid_src", "jxdj", "jxdj", "jxhj", "3"},
+    {"gjpbf", "clid", "cldj", "clhj", 1},     {"gjlpjb", "clid", "cldj", "clhj", 2},
+    {"ftrg", "clid_src", "rgdj", "rghj", 3},  {"ftcl", "clid_src", "cldj", "clhj", 3},
+    {"ftjx", "clid_src", "jxdj", "jxhj", 3},
 };
+
+// An amount as `format(price*quantity,'0.##')` stores it.
+Figure AmountOf(Figure price, Figure quantity) { return Stored(Rounded(Times(price, quantity), 2)); }
+
+bool IsStyle(Figure style, double wanted) { return !style.null() && style.value == wanted; }
 
 // A percentage line charged on another row's amounts: `base` is read from
 // that row's fee row (qfsjb).
@@ -94,23 +123,190 @@ std::string LinkedCodeList(const ResourceKind& kind) {
 
 class BasePricing {
  public:
-  BasePricing(Connection& connection, const Scope& scope) : scope_(scope), run_(connection, scope) {}
+  BasePricing(Connection& connection, const Scope& scope)
+      : connection_(connection), scope_(scope), run_(connection, scope) {}
 
   void Run() {
     RebuildFeeRows();
-    for (const char* table : kAmountTables) {
+    ReadLinesAndFeeRows();
+    for (const AmountTable& table : AmountTables()) {
       // The material lines get their amount together with their parts.
-      if (std::string(table) == "gjcl") continue;
-      Execute(std::string("update ") + table + " set hj=format(dj*sl,'0.##')" + scope_.Where());
+      if (std::string(table.name) != "gjcl") PriceAtBasePrice(Lines(table.name));
     }
-    PriceSplitMaterials();
+    PriceSplitComponents();
+    PriceMaterials();
     AddUpOrdinaryLines();
+    for (auto& [name, lines] : lines_) lines.WriteChanges(connection_);
+    fee_rows_->WriteChanges(connection_);
     PricePlainPercentageLines();
     PriceLinkedPercentageLines();
   }
 
+  // The lines of a table whose percentage lines no statement priced after
+  // the write-back: as held, they are as the table holds them.
+  const HeldFigures* Held(const std::string& table) const {
+    for (const char* percentage_table : kPercentageTables) {
+      if (table == percentage_table) return nullptr;
+    }
+    return &lines_.at(table);
+  }
+
  private:
   void Execute(const std::string& sql) { run_(sql); }
+
+  LineTable& Lines(const std::string& table) { return lines_.at(table); }
+
+  void ReadLinesAndFeeRows() {
+    for (const AmountTable& table : AmountTables()) {
+      LineTable::Columns columns;
+      columns.ids = table.ids;
+      columns.figures = {"sl"};
+      columns.priced = {"dj", "hj"};
+      const std::string name = table.name;
+      if (name == "gjrg" || name == "gjjx") columns.texts = {"dw"};
+      if (name == "gjcl" || name == "ftcl") {
+        columns.flags = {"chaifen"};
+        columns.figures.emplace_back("chaifenstyle");
+      }
+      if (name == "gjcl") {
+        columns.texts = {"dw", "cllb"};
+        columns.priced.insert(columns.priced.end(), std::begin(kMaterialParts), std::end(kMaterialParts));
+      }
+      lines_.emplace(name, LineTable(connection_, name, std::move(columns), pool_, scope_.Where(), scope_.params()));
+    }
+    LineTable::Columns columns;
+    columns.ids = {"ysid"};
+    columns.priced = {"rgjj", "fcjj", "zcjj", "jxjj"};
+    fee_rows_.emplace(connection_, "qfsjb", std::move(columns), pool_, scope_.Where(), scope_.params());
+  }
+
+  static void PriceAtBasePrice(LineTable& lines) {
+    const std::vector<Figure>& dj = lines.priced("dj");
+    const std::vector<Figure>& sl = lines.figures("sl");
+    std::vector<Figure>& hj = lines.priced("hj");
+    for (size_t i = 0; i < lines.size(); ++i) hj[i] = AmountOf(dj[i], sl[i]);
+  }
+
+  void PriceSplitComponents() {
+    // A split component of a style-3 breakdown loses its own price; only
+    // style 1 prices it again, so a component of another style keeps the hj
+    // its former price gave it above, until the next run finds dj at 0.
+    LineTable& components = Lines("ftcl");
+    const std::vector<Truth>& split = components.flags("chaifen");
+    const std::vector<Figure>& style = components.figures("chaifenstyle");
+    const std::vector<Figure>& sl = components.figures("sl");
+    std::vector<Figure>& dj = components.priced("dj");
+    std::vector<Figure>& hj = components.priced("hj");
+    for (size_t i = 0; i < components.size(); ++i) {
+      if (split[i] == Truth::kTrue) dj[i] = Figure::Of(0);
+    }
+    const std::vector<std::string> key = {"ysid", "clid", "clid_src"};
+    const LineTable& breakdown = Lines("ftpbf");
+    const GroupSums sums = SumPerGroup(breakdown, key, breakdown.priced("hj"));
+    IdKey group;
+    for (size_t i = 0; i < components.size(); ++i) {
+      if (!IsStyle(style[i], 1) || !components.GroupOf(i, key, group)) continue;
+      const auto found = sums.find(group);
+      if (found == sums.end()) continue;
+      dj[i] = found->second;
+      hj[i] = AmountOf(found->second, sl[i]);
+    }
+  }
+
+  void PriceMaterials() {
+    LineTable& materials = Lines("gjcl");
+    const std::vector<Truth>& split = materials.flags("chaifen");
+    const std::vector<Figure>& style = materials.figures("chaifenstyle");
+    const std::vector<Figure>& sl = materials.figures("sl");
+    std::vector<Figure>& dj = materials.priced("dj");
+    std::vector<Figure>& hj = materials.priced("hj");
+    std::map<std::string, std::vector<Figure>*> parts;
+    for (const char* part : kMaterialParts) parts[part] = &materials.priced(part);
+
+    // Every material line gets its base amount. A material line is its own
+    // material part; a split one starts from nothing. A null chaifen is
+    // neither and keeps its parts.
+    for (size_t i = 0; i < materials.size(); ++i) {
+      hj[i] = AmountOf(dj[i], sl[i]);
+      if (split[i] == Truth::kNeither) continue;
+      for (const char* part : kMaterialParts) (*parts[part])[i] = Figure::Of(0);
+      if (split[i] == Truth::kFalse) {
+        (*parts["cldj"])[i] = dj[i];
+        (*parts["clhj"])[i] = hj[i];
+      }
+    }
+    const std::vector<std::string> material_key = {"ysid", "clid"};
+    IdKey group;
+    for (const SplitPart& part : kSplitParts) {
+      const LineTable& components = Lines(part.source);
+      const GroupSums sums = SumPerGroup(components, {"ysid", part.key}, components.priced("hj"));
+      std::vector<Figure>& price = *parts[part.price];
+      std::vector<Figure>& amount = *parts[part.amount];
+      for (size_t i = 0; i < materials.size(); ++i) {
+        if (split[i] != Truth::kTrue || !IsStyle(style[i], part.style)) continue;
+        if (!materials.GroupOf(i, material_key, group)) continue;
+        const auto found = sums.find(group);
+        if (found == sums.end()) continue;
+        price[i] = found->second;
+        amount[i] = AmountOf(found->second, sl[i]);
+      }
+    }
+    // Every material's price is the unrounded sum of its parts. An ordinary
+    // material's parts are its own price and amount, which stay as they are.
+    for (size_t i = 0; i < materials.size(); ++i) {
+      if (split[i] == Truth::kFalse) continue;
+      const Figure price = Plus(Plus((*parts["rgdj"])[i], (*parts["cldj"])[i]), (*parts["jxdj"])[i]);
+      dj[i] = Stored(price);
+      hj[i] = AmountOf(price, sl[i]);
+    }
+  }
+
+  // Adds up `column` of the lines of `table` that `counted` keeps, per row,
+  // into the fee-row amount `amount`: in its place, or added to it
+  // (`onto`). A row with no such line keeps its amount; a row whose lines
+  // are all null gets null.
+  void AddUp(const std::string& table, const char* column, const std::function<bool(size_t)>& counted,
+             const char* amount, bool onto) {
+    const LineTable& lines = Lines(table);
+    const std::vector<Figure>& values = lines.priced(column);
+    std::vector<bool> counts(values.size());
+    for (size_t i = 0; i < values.size(); ++i) counts[i] = counted(i);
+    const GroupSums sums = SumPerGroup(lines, {"ysid"}, values, &counts);
+    std::vector<Figure>& fee = fee_rows_->priced(amount);
+    IdKey row;
+    for (size_t r = 0; r < fee_rows_->size(); ++r) {
+      if (!fee_rows_->GroupOf(r, {"ysid"}, row)) continue;
+      const auto found = sums.find(row);
+      if (found == sums.end()) continue;
+      fee[r] = onto ? Stored(Plus(fee[r], found->second)) : found->second;
+    }
+  }
+
+  void AddUpOrdinaryLines() {
+    // Labour parts of ordinary materials (split style 3) count as labour,
+    // their machine parts as machines; fcjj and jxjj are set here, so the
+    // machine lines are added after. Of a main material only the material
+    // part counts, and a material of another class counts nowhere.
+    const LineTable& labour = Lines("gjrg");
+    const LineTable& materials = Lines("gjcl");
+    const LineTable& machines = Lines("gjjx");
+    // dw<>'%': a line of no unit is no ordinary line either.
+    const auto ordinary = [](const LineTable& lines) {
+      return [&lines, dw = &lines.texts("dw"), percent = lines.TextKey("%")](size_t i) {
+        return (*dw)[i] != 0 && (*dw)[i] != percent;
+      };
+    };
+    const auto of_class = [&](const char* cllb) {
+      return [ordinary_material = ordinary(materials), classes = &materials.texts("cllb"),
+              wanted = materials.TextKey(cllb)](size_t i) { return ordinary_material(i) && (*classes)[i] == wanted; };
+    };
+    AddUp("gjrg", "hj", ordinary(labour), "rgjj", false);
+    AddUp("gjcl", "rghj", of_class(""), "rgjj", true);
+    AddUp("gjcl", "clhj", of_class(""), "fcjj", false);
+    AddUp("gjcl", "jxhj", of_class(""), "jxjj", false);
+    AddUp("gjcl", "clhj", of_class("主材"), "zcjj", false);
+    AddUp("gjjx", "hj", ordinary(machines), "jxjj", true);
+  }
 
   void RebuildFeeRows() {
     Execute("delete from qfsjb" + scope_.Where());
@@ -137,56 +333,12 @@ class BasePricing {
     }
   }
 
-  void PriceSplitMaterials() {
-    // A split component of a style-3 breakdown loses its own price; only
-    // style 1 prices it again, so a component of another style keeps the hj
-    // its former price gave it above, until the next run finds dj at 0.
-    Execute("update ftcl set dj=0 where chaifen=TRUE" + scope_.And());
-    Execute(
-        "UPDATE ftcl SET dj=ftpbftemp.pbdj,hj=format(ftpbftemp.pbdj*ftcl.sl,'0.##') FROM (SELECT clid,clid_src,ysid,"
-        "sum(hj) as pbdj FROM ftpbf" +
-        scope_.Where() +
-        " group by clid,clid_src,ysid) AS ftpbftemp "
-        "WHERE ftcl.clid=ftpbftemp.clid and ftcl.clid_src=ftpbftemp.clid_src and ftcl.ysid=ftpbftemp.ysid "
-        "AND ftcl.chaifenstyle=1" +
-        scope_.And("ftcl.ysid"));
-
-    // Every material line gets its base amount. A material line is its own
-    // material part; a split one starts from nothing. A null chaifen is
-    // neither and keeps its parts. (No statement above reads gjcl, so its
-    // amounts can wait for this pass.)
-    const std::string amount = "format(dj*sl,'0.##')";
-    Execute("update gjcl set hj=" + amount + ",cldj=dj,clhj=" + amount +
-            ",rgdj=0,rghj=0,jxdj=0,jxhj=0 where chaifen=FALSE" + scope_.And());
-    Execute("update gjcl set hj=" + amount + ",cldj=0,clhj=0,rgdj=0,rghj=0,jxdj=0,jxhj=0 where chaifen=TRUE" +
-            scope_.And());
-    Execute("update gjcl set hj=" + amount + " where (chaifen=FALSE) is not 1 and (chaifen=TRUE) is not 1" +
-            scope_.And());
-    for (const SplitPart& part : kSplitParts) {
-      const std::string t = part.scratch;
-      Execute("UPDATE gjcl SET " + std::string(part.price) + "=" + t + "." + part.sum + "," + part.amount + "=format(" +
-              t + "." + part.sum + "*gjcl.sl,'0.##') FROM (SELECT " + part.key + ",ysid,sum(hj) as " + part.sum +
-              " FROM " + part.source + scope_.Where() + " group by " + part.key + ",ysid) AS " + t +
-              " WHERE gjcl.clid=" + t + "." + part.key + " and gjcl.ysid=" + t +
-              ".ysid AND gjcl.chaifenstyle=" + part.style + " and chaifen=TRUE" + scope_.And("gjcl.ysid"));
-    }
-    // Every material's price is the unrounded sum of its parts. An ordinary
-    // material's parts are its own price and amount, which stay as they are.
-    // Of an ordinary material that sum is its own price: only the others are
-    // looked at.
-    Execute(
-        "update gjcl set dj=rgdj+cldj+jxdj,hj=format((rgdj+cldj+jxdj)*sl,'0.##') "
-        "where (chaifen=FALSE) is not 1 and (dj is not rgdj+cldj+jxdj or hj is not "
-        "format((rgdj+cldj+jxdj)*sl,'0.##'))" +
-        scope_.And());
-  }
-
   // Adds `sums` of `table`'s lines matching `condition` per estimate row onto
   // the fee rows: `assignments` name the columns of the sums, called
   // `scratch`. The sums are a subquery of the update, not a table of their
   // own, since creating and dropping a table would make every statement the
   // connection keeps prepared be prepared again.
-  void AddUp(const std::string& scratch, const std::string& sums, const std::string& table,
+  void AddUpByStatement(const std::string& scratch, const std::string& sums, const std::string& table,
              const std::string& condition, const std::string& assignments) {
     Execute("UPDATE qfsjb SET " + assignments + " FROM (SELECT ysid," + sums + " FROM " + table + " WHERE " +
             condition + scope_.And() + " group by ysid) AS " + scratch + " WHERE qfsjb.ysid=" + scratch + ".ysid" +
@@ -197,20 +349,8 @@ class BasePricing {
   // the fee-row amount of that kind.
   void AddUpPercentageLines(const ResourceKind& kind, const std::string& condition) {
     const std::string scratch = kind.scratch;
-    AddUp(scratch, std::string("sum(") + kind.amount + ") as " + kind.sum_alias, kind.table, "dw='%' and " + condition,
+    AddUpByStatement(scratch, std::string("sum(") + kind.amount + ") as " + kind.sum_alias, kind.table, "dw='%' and " + condition,
           std::string(kind.fee) + "=qfsjb." + kind.fee + "+" + scratch + "." + kind.sum_alias);
-  }
-
-  void AddUpOrdinaryLines() {
-    // Labour parts of ordinary materials (split style 3) count as labour,
-    // their machine parts as machines; fcjj and jxjj are set here, so the
-    // machine lines are added after. Of a main material only the material
-    // part counts, and a material of another class counts nowhere.
-    AddUp("gjrgtemp", "sum(hj) as rgjj", "gjrg", "dw<>'%'", "rgjj=gjrgtemp.rgjj");
-    AddUp("gjcltemp", "sum(rghj) as rgjj,sum(clhj) as cljj,sum(jxhj) as jxjj", "gjcl", "dw<>'%' and cllb=''",
-          "rgjj=qfsjb.rgjj+gjcltemp.rgjj,fcjj=gjcltemp.cljj,jxjj=gjcltemp.jxjj");
-    AddUp("gjcltemp", "sum(clhj) as cljj", "gjcl", "dw<>'%' and cllb='主材'", "zcjj=gjcltemp.cljj");
-    AddUp("gjjxtemp", "sum(hj) as jxjj", "gjjx", "dw<>'%'", "jxjj=qfsjb.jxjj+gjjxtemp.jxjj");
   }
 
   void PricePlainPercentageLines() {
@@ -272,22 +412,30 @@ class BasePricing {
     }
   }
 
+  Connection& connection_;
   const Scope& scope_;
   StageRunner run_;
+  TextPool pool_;
+  std::map<std::string, LineTable> lines_;
+  std::optional<LineTable> fee_rows_;
 };
 
 }  // namespace
 
 void PriceAtBasePrices(Connection& connection, const Scope& scope) {
   std::vector<FigureSet> read = {{"zhys", {}, scope.Rows()}}, computed;
-  for (const char* table : kAmountTables) {
-    read.push_back({table, {}, scope.Rows()});
-    computed.push_back({table, {"hj"}, scope.Rows()});
+  for (const AmountTable& table : AmountTables()) {
+    read.push_back({table.name, {}, scope.Rows()});
+    computed.push_back({table.name, {"hj"}, scope.Rows()});
   }
   computed.push_back({"gjcl", {"dj", "cldj", "clhj", "rgdj", "rghj", "jxdj", "jxhj"}, scope.Rows()});
   computed.push_back({"qfsjb", {"rgjj", "fcjj", "zcjj", "jxjj"}, scope.Rows()});
   CheckFigures(connection, read, FigureUse::kRead, scope.params());
-  BasePricing(connection, scope).Run();
+  BasePricing pricing(connection, scope);
+  pricing.Run();
+  for (FigureSet& set : computed) {
+    if (set.table != "qfsjb") set.held = pricing.Held(set.table);
+  }
   CheckFigures(connection, computed, FigureUse::kComputed, scope.params());
 }
 

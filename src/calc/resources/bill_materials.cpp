@@ -152,7 +152,7 @@ class ListedMaterials {
           any.push_back(false);
           counted = true;
         }
-        if (line.amount.null) continue;
+        if (line.amount.null()) continue;
         totals.back().second.Add(line.amount.value);
         any.back() = true;
       }
@@ -174,7 +174,7 @@ class ListedMaterials {
       if (marked.mark != mark || marked.line.ysid_null || !MatchesExactly(marked.line)) continue;
       auto [it, fresh] = sums.try_emplace(marked.line.ysid);
       if (fresh) order.push_back(marked.line.ysid);
-      it->second.Add(Rounded(marked.amount.null ? Figure::Of(0) : marked.amount, 2).value);
+      it->second.Add(Rounded(marked.amount.null() ? Figure::Of(0) : marked.amount, 2).value);
     }
     std::sort(order.begin(), order.end());
     for (std::int64_t ysid : order) SetFeeRows(total, ysid, Figure::Of(0.0 + sums.at(ysid).Total()));
@@ -207,8 +207,8 @@ class ListedMaterials {
   // denote; of several, the closest in price, then the first listed.
   void Mark(MarkedLine& marked) {
     const ResourceLine& line = marked.line;
-    const Figure price = line.xxj.null || line.xxj.value == 0 ? line.dj : line.xxj;
-    if (price.null || line.bh == 0 || line.mc == 0 || line.dw == 0) return;
+    const Figure price = line.xxj.null() || line.xxj.value == 0 ? line.dj : line.xxj;
+    if (price.null() || line.bh == 0 || line.mc == 0 || line.dw == 0) return;
     const auto found = entries_by_name_.find({line.bh, line.mc, line.dw});
     if (found == entries_by_name_.end()) return;
     std::vector<Figure> prices;
@@ -231,7 +231,7 @@ class ListedMaterials {
       const ResourceLine& line = marked.line;
       Figure quantity = Figure::Of(0);
       if (const auto found = quantities.find(line.ysid); !line.ysid_null && found != quantities.end()) {
-        if (!found->second.null) quantity = found->second;
+        if (!found->second.null()) quantity = found->second;
       }
       marked.amount = Rounded(Times(Times(line.sl, quantity), EffectivePrice(line)), 2);
     }
@@ -239,9 +239,9 @@ class ListedMaterials {
 
   bool MatchesExactly(const ResourceLine& line) const {
     const Figure price = EffectivePrice(line);
-    if (line.bh == 0 || line.mc == 0 || line.dw == 0 || price.null) return false;
+    if (line.bh == 0 || line.mc == 0 || line.dw == 0 || price.null()) return false;
     for (const ListEntry& entry : entries_) {
-      if (entry.bh == line.bh && entry.exact_name == line.mc && entry.dw == line.dw && !entry.dj.null &&
+      if (entry.bh == line.bh && entry.exact_name == line.mc && entry.dw == line.dw && !entry.dj.null() &&
           entry.dj.value == price.value) {
         return true;
       }
@@ -267,7 +267,7 @@ class ListedMaterials {
 std::vector<std::int64_t> BillClasses(Connection& connection, const std::vector<ResourceLine>& lines, TextPool& pool) {
   std::map<std::tuple<TextId, TextId, TextId>, std::vector<double>> provisional;
   for (const ListEntry& entry : ReadListEntries(connection, pool)) {
-    if (!entry.provisional || entry.bh == 0 || entry.dw == 0 || entry.dj.null) continue;
+    if (!entry.provisional || entry.bh == 0 || entry.dw == 0 || entry.dj.null()) continue;
     provisional[{entry.bh, entry.name, entry.dw}].push_back(entry.dj.value);
   }
   std::vector<std::int64_t> classes;
@@ -275,7 +275,7 @@ std::vector<std::int64_t> BillClasses(Connection& connection, const std::vector<
     const bool main = line.cllb != 0 && pool.Text(line.cllb) == "主材";
     bool listed = false;
     const Figure price = EffectivePrice(line);
-    if (const auto found = provisional.find({line.bh, line.mc, line.dw}); found != provisional.end() && !price.null) {
+    if (const auto found = provisional.find({line.bh, line.mc, line.dw}); found != provisional.end() && !price.null()) {
       listed = std::find(found->second.begin(), found->second.end(), price.value) != found->second.end();
     }
     classes.push_back(listed ? (main ? 3 : 2) : (main ? 1 : 0));
@@ -325,7 +325,7 @@ bool BillItemLinesFromMemory(Connection& connection, const AnalysisTables& kept,
   std::unordered_map<std::int64_t, std::vector<size_t>> of_row;
   for (size_t i = 0; i < materials.size(); ++i) {
     const AnalysisRow& m = materials[i];
-    if (m.ysid_null || std::isnan(m.sl) || m.sl == 0 || m.dw == 0 || kept.pool.Text(m.dw) == "%") continue;
+    if (m.ysid_null || m.sl.null() || m.sl.value == 0 || m.dw == 0 || kept.pool.Text(m.dw) == "%") continue;
     of_row[m.ysid].push_back(i);
   }
   std::unordered_map<TextId, TextId> interned;
@@ -347,9 +347,9 @@ bool BillItemLinesFromMemory(Connection& connection, const AnalysisTables& kept,
       line.mc = text(m.mc);
       line.dw = text(m.dw);
       line.cllb = text(m.cllb);
-      line.dj = AnalysisRow::Held(m.dj);
-      line.xxj = AnalysisRow::Held(m.xxj);
-      line.sl = Rounded(Times(AnalysisRow::Held(m.sl), sub_item.sjgcl_qd), 4);
+      line.dj = m.dj;
+      line.xxj = m.xxj;
+      line.sl = Rounded(Times(m.sl, sub_item.sjgcl_qd), 4);
       lines.push_back(line);
     }
   }

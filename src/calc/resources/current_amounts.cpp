@@ -198,8 +198,8 @@ class AnalysisLines {
     const std::vector<AnalysisRow>& rows = kept_->rows.at(std::string(table));
     for (std::uint32_t i : order_.at(table)) {
       const AnalysisRow& row = rows[i];
-      add(row.ysid, AnalysisLine{row.dw, row.cllb, AnalysisRow::Held(row.sl), AnalysisRow::Held(row.hj),
-                                 AnalysisRow::Held(row.xhj)});
+      add(row.ysid, AnalysisLine{row.dw, row.cllb, row.sl, row.hj,
+                                 row.xhj});
     }
   }
 
@@ -289,9 +289,9 @@ class AnalysisLines {
     };
     const auto figure = [&](int column) {
       Figure value;
-      if (ReadFigureValue(sqlite3_column_value(stmt, column), value)) return AnalysisRow::Kept(value);
+      if (ReadFigureValue(sqlite3_column_value(stmt, column), value)) return value;
       keeps_ = false;
-      return std::nan("");
+      return Figure{};
     };
     row.dw = text(1);
     row.cllb = text(2);

@@ -196,51 +196,14 @@ class ProjectPricing {
     }
   }
 
-  // The line a component or consumption item belongs to: its ysid and owner
-  // columns.
-  using Owner = std::array<Id, 3>;
-  struct OwnerHash {
-    size_t operator()(const Owner& owner) const {
-      size_t hash = 0;
-      for (const Id& id : owner) hash = hash * 1000003u ^ std::hash<std::int64_t>()(id.bits) ^ id.kind;
-      return hash;
-    }
-  };
-  using OwnerSums = std::unordered_map<Owner, Figure, OwnerHash>;
-
-  // The owner of a line, or false when an id is null: such a line joins no
-  // owner.
-  bool OwnerOf(const PricedTable& table, size_t line, Owner& owner) {
-    const LineTable& lines = Lines(table);
-    owner = {lines.ids("ysid")[line]};
-    size_t count = 1;
+  // The columns naming the line a component or consumption item belongs to:
+  // ysid and the table's owner columns.
+  static std::vector<std::string> OwnerKey(const PricedTable& table) {
+    std::vector<std::string> key = {"ysid"};
     for (const char* column : table.owner) {
-      if (column) owner[count++] = lines.ids(column)[line];
+      if (column) key.emplace_back(column);
     }
-    return std::none_of(owner.begin(), owner.begin() + count, [](const Id& id) { return id.kind == Id::kNull; });
-  }
-
-  // The sum of `column` over the lines of each owner, added in the order
-  // SQLite's grouping feeds them: the table's index on ysid and the owner
-  // columns, so by rowid among the lines of one owner.
-  OwnerSums SumPerOwner(const PricedTable& table, const char* column) {
-    struct Total {
-      bool any = false;
-      CompensatedSum sum;
-    };
-    std::unordered_map<Owner, Total, OwnerHash> totals;
-    const std::vector<Figure>& values = Lines(table).priced(column);
-    Owner owner;
-    for (size_t i = 0; i < values.size(); ++i) {
-      if (!OwnerOf(table, i, owner)) continue;
-      Total& total = totals[owner];
-      if (values[i].null) continue;
-      total.any = true;
-      total.sum.Add(values[i].value);
-    }
-    OwnerSums sums;
-    for (const auto& [key, total] : totals) sums[key] = total.any ? Stored(Figure::Of(total.sum.Total())) : Figure{};
-    return sums;
+    return key;
   }
 
   // A split material's current price is its components' current amount, and
@@ -248,15 +211,17 @@ class ProjectPricing {
   // split material is priced from both lists, whatever its style.
   void PriceSplitMaterials() {
     LineTable& materials = Lines(kGjcl);
-    const std::vector<bool>& split = materials.flags("chaifen");
+    const std::vector<Truth>& split = materials.flags("chaifen");
     const std::vector<Figure>& sl = materials.figures("sl");
     std::vector<Figure>& xxj = materials.priced("xxj");
     std::vector<Figure>& xhj = materials.priced("xhj");
+    const std::vector<std::string> material_key = OwnerKey(kGjcl);
     for (const ComponentList& components : kComponentLists) {
-      const OwnerSums sums = SumPerOwner(components.table, "xhj");
-      Owner owner;
+      const LineTable& component_lines = Lines(components.table);
+      const GroupSums sums = SumPerGroup(component_lines, OwnerKey(components.table), component_lines.priced("xhj"));
+      IdKey owner;
       for (size_t i = 0; i < materials.size(); ++i) {
-        if (!split[i] || !OwnerOf(kGjcl, i, owner)) continue;
+        if (split[i] != Truth::kTrue || !materials.GroupOf(i, material_key, owner)) continue;
         const auto found = sums.find(owner);
         if (found == sums.end()) continue;
         xxj[i] = found->second;
@@ -269,20 +234,22 @@ class ProjectPricing {
   // price without one) plus the price differences of its consumption items.
   void AddConsumptionDifferences() {
     for (const auto& [machine_table, item_table] : kMachineItems) {
-      const OwnerSums sums = SumPerOwner(item_table, "jchj");
+      const LineTable& items = Lines(item_table);
+      const GroupSums sums = SumPerGroup(items, OwnerKey(item_table), items.priced("jchj"));
       LineTable& machines = Lines(machine_table);
+      const std::vector<std::string> machine_key = OwnerKey(machine_table);
       const std::vector<Figure>& dj = machines.figures("dj");
       const std::vector<Figure>& sl = machines.figures("sl");
       const std::vector<Figure>& xxj = machines.priced("xxj");
       std::vector<Figure>& jxcc = machines.priced("jxcc");
       std::vector<Figure>& xxj2 = machines.priced("xxj2");
       std::vector<Figure>& xhj2 = machines.priced("xhj2");
-      Owner owner;
+      IdKey owner;
       for (size_t i = 0; i < machines.size(); ++i) {
-        if (!OwnerOf(machine_table, i, owner)) continue;
+        if (!machines.GroupOf(i, machine_key, owner)) continue;
         const auto found = sums.find(owner);
         if (found == sums.end()) continue;
-        const bool unpriced = !xxj[i].null && xxj[i].value == 0;
+        const bool unpriced = !xxj[i].null() && xxj[i].value == 0;
         const Figure price = Plus(unpriced ? dj[i] : xxj[i], found->second);
         jxcc[i] = found->second;
         xxj2[i] = Stored(price);

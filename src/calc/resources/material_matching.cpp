@@ -45,7 +45,7 @@ SelectionFlags::SelectionFlags(Connection& connection) {
 
 std::optional<Value> SelectionFlags::Of(const std::string& bh, const std::string& mc, const std::string& dw,
                                         Figure dj) const {
-  if (dj.null) return std::nullopt;
+  if (dj.null()) return std::nullopt;
   const auto found = materials_.find({bh, mc, dw});
   if (found == materials_.end()) return std::nullopt;
   const auto chosen = ClosestInPrice(dj.value, found->second.prices, Bound::kExcluded);
@@ -53,7 +53,7 @@ std::optional<Value> SelectionFlags::Of(const std::string& bh, const std::string
   return found->second.flags[*chosen];
 }
 
-bool Selectable(Figure xhj) { return !xhj.null && xhj.value != 0; }
+bool Selectable(Figure xhj) { return !xhj.null() && xhj.value != 0; }
 
 void RefreshBillMaterialSelection(Connection& connection) {
   // The base prices are within 0.01 of each other, the bound excluded and
