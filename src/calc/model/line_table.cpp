@@ -352,10 +352,12 @@ void LineTable::WriteInOneWalk(Connection& connection, const std::vector<std::ui
   }
   Params params = params_;
   params.Set("cells", quillmere::Value(std::int64_t{0}));  // the pointer is bound below
-  KeptStatement update(connection,
-                       "update " + table_ + " set " + assignments + (where_.empty() ? " where " : where_ + " and ") +
-                           "changed_row(:cells,rowid)",
-                       params);
+  // The lines' own condition goes in parentheses: it may hold an `or`.
+  constexpr std::string_view kWhere = " where ";
+  if (!where_.empty() && where_.compare(0, kWhere.size(), kWhere) != 0) throw Error("no condition: " + where_);
+  const std::string rows = where_.empty() ? " where " : " where (" + where_.substr(kWhere.size()) + ") and ";
+  KeptStatement update(
+      connection, "update " + table_ + " set " + assignments + rows + "changed_row(:cells,rowid)", params);
   ChangedLines cells(rowids_, changed, priced_);
   sqlite3_stmt* stmt = update->get();
   sqlite3_bind_pointer(stmt, sqlite3_bind_parameter_index(stmt, ":cells"), &cells, kChangedCellsType, nullptr);

@@ -168,6 +168,7 @@ Figure Result(Figure a, Figure b, double x) { return a.null() || b.null() || std
 Figure Times(Figure a, Figure b) { return Result(a, b, a.value * b.value); }
 Figure Plus(Figure a, Figure b) { return Result(a, b, a.value + b.value); }
 Figure Minus(Figure a, Figure b) { return Result(a, b, a.value - b.value); }
+Figure Divided(Figure a, Figure b) { return b.value == 0 ? Figure{} : Result(a, b, a.value / b.value); }
 
 Value AsValue(Figure figure) { return figure.null() ? Value() : Value(figure.value); }
 

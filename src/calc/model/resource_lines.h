@@ -110,6 +110,8 @@ bool SameFigure(const Value& stored, Figure figure);
 Figure Times(Figure a, Figure b);
 Figure Plus(Figure a, Figure b);
 Figure Minus(Figure a, Figure b);
+// a/b, also null for a division by zero, as SQLite gives it.
+Figure Divided(Figure a, Figure b);
 // A figure as the value a statement binds or a cell holds.
 Value AsValue(Figure figure);
 // What a REAL column gives back for a computed value: no number at all is

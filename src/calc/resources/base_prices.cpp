@@ -32,11 +32,14 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "calc/figure_check.h"
 #include "calc/model/line_table.h"
+#include "db/kept_statement.h"
+#include "db/statement.h"
 
 namespace quillmere {
 namespace {
@@ -54,9 +57,6 @@ const std::vector<AmountTable>& AmountTables() {
       {"ftcl", {"ysid", "clid", "clid_src"}}, {"ftjx", {"ysid", "clid_src"}}, {"ftpbf", {"ysid", "clid", "clid_src"}}};
   return tables;
 }
-
-// The tables whose percentage lines the statements of (5) and (6) price.
-constexpr const char* kPercentageTables[] = {"gjrg", "gjcl", "gjjx"};
 
 // A material line's labour, material and machine parts, price and amount.
 constexpr const char* kMaterialParts[] = {"rgdj", "rghj", "cldj", "clhj", "jxdj", "jxhj"};
@@ -83,43 +83,40 @@ Figure AmountOf(Figure price, Figure quantity) { return Stored(Rounded(Times(pri
 
 bool IsStyle(Figure style, double wanted) { return !style.null() && style.value == wanted; }
 
-// A percentage line charged on another row's amounts: `base` is read from
-// that row's fee row (qfsjb).
+// The fee-row amounts a linked percentage line is charged on.
+enum class Base { kLabour, kLabourAndMachines, kMachines };
+
+// A percentage line charged on another row's amounts, read from that row's
+// fee row (qfsjb).
 struct LinkedCode {
   const char* code;
-  const char* base;
+  Base base;
 };
 
 // The three kinds of resource line and the fee-row amount each adds to.
 struct ResourceKind {
   const char* table;
-  const char* scratch;
-  const char* amount;     // the line's amount that is added up: hj, or clhj for materials
-  const char* fee;        // the fee-row column it adds to
-  const char* sum_alias;  // the scratch table's column
-  bool material;          // a material line keeps its material part (cldj, clhj) equal to dj, hj
+  const char* amount;  // the line's amount that is added up: hj, or clhj for materials
+  const char* fee;     // the fee-row column it adds to
+  bool material;       // a material line keeps its material part (cldj, clhj) equal to dj, hj
   std::vector<LinkedCode> linked;
 };
 const std::vector<ResourceKind>& Kinds() {
-  // clang-format off
   static const std::vector<ResourceKind> kinds = {
-      {"gjrg", "gjrgtemp", "hj", "rgjj", "rgjj", false,
-       {{"0000FE", "qfsjb.rgjj"}, {"0000FF", "(qfsjb.rgjj+qfsjb.jxjj)"}}},
-      {"gjcl", "gjcltemp", "clhj", "fcjj", "cljj", true,
-       {{"1000FE", "qfsjb.rgjj"}, {"1000FF", "(qfsjb.rgjj+qfsjb.jxjj)"}}},
-      {"gjjx", "gjjxtemp", "hj", "jxjj", "jxjj", false,
-       {{"J000FE", "qfsjb.rgjj"}, {"J000FF", "(qfsjb.rgjj+qfsjb.jxjj)"}, {"J000FG", "qfsjb.jxjj"}}},
+      {"gjrg", "hj", "rgjj", false, {{"0000FE", Base::kLabour}, {"0000FF", Base::kLabourAndMachines}}},
+      {"gjcl", "clhj", "fcjj", true, {{"1000FE", Base::kLabour}, {"1000FF", Base::kLabourAndMachines}}},
+      {"gjjx", "hj", "jxjj", false,
+       {{"J000FE", Base::kLabour}, {"J000FF", Base::kLabourAndMachines}, {"J000FG", Base::kMachines}}},
   };
-  // clang-format on
   return kinds;
 }
 
-// "('0000FE','0000FF')": the linked codes of a kind, as an SQL list.
-std::string LinkedCodeList(const ResourceKind& kind) {
-  std::string list;
-  for (const auto& linked : kind.linked) list += std::string(list.empty() ? "(" : ",") + "'" + linked.code + "'";
-  return list + ")";
-}
+// A percentage line (dw='%') of a kind, and the index of its linked code,
+// or -1 for a plain one.
+struct PercentageLine {
+  size_t line;
+  int linked;
+};
 
 class BasePricing {
  public:
@@ -136,20 +133,15 @@ class BasePricing {
     PriceSplitComponents();
     PriceMaterials();
     AddUpOrdinaryLines();
-    for (auto& [name, lines] : lines_) lines.WriteChanges(connection_);
-    fee_rows_->WriteChanges(connection_);
     PricePlainPercentageLines();
     PriceLinkedPercentageLines();
+    for (auto& [name, lines] : lines_) lines.WriteChanges(connection_);
+    fee_rows_->WriteChanges(connection_);
+    WritePassMarks();
   }
 
-  // The lines of a table whose percentage lines no statement priced after
-  // the write-back: as held, they are as the table holds them.
-  const HeldFigures* Held(const std::string& table) const {
-    for (const char* percentage_table : kPercentageTables) {
-      if (table == percentage_table) return nullptr;
-    }
-    return &lines_.at(table);
-  }
+  // A table's lines as it now holds them.
+  const HeldFigures* Held(const std::string& table) const { return &lines_.at(table); }
 
  private:
   void Execute(const std::string& sql) { run_(sql); }
@@ -163,21 +155,51 @@ class BasePricing {
       columns.figures = {"sl"};
       columns.priced = {"dj", "hj"};
       const std::string name = table.name;
-      if (name == "gjrg" || name == "gjjx") columns.texts = {"dw"};
+      if (name == "gjrg" || name == "gjcl" || name == "gjjx") {
+        // Percentage lines: the row a linked one is charged on, and its
+        // mark of the whole project's second pass.
+        columns.ids.insert(columns.ids.end(), {"ysid_gl", "azfy"});
+        columns.texts = {"dw", "bh"};
+      }
       if (name == "gjcl" || name == "ftcl") {
         columns.flags = {"chaifen"};
         columns.figures.emplace_back("chaifenstyle");
       }
       if (name == "gjcl") {
-        columns.texts = {"dw", "cllb"};
+        columns.texts.emplace_back("cllb");
         columns.priced.insert(columns.priced.end(), std::begin(kMaterialParts), std::end(kMaterialParts));
       }
       lines_.emplace(name, LineTable(connection_, name, std::move(columns), pool_, scope_.Where(), scope_.params()));
     }
+    for (const ResourceKind& kind : Kinds()) percentage_lines_[kind.table] = FindPercentageLines(kind);
+    // One row's linked lines read the fee rows of the rows they name, which
+    // this stage leaves as they are.
+    std::string fee_rows = scope_.Where();
+    if (scope_.single_row()) {
+      fee_rows += " or ysid in (";
+      for (const ResourceKind& kind : Kinds()) {
+        fee_rows += std::string(&kind == &Kinds().front() ? "" : " union ") + "select ysid_gl from " + kind.table +
+                    " where ysid=:ysid and dw='%'";
+      }
+      fee_rows += ")";
+    }
     LineTable::Columns columns;
     columns.ids = {"ysid"};
+    columns.figures = {"sjgcl"};
     columns.priced = {"rgjj", "fcjj", "zcjj", "jxjj"};
-    fee_rows_.emplace(connection_, "qfsjb", std::move(columns), pool_, scope_.Where(), scope_.params());
+    fee_rows_.emplace(connection_, "qfsjb", std::move(columns), pool_, fee_rows, scope_.params());
+    IdKey row;
+    for (size_t r = 0; r < fee_rows_->size(); ++r) {
+      if (fee_rows_->GroupOf(r, {"ysid"}, row)) fee_row_of_.emplace(row, r);
+    }
+    // The bill mapping gives a linked line its own row's quantity.
+    LineTable::Columns mapping_columns;
+    mapping_columns.ids = {"ysid"};
+    mapping_columns.figures = {"sjgcl"};
+    const LineTable mapping(connection_, "qddyb", std::move(mapping_columns), pool_, scope_.Where(), scope_.params());
+    for (size_t m = 0; m < mapping.size(); ++m) {
+      if (mapping.GroupOf(m, {"ysid"}, row)) mapped_quantity_.emplace(row, mapping.figures("sjgcl")[m]);
+    }
   }
 
   static void PriceAtBasePrice(LineTable& lines) {
@@ -333,55 +355,98 @@ class BasePricing {
     }
   }
 
-  // Adds `sums` of `table`'s lines matching `condition` per estimate row onto
-  // the fee rows: `assignments` name the columns of the sums, called
-  // `scratch`. The sums are a subquery of the update, not a table of their
-  // own, since creating and dropping a table would make every statement the
-  // connection keeps prepared be prepared again.
-  void AddUpByStatement(const std::string& scratch, const std::string& sums, const std::string& table,
-             const std::string& condition, const std::string& assignments) {
-    Execute("UPDATE qfsjb SET " + assignments + " FROM (SELECT ysid," + sums + " FROM " + table + " WHERE " +
-            condition + scope_.And() + " group by ysid) AS " + scratch + " WHERE qfsjb.ysid=" + scratch + ".ysid" +
-            scope_.And("qfsjb.ysid"));
+  const std::vector<PercentageLine>& PercentageLines(const ResourceKind& kind) {
+    return percentage_lines_.at(kind.table);
   }
 
-  // The sum of a kind's percentage lines matching `condition`, added onto
-  // the fee-row amount of that kind.
-  void AddUpPercentageLines(const ResourceKind& kind, const std::string& condition) {
-    const std::string scratch = kind.scratch;
-    AddUpByStatement(scratch, std::string("sum(") + kind.amount + ") as " + kind.sum_alias, kind.table, "dw='%' and " + condition,
-          std::string(kind.fee) + "=qfsjb." + kind.fee + "+" + scratch + "." + kind.sum_alias);
+  // The percentage lines of a kind, in the order of the table.
+  std::vector<PercentageLine> FindPercentageLines(const ResourceKind& kind) {
+    const LineTable& lines = Lines(kind.table);
+    const std::vector<TextId>& dw = lines.texts("dw");
+    const std::vector<TextId>& bh = lines.texts("bh");
+    const TextId percent = lines.TextKey("%");
+    std::vector<PercentageLine> found;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (dw[i] != percent || bh[i] == 0) continue;
+      int linked = -1;
+      for (size_t c = 0; c < kind.linked.size(); ++c) {
+        if (bh[i] == lines.TextKey(kind.linked[c].code)) linked = static_cast<int>(c);
+      }
+      found.push_back({i, linked});
+    }
+    return found;
+  }
+
+  // The first fee row of a row id, or null.
+  const size_t* FeeRowOf(const Id& ysid) const {
+    const auto found = fee_row_of_.find({ysid});
+    return found == fee_row_of_.end() ? nullptr : &found->second;
+  }
+
+  // A percentage line's price, and its amount: the price times its quantity
+  // per hundred. A material line is its own material part.
+  void SetPercentagePrice(const ResourceKind& kind, size_t i, Figure price) {
+    LineTable& lines = Lines(kind.table);
+    const Figure amount = Stored(Rounded(Divided(Times(price, lines.figures("sl")[i]), Figure::Of(100)), 2));
+    lines.priced("dj")[i] = Stored(price);
+    lines.priced("hj")[i] = amount;
+    if (kind.material) {
+      lines.priced("cldj")[i] = Stored(price);
+      lines.priced("clhj")[i] = amount;
+    }
+  }
+
+  // Adds up the amounts of the percentage lines of each kind that `counted`
+  // keeps onto the kind's fee-row amount.
+  void AddUpPercentageLines(const std::function<bool(const PercentageLine&)>& counted) {
+    for (const ResourceKind& kind : Kinds()) {
+      std::vector<bool> counts(Lines(kind.table).size());
+      for (const PercentageLine& line : PercentageLines(kind)) counts[line.line] = counted(line);
+      AddUp(kind.table, kind.amount, [&counts](size_t i) { return counts[i]; }, kind.fee, true);
+    }
   }
 
   void PricePlainPercentageLines() {
     // A plain percentage line is charged on its own row's amount of its
     // kind; a material one counts into fcjj even when it is a main material.
     for (const ResourceKind& kind : Kinds()) {
-      const std::string t = kind.table;
-      const std::string price = "qfsjb." + std::string(kind.fee);
-      const std::string amount = "format(" + price + "*" + t + ".sl/100,'0.##')";
-      std::string assignments = "dj=" + price + ",hj=" + amount;
-      if (kind.material) assignments += ",cldj=" + price + ",clhj=" + amount;
-      Execute("UPDATE " + t + " SET " + assignments + " FROM qfsjb WHERE " + t + ".ysid=qfsjb.ysid AND " + t +
-              ".dw='%' and " + t + ".bh not in " + LinkedCodeList(kind) + scope_.And("qfsjb.ysid"));
+      const std::vector<Id>& ysid = Lines(kind.table).ids("ysid");
+      const std::vector<Figure>& fee = fee_rows_->priced(kind.fee);
+      for (const PercentageLine& line : PercentageLines(kind)) {
+        if (line.linked >= 0) continue;
+        if (const size_t* row = FeeRowOf(ysid[line.line])) SetPercentagePrice(kind, line.line, fee[*row]);
+      }
     }
-    for (const ResourceKind& kind : Kinds()) AddUpPercentageLines(kind, "bh not in " + LinkedCodeList(kind));
+    AddUpPercentageLines([](const PercentageLine& line) { return line.linked < 0; });
   }
 
-  // Prices the `code` lines of `kind` on the named row's `base`, spread over
-  // the line's own row quantity (0 counting as 1). The second pass only
-  // prices lines still at 0 and marks them.
-  void PriceLinkedLines(const ResourceKind& kind, const LinkedCode& code, bool second_pass) {
-    const std::string t = kind.table;
-    const std::string price =
-        "format(" + std::string(code.base) + "*qfsjb.sjgcl/iif(qddyb.sjgcl=0,1,qddyb.sjgcl),'0.##')";
-    const std::string amount = "format(" + price + "*" + t + ".sl/100,'0.##')";
-    std::string assignments = "dj=" + price + ",hj=" + amount;
-    if (kind.material) assignments += ",cldj=" + price + ",clhj=" + amount;
-    if (second_pass) assignments += ",azfy=1";
-    Execute("UPDATE " + t + " SET " + assignments + " FROM qfsjb, qddyb WHERE " + t + ".ysid_gl=qfsjb.ysid AND " + t +
-            ".ysid=qddyb.ysid AND " + t + ".dw='%' and " + t + ".bh='" + code.code + "'" +
-            (second_pass ? " and " + t + ".dj=0" : std::string()) + scope_.And(t + ".ysid"));
+  // Prices the linked lines of `kind` on the named row's amounts, spread
+  // over the line's own row quantity (0 counting as 1). The second pass
+  // only prices lines still at 0 and marks them.
+  void PriceLinkedLines(const ResourceKind& kind, bool second_pass) {
+    const LineTable& lines = Lines(kind.table);
+    const std::vector<Id>& ysid = lines.ids("ysid");
+    const std::vector<Id>& named = lines.ids("ysid_gl");
+    const std::vector<Figure>& dj = lines.priced("dj");
+    for (const PercentageLine& line : PercentageLines(kind)) {
+      if (line.linked < 0) continue;
+      const size_t i = line.line;
+      if (second_pass && (dj[i].null() || dj[i].value != 0)) continue;
+      const size_t* row = FeeRowOf(named[i]);
+      const auto mapped = mapped_quantity_.find({ysid[i]});
+      if (row == nullptr || mapped == mapped_quantity_.end()) continue;
+      const Figure labour = fee_rows_->priced("rgjj")[*row];
+      const Figure machines = fee_rows_->priced("jxjj")[*row];
+      const Base base = kind.linked[static_cast<size_t>(line.linked)].base;
+      const Figure charged = base == Base::kLabour     ? labour
+                             : base == Base::kMachines ? machines
+                                                       : Plus(labour, machines);
+      const Figure quantity = mapped->second;
+      const Figure per_unit = quantity.null() || quantity.value != 0 ? quantity : Figure::Of(1);
+      SetPercentagePrice(kind, i,
+                         Rounded(Divided(Times(charged, fee_rows_->figures("sjgcl")[*row]), per_unit), 2));
+      if (second_pass) second_pass_[kind.table].push_back(i);
+    }
   }
 
   void PriceLinkedPercentageLines() {
@@ -391,24 +456,47 @@ class BasePricing {
       // a material line loses its material part in both forms, or a line
       // without partner would add to fcjj the plain dj*sl it was given as
       // an ordinary line above, a hundred times its percentage amount.
-      std::string reset = "dj=0,hj=0";
-      if (kind.material) reset = "dj=0,cldj=0,clhj=0,hj=0";
-      if (scope_.whole()) reset += ",azfy=0";
-      Execute("update " + std::string(kind.table) + " set " + reset + " where dw='%' and bh in " +
-              LinkedCodeList(kind) + scope_.And());
-      for (const LinkedCode& code : kind.linked) PriceLinkedLines(kind, code, false);
+      for (const PercentageLine& line : PercentageLines(kind)) {
+        if (line.linked < 0) continue;
+        LineTable& lines = Lines(kind.table);
+        const char* reset[] = {"dj", "hj", "cldj", "clhj"};
+        for (size_t c = 0; c < (kind.material ? 4 : 2); ++c) lines.priced(reset[c])[line.line] = Figure::Of(0);
+      }
+      PriceLinkedLines(kind, false);
     }
-    for (const ResourceKind& kind : Kinds()) AddUpPercentageLines(kind, "bh in " + LinkedCodeList(kind));
+    AddUpPercentageLines([](const PercentageLine& line) { return line.linked >= 0; });
     if (!scope_.whole()) return;
 
     // The named row's amounts were read while still being completed: a line
     // whose named row had no amount yet is priced again on the completed
     // amounts, and only these marked lines are added, so none counts twice.
+    for (const ResourceKind& kind : Kinds()) PriceLinkedLines(kind, true);
     for (const ResourceKind& kind : Kinds()) {
-      for (const LinkedCode& code : kind.linked) PriceLinkedLines(kind, code, true);
+      std::vector<bool> counts(Lines(kind.table).size());
+      for (size_t i : second_pass_[kind.table]) counts[i] = true;
+      AddUp(kind.table, kind.amount, [&counts](size_t i) { return counts[i]; }, kind.fee, true);
     }
+  }
+
+  // The whole project marks its linked lines: 1 for those of the second
+  // pass, 0 for the others.
+  void WritePassMarks() {
+    if (!scope_.whole()) return;
     for (const ResourceKind& kind : Kinds()) {
-      AddUpPercentageLines(kind, "bh in " + LinkedCodeList(kind) + " and azfy=1");
+      const LineTable& lines = Lines(kind.table);
+      std::vector<bool> marked(lines.size());
+      for (size_t i : second_pass_[kind.table]) marked[i] = true;
+      KeptStatement update(connection_, std::string("update ") + kind.table + " set azfy=? where rowid=?",
+                           NullParams(2));
+      for (const PercentageLine& line : PercentageLines(kind)) {
+        const Id mark{Id::kInteger, marked[line.line] ? 1 : 0};
+        if (line.linked < 0 || lines.ids("azfy")[line.line] == mark) continue;
+        Statement& statement = *update;
+        statement.Reset();
+        sqlite3_bind_int64(statement.get(), 1, mark.bits);
+        sqlite3_bind_int64(statement.get(), 2, lines.rowid(line.line));
+        statement.Run();
+      }
     }
   }
 
@@ -418,6 +506,10 @@ class BasePricing {
   TextPool pool_;
   std::map<std::string, LineTable> lines_;
   std::optional<LineTable> fee_rows_;
+  std::unordered_map<IdKey, size_t, IdKeyHash> fee_row_of_;
+  std::unordered_map<IdKey, Figure, IdKeyHash> mapped_quantity_;
+  std::map<std::string, std::vector<PercentageLine>> percentage_lines_;
+  std::map<std::string, std::vector<size_t>> second_pass_;  // the lines the second pass priced
 };
 
 }  // namespace
