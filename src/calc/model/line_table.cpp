@@ -188,12 +188,11 @@ size_t IdKeyHash::operator()(const IdKey& key) const {
   return hash;
 }
 
-GroupSums SumPerGroup(const LineTable& lines, const std::vector<std::string>& key, const std::vector<Figure>& values,
-                      const std::vector<bool>* counted) {
+GroupSums SumPerGroup(const LineTable& lines, const std::vector<std::string>& key, const std::vector<Figure>& values) {
   std::unordered_map<IdKey, FigureSum, IdKeyHash> totals;
   IdKey group;
   for (size_t i = 0; i < values.size(); ++i) {
-    if ((!counted || (*counted)[i]) && lines.GroupOf(i, key, group)) totals[group].Add(values[i]);
+    if (lines.GroupOf(i, key, group)) totals[group].Add(values[i]);
   }
   GroupSums sums;
   for (const auto& [group_key, total] : totals) sums[group_key] = Stored(total.Total());

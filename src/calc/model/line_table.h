@@ -123,13 +123,11 @@ class LineTable : public HeldFigures {
 };
 
 // The sum of `values` (a column of `lines`) over each group the id columns
-// `key` name, as a stored sum() gives it: null when all are null. Only the
-// lines `counted` marks count, when it is given. The lines are added in
-// rowid order, which is SQLite's when its grouping reads the table through
-// an index that starts with the key columns.
+// `key` name, as a stored sum() gives it: null when all are null. The lines
+// are added in rowid order, which is SQLite's when its grouping reads the
+// table through an index that starts with the key columns.
 using GroupSums = std::unordered_map<IdKey, Figure, IdKeyHash>;
-GroupSums SumPerGroup(const LineTable& lines, const std::vector<std::string>& key, const std::vector<Figure>& values,
-                      const std::vector<bool>* counted = nullptr);
+GroupSums SumPerGroup(const LineTable& lines, const std::vector<std::string>& key, const std::vector<Figure>& values);
 
 }  // namespace quillmere
 

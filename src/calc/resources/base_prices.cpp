@@ -189,8 +189,20 @@ class BasePricing {
     columns.priced = {"rgjj", "fcjj", "zcjj", "jxjj"};
     fee_rows_.emplace(connection_, "qfsjb", std::move(columns), pool_, fee_rows, scope_.params());
     IdKey row;
+    first_fee_row_.assign(fee_rows_->size(), -1);
     for (size_t r = 0; r < fee_rows_->size(); ++r) {
-      if (fee_rows_->GroupOf(r, {"ysid"}, row)) fee_row_of_.emplace(row, r);
+      if (fee_rows_->GroupOf(r, {"ysid"}, row)) {
+        first_fee_row_[r] = static_cast<std::int32_t>(fee_row_of_.emplace(row, r).first->second);
+      }
+    }
+    // The fee row each line of a kind adds to, -1 for none.
+    for (const ResourceKind& kind : Kinds()) {
+      const std::vector<Id>& ysid = Lines(kind.table).ids("ysid");
+      std::vector<std::int32_t>& row_of = fee_row_of_line_[kind.table];
+      row_of.assign(ysid.size(), -1);
+      for (size_t i = 0; i < ysid.size(); ++i) {
+        if (const size_t* r = FeeRowOf(ysid[i])) row_of[i] = static_cast<std::int32_t>(*r);
+      }
     }
     // The bill mapping gives a linked line its own row's quantity.
     LineTable::Columns mapping_columns;
@@ -289,18 +301,18 @@ class BasePricing {
   // are all null gets null.
   void AddUp(const std::string& table, const char* column, const std::function<bool(size_t)>& counted,
              const char* amount, bool onto) {
-    const LineTable& lines = Lines(table);
-    const std::vector<Figure>& values = lines.priced(column);
-    std::vector<bool> counts(values.size());
-    for (size_t i = 0; i < values.size(); ++i) counts[i] = counted(i);
-    const GroupSums sums = SumPerGroup(lines, {"ysid"}, values, &counts);
+    const std::vector<Figure>& values = Lines(table).priced(column);
+    const std::vector<std::int32_t>& row_of = fee_row_of_line_.at(table);
+    std::vector<FigureSum> sums(fee_rows_->size());
+    for (size_t i = 0; i < values.size(); ++i) {
+      if (row_of[i] >= 0 && counted(i)) sums[static_cast<size_t>(row_of[i])].Add(values[i]);
+    }
+    // Every fee row of a row id takes the sum, as an update of them all.
     std::vector<Figure>& fee = fee_rows_->priced(amount);
-    IdKey row;
-    for (size_t r = 0; r < fee_rows_->size(); ++r) {
-      if (!fee_rows_->GroupOf(r, {"ysid"}, row)) continue;
-      const auto found = sums.find(row);
-      if (found == sums.end()) continue;
-      fee[r] = onto ? Stored(Plus(fee[r], found->second)) : found->second;
+    for (size_t r = 0; r < fee.size(); ++r) {
+      if (first_fee_row_[r] < 0) continue;
+      const FigureSum& sum = sums[static_cast<size_t>(first_fee_row_[r])];
+      if (sum.counted) fee[r] = Stored(onto ? Plus(fee[r], sum.Total()) : sum.Total());
     }
   }
 
@@ -506,7 +518,9 @@ class BasePricing {
   TextPool pool_;
   std::map<std::string, LineTable> lines_;
   std::optional<LineTable> fee_rows_;
-  std::unordered_map<IdKey, size_t, IdKeyHash> fee_row_of_;
+  std::unordered_map<IdKey, size_t, IdKeyHash> fee_row_of_;  // the first fee row of a row id
+  std::vector<std::int32_t> first_fee_row_;                  // of each fee row's row id, -1 for none
+  std::map<std::string, std::vector<std::int32_t>> fee_row_of_line_;
   std::unordered_map<IdKey, Figure, IdKeyHash> mapped_quantity_;
   std::map<std::string, std::vector<PercentageLine>> percentage_lines_;
   std::map<std::string, std::vector<size_t>> second_pass_;  // the lines the second pass priced
