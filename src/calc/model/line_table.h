@@ -63,7 +63,8 @@ class LineTable : public HeldFigures {
     std::vector<std::string> priced;   // read, computed and written back
   };
 
-  // `where` (" where ysid=:ysid", with `params`) keeps to some lines.
+  // `where` (" where ysid=:ysid", with `params`) keeps to some lines; the
+  // write-back keeps to them too.
   LineTable(Connection& connection, std::string table, Columns columns, TextPool& pool, const std::string& where = "",
             const Params& params = {});
 
@@ -104,16 +105,15 @@ class LineTable : public HeldFigures {
   void WriteLineByLine(Connection& connection, const std::vector<std::uint32_t>& changed) const;
   void WriteInOneWalk(Connection& connection, const std::vector<std::uint32_t>& changed,
                       std::uint32_t columns) const;
+  static std::string TextKeyOf(int type, std::string_view bytes);
 
   std::string table_;
   Columns columns_;
   std::string where_;
   Params params_;
+  TextPool& pool_;
   std::vector<std::int64_t> rowids_;
   std::vector<std::vector<Id>> ids_;
-  static std::string TextKeyOf(int type, std::string_view bytes);
-
-  TextPool& pool_;
   std::vector<std::vector<Truth>> flags_;
   std::vector<std::vector<TextId>> texts_;
   std::vector<TextId> keys_;

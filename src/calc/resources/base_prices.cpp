@@ -189,9 +189,10 @@ class BasePricing {
     columns.priced = {"rgjj", "fcjj", "zcjj", "jxjj"};
     fee_rows_.emplace(connection_, "qfsjb", std::move(columns), pool_, fee_rows, scope_.params());
     IdKey row;
+    const std::vector<std::string> row_key = {"ysid"};
     first_fee_row_.assign(fee_rows_->size(), -1);
     for (size_t r = 0; r < fee_rows_->size(); ++r) {
-      if (fee_rows_->GroupOf(r, {"ysid"}, row)) {
+      if (fee_rows_->GroupOf(r, row_key, row)) {
         first_fee_row_[r] = static_cast<std::int32_t>(fee_row_of_.emplace(row, r).first->second);
       }
     }
@@ -210,7 +211,7 @@ class BasePricing {
     mapping_columns.figures = {"sjgcl"};
     const LineTable mapping(connection_, "qddyb", std::move(mapping_columns), pool_, scope_.Where(), scope_.params());
     for (size_t m = 0; m < mapping.size(); ++m) {
-      if (mapping.GroupOf(m, {"ysid"}, row)) mapped_quantity_.emplace(row, mapping.figures("sjgcl")[m]);
+      if (mapping.GroupOf(m, row_key, row)) mapped_quantity_.emplace(row, mapping.figures("sjgcl")[m]);
     }
   }
 
@@ -254,19 +255,23 @@ class BasePricing {
     const std::vector<Figure>& sl = materials.figures("sl");
     std::vector<Figure>& dj = materials.priced("dj");
     std::vector<Figure>& hj = materials.priced("hj");
-    std::map<std::string, std::vector<Figure>*> parts;
-    for (const char* part : kMaterialParts) parts[part] = &materials.priced(part);
+    std::vector<Figure>& rgdj = materials.priced("rgdj");
+    std::vector<Figure>& cldj = materials.priced("cldj");
+    std::vector<Figure>& clhj = materials.priced("clhj");
+    std::vector<Figure>& jxdj = materials.priced("jxdj");
 
     // Every material line gets its base amount. A material line is its own
     // material part; a split one starts from nothing. A null chaifen is
     // neither and keeps its parts.
+    std::vector<std::vector<Figure>*> parts;
+    for (const char* part : kMaterialParts) parts.push_back(&materials.priced(part));
     for (size_t i = 0; i < materials.size(); ++i) {
       hj[i] = AmountOf(dj[i], sl[i]);
       if (split[i] == Truth::kNeither) continue;
-      for (const char* part : kMaterialParts) (*parts[part])[i] = Figure::Of(0);
+      for (std::vector<Figure>* part : parts) (*part)[i] = Figure::Of(0);
       if (split[i] == Truth::kFalse) {
-        (*parts["cldj"])[i] = dj[i];
-        (*parts["clhj"])[i] = hj[i];
+        cldj[i] = dj[i];
+        clhj[i] = hj[i];
       }
     }
     const std::vector<std::string> material_key = {"ysid", "clid"};
@@ -274,8 +279,8 @@ class BasePricing {
     for (const SplitPart& part : kSplitParts) {
       const LineTable& components = Lines(part.source);
       const GroupSums sums = SumPerGroup(components, {"ysid", part.key}, components.priced("hj"));
-      std::vector<Figure>& price = *parts[part.price];
-      std::vector<Figure>& amount = *parts[part.amount];
+      std::vector<Figure>& price = materials.priced(part.price);
+      std::vector<Figure>& amount = materials.priced(part.amount);
       for (size_t i = 0; i < materials.size(); ++i) {
         if (split[i] != Truth::kTrue || !IsStyle(style[i], part.style)) continue;
         if (!materials.GroupOf(i, material_key, group)) continue;
@@ -289,7 +294,7 @@ class BasePricing {
     // material's parts are its own price and amount, which stay as they are.
     for (size_t i = 0; i < materials.size(); ++i) {
       if (split[i] == Truth::kFalse) continue;
-      const Figure price = Plus(Plus((*parts["rgdj"])[i], (*parts["cldj"])[i]), (*parts["jxdj"])[i]);
+      const Figure price = Plus(Plus(rgdj[i], cldj[i]), jxdj[i]);
       dj[i] = Stored(price);
       hj[i] = AmountOf(price, sl[i]);
     }
