@@ -73,7 +73,7 @@ TEST(CurrentPrices, ALineMatchesEntriesWithinACentAndTakesTheClosest) {
   p.Execute(
       "insert into gjrg(ysid,bh,mc,dw,dj,sl,hj) select 1,column1,'m','t',column2,1,1 from (values "
       "('A',10.005),('B',10.005),('C',10.05),('D',2.02),('E',2.01),('F',2.0201),('G',10.004),('H',10.006),"
-      "('I',10),('J',33.333))");
+      "('I',10),('J',33.333),('A',10.01))");
   List(p, "clzxj",
        "('A',10.00,11),('A',10.01,12),"  // 10.005 lies 0.005 from both: the first inserted wins
        "('B',10.01,12),('B',10.00,11),"
@@ -87,9 +87,11 @@ TEST(CurrentPrices, ALineMatchesEntriesWithinACentAndTakesTheClosest) {
   ASSERT_EQ(p.orvane().ChongXinJSXXJ_QB(false), "");
 
   // Matched: the entry's price x 1. Not matched: the base amount 1. J: the
-  // base price, 33.333 x 3 = 99.999 -> 100.
-  EXPECT_EQ(p.Rows("select bh,xxj,xhj from gjrg order by bh"),
-            "A | 11 | 11\nB | 12 | 12\nC | 0 | 1\nD | 11 | 11\nE | 11 | 11\nF | 0 | 1\nG | 11 | 11\nH | 12 | 12\n"
+  // base price, 33.333 x 3 = 99.999 -> 100. A line of A at another price
+  // finds its own entry.
+  EXPECT_EQ(p.Rows("select bh,xxj,xhj from gjrg order by bh,rowid"),
+            "A | 11 | 11\nA | 12 | 12\nB | 12 | 12\nC | 0 | 1\nD | 11 | 11\nE | 11 | 11\nF | 0 | 1\nG | 11 | 11\n"
+            "H | 12 | 12\n"
             "I | 0 | 1\nJ | 0 | 100\n");
 }
 

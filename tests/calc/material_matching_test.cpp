@@ -44,11 +44,15 @@ TEST(MaterialMatching, AMaterialExactlyACentFromAListEntryIsNotListed) {
 TEST(MaterialMatching, ABillLineExactlyACentFromItsProjectMaterialTakesNoFlag) {
   Project p;
   p.Execute(
-      "insert into gcclb(dw,bh,mc,dj,xz) values ('t','S','辛',380.01,1),('t','U','癸',50.00,1),('t','U','癸',50.01,0)");
-  // S at 380.00 is a cent away; U at 50.005 ties and takes the first line's flag.
-  p.Execute("insert into qdclb(dw,ysid,bh,mc,dj,xhj) values ('t',100,'S','辛',380.00,5),('t',100,'U','癸',50.005,5)");
+      "insert into gcclb(dw,bh,mc,dj,xz) values ('t','S','辛',380.01,1),('t','U','癸',50.00,1),('t','U','癸',50.01,0),"
+      "('kg','U','癸',50.00,0)");
+  // S at 380.00 is a cent away; U at 50.005 ties and takes the first line's
+  // flag, in its own unit.
+  p.Execute(
+      "insert into qdclb(dw,ysid,bh,mc,dj,xhj) values ('t',100,'S','辛',380.00,5),('t',100,'U','癸',50.005,5),"
+      "('kg',100,'U','癸',50.005,5)");
   RefreshBillMaterialSelection(p.db());
-  EXPECT_EQ(p.Rows("select bh,xz from qdclb order by bh"), "S | NULL\nU | 1\n");
+  EXPECT_EQ(p.Rows("select bh,dw,xz from qdclb order by rowid"), "S | t | NULL\nU | t | 1\nU | kg | 0\n");
 }
 
 // The statements and the in-memory marks must build an entry's name alike.

@@ -24,10 +24,15 @@ PriceList::PriceList(Connection& connection, const std::string& table, TextPool&
 
 const PriceListEntry* PriceList::EntryFor(TextId key, Figure dj) const {
   if (key == 0 || dj.null()) return nullptr;
-  const auto found = entries_.find(key);
-  if (found == entries_.end()) return nullptr;
-  const auto chosen = ClosestInPrice(dj.value, found->second.prices, Bound::kIncluded);
-  return chosen ? &found->second.entries[*chosen] : nullptr;
+  const auto [decided, first_time] = decided_.try_emplace({key, dj.value}, nullptr);
+  if (first_time) {
+    const auto found = entries_.find(key);
+    if (found == entries_.end()) return nullptr;
+    if (const auto chosen = ClosestInPrice(dj.value, found->second.prices, Bound::kIncluded)) {
+      decided->second = &found->second.entries[*chosen];
+    }
+  }
+  return decided->second;
 }
 
 std::optional<size_t> ClosestInPrice(double price, const std::vector<Figure>& prices, Bound bound) {

@@ -51,6 +51,20 @@ class PriceList {
     std::vector<PriceListEntry> entries;
   };
   std::unordered_map<TextId, Entries> entries_;
+  // Lines repeat their resources at the same prices, and measuring the
+  // distance of prices on their decimals is the cost of a lookup: each
+  // resource and price is decided once.
+  struct Asked {
+    TextId key;
+    double dj;
+    bool operator==(const Asked& other) const { return key == other.key && dj == other.dj; }
+  };
+  struct AskedHash {
+    size_t operator()(const Asked& asked) const {
+      return std::hash<TextId>()(asked.key) * 1000003u ^ std::hash<double>()(asked.dj);
+    }
+  };
+  mutable std::unordered_map<Asked, const PriceListEntry*, AskedHash> decided_;
 };
 
 }  // namespace quillmere

@@ -375,13 +375,11 @@ BillLines WriteBillMaterialLines(Connection& connection, const AnalysisTables* k
   lines = GroupResources(std::move(lines), pool, true);
   // Each line takes the selection flag of its project material; a line
   // without a current amount is never selected.
-  const SelectionFlags flags(connection);
+  const SelectionFlags flags(connection, pool);
   std::vector<Value>& selection = bill.selection;
   for (const ResourceLine& line : lines) {
     Value flag;
-    if (line.bh != 0 && line.mc != 0 && line.dw != 0) {
-      if (auto found = flags.Of(pool.Text(line.bh), pool.Text(line.mc), pool.Text(line.dw), line.dj)) flag = *found;
-    }
+    if (auto found = flags.Of(line.bh, line.mc, line.dw, line.dj)) flag = *found;
     if (!Selectable(CurrentAmount(line))) flag = std::int64_t{0};
     selection.push_back(flag);
   }

@@ -32,25 +32,29 @@ std::string ListedNameOf(const Value& mc, const Value& ggxh) {
   return TextOrEmpty(mc) + (empty_grade ? "" : " " + TextOrEmpty(ggxh));
 }
 
-SelectionFlags::SelectionFlags(Connection& connection) {
+SelectionFlags::SelectionFlags(Connection& connection, TextPool& pool) {
   KeptStatement read(connection, "select bh,mc,dw,dj,xz from gcclb order by rowid");
   while (read->Step()) {
-    const Value bh = read->ColumnValue(0), mc = read->ColumnValue(1), dw = read->ColumnValue(2);
-    if (IsNull(bh) || IsNull(mc) || IsNull(dw)) continue;  // a null never matches
-    Lines& lines = materials_[{ToText(bh), ToText(mc), ToText(dw)}];
+    const std::array<TextId, 3> key = {ReadText(read->get(), 0, pool), ReadText(read->get(), 1, pool),
+                                       ReadText(read->get(), 2, pool)};
+    if (key[0] == 0 || key[1] == 0 || key[2] == 0) continue;  // a null never matches
+    Lines& lines = materials_[key];
     lines.prices.push_back(ReadFigure(read->get(), 3, "the project materials"));
     lines.flags.push_back(read->ColumnValue(4));
   }
 }
 
-std::optional<Value> SelectionFlags::Of(const std::string& bh, const std::string& mc, const std::string& dw,
-                                        Figure dj) const {
-  if (dj.null()) return std::nullopt;
+std::optional<Value> SelectionFlags::Of(TextId bh, TextId mc, TextId dw, Figure dj) const {
+  if (dj.null() || bh == 0 || mc == 0 || dw == 0) return std::nullopt;
   const auto found = materials_.find({bh, mc, dw});
   if (found == materials_.end()) return std::nullopt;
-  const auto chosen = ClosestInPrice(dj.value, found->second.prices, Bound::kExcluded);
-  if (!chosen) return std::nullopt;
-  return found->second.flags[*chosen];
+  const auto [decided, first_time] = decided_.try_emplace({{bh, mc, dw}, dj.value});
+  if (first_time) {
+    if (const auto chosen = ClosestInPrice(dj.value, found->second.prices, Bound::kExcluded)) {
+      decided->second = found->second.flags[*chosen];
+    }
+  }
+  return decided->second;
 }
 
 bool Selectable(Figure xhj) { return !xhj.null() && xhj.value != 0; }
@@ -62,17 +66,17 @@ void RefreshBillMaterialSelection(Connection& connection) {
   // base price, so the closest base price decides and the lowest rowid only
   // settles the order among equals. Lines without a current amount are
   // never selected.
-  const SelectionFlags flags(connection);
+  TextPool pool;
+  const SelectionFlags flags(connection, pool);
   std::vector<std::pair<Value, Value>> changes;  // (flag, rowid)
   KeptStatement read(connection, "select rowid,bh,mc,dw,dj,xhj,xz from qdclb");
+  sqlite3_stmt* stmt = read->get();
   while (read->Step()) {
-    const Value bh = read->ColumnValue(1), mc = read->ColumnValue(2), dw = read->ColumnValue(3);
     const Value stored = read->ColumnValue(6);
     Value flag = stored;
-    if (!IsNull(bh) && !IsNull(mc) && !IsNull(dw)) {
-      if (auto found = flags.Of(ToText(bh), ToText(mc), ToText(dw), ReadFigure(read->get(), 4, "the bill lines"))) {
-        flag = *found;
-      }
+    const TextId bh = ReadText(stmt, 1, pool), mc = ReadText(stmt, 2, pool), dw = ReadText(stmt, 3, pool);
+    if (bh != 0 && mc != 0 && dw != 0) {
+      if (auto found = flags.Of(bh, mc, dw, ReadFigure(stmt, 4, "the bill lines"))) flag = *found;
     }
     if (!Selectable(ReadFigure(read->get(), 5, "the bill lines"))) flag = std::int64_t{0};
     if (!SameValue(flag, stored)) changes.emplace_back(flag, read->ColumnValue(0));

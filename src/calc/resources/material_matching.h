@@ -7,12 +7,13 @@
 #ifndef QUILLMERE_CALC_RESOURCES_MATERIAL_MATCHING_H_
 #define QUILLMERE_CALC_RESOURCES_MATERIAL_MATCHING_H_
 
+#include <array>
 #include <cstddef>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "calc/model/price_list.h"
@@ -41,18 +42,23 @@ std::string CloserInPrice(std::string_view price, std::string_view candidate, st
 // The selection flag of each project material (gcclb), found by code, name,
 // unit and a base price within 0.01 of the project line's, the closest in
 // base price deciding.
+// The texts are pooled in `pool`, with the bill lines' own.
 class SelectionFlags {
  public:
-  explicit SelectionFlags(Connection& connection);
+  SelectionFlags(Connection& connection, TextPool& pool);
   // The flag for a bill line, or nullopt when no project material is close.
-  std::optional<Value> Of(const std::string& bh, const std::string& mc, const std::string& dw, Figure dj) const;
+  std::optional<Value> Of(TextId bh, TextId mc, TextId dw, Figure dj) const;
 
  private:
   struct Lines {
     std::vector<Figure> prices;
     std::vector<Value> flags;
   };
-  std::map<std::tuple<std::string, std::string, std::string>, Lines> materials_;
+  std::map<std::array<TextId, 3>, Lines> materials_;
+  // Bill lines repeat their materials at the same prices, and measuring the
+  // distance of prices on their decimals is the cost of a lookup: each
+  // material and price is decided once.
+  mutable std::map<std::pair<std::array<TextId, 3>, double>, std::optional<Value>> decided_;
 };
 
 // Whether a bill line with current amount `xhj` can be selected at all.
