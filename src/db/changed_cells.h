@@ -4,8 +4,8 @@
 // most rows change. The statement asks the cells through two SQL functions,
 // the cells bound as a pointer (sqlite3_bind_pointer, kChangedCellsType):
 //
-//   update T set c0=changed_cell(:cells,rowid,0,c0), ...
-//   where changed_row(:cells,rowid)
+//   update T set c0=quillmere_changed_cell(:cells,rowid,0,c0), ...
+//   where quillmere_changed_row(:cells,rowid)
 //
 // Each takes the rowid, so they answer the same whatever order SQLite calls
 // them in; a cell that did not change is given back as the table holds it.

@@ -177,8 +177,8 @@ void ChangedCell(sqlite3_context* context, int, sqlite3_value** argv) {
 }
 
 void Register(sqlite3* db, const char* name, int argc, void (*function)(sqlite3_context*, int, sqlite3_value**)) {
-  sqlite3_create_function_v2(db, name, argc, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, function, nullptr,
-                             nullptr, nullptr);
+  sqlite3_create_function_v2(db, name, argc, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, function, nullptr, nullptr,
+                             nullptr);
 }
 
 }  // namespace
@@ -200,10 +200,10 @@ void RegisterSqlFunctions(sqlite3* db) {
   Register(db, "vb_mod", 2, Arithmetic<IntegerRemainder>);
   // Not deterministic: what they give depends on the cells bound, not only
   // on the arguments SQL sees.
-  sqlite3_create_function_v2(db, "changed_row", 2, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr, ChangedRow, nullptr,
-                             nullptr, nullptr);
-  sqlite3_create_function_v2(db, "changed_cell", 4, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr, ChangedCell, nullptr,
-                             nullptr, nullptr);
+  sqlite3_create_function_v2(db, "quillmere_changed_row", 2, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr, ChangedRow,
+                             nullptr, nullptr, nullptr);
+  sqlite3_create_function_v2(db, "quillmere_changed_cell", 4, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr, ChangedCell,
+                             nullptr, nullptr, nullptr);
   sqlite3_create_function_v2(db, "sum", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, nullptr, SumStep, SumFinal,
                              nullptr);
 }

@@ -22,8 +22,10 @@ namespace quillmere {
 // vb_intdiv(x, y)     formulas (see base/operators.h); null when either is
 // vb_mod(x, y)        null, an error for a division by zero or an overflow.
 // sum(x)               SQLite's sum, with reals added without rounding drift.
-// changed_row(c, r), changed_cell(c, r, k, x)
-//                      the cells a stage changed in memory (see changed_cells.h).
+// quillmere_changed_row(c, r), quillmere_changed_cell(c, r, k, x)
+//                      the cells a stage changed in memory (see
+//                      changed_cells.h); prefixed, since they are registered
+//                      on the host's connection too.
 void RegisterSqlFunctions(sqlite3* db);
 
 }  // namespace quillmere

@@ -346,8 +346,8 @@ void LineTable::WriteInOneWalk(Connection& connection, const std::vector<std::ui
   for (size_t c = 0; c < priced_.size(); ++c) {
     if (!(columns & (1u << c))) continue;
     const std::string& column = columns_.priced[c];
-    assignments += (assignments.empty() ? "" : ",") + column + "=changed_cell(:cells,rowid," + std::to_string(c) +
-                   "," + column + ")";
+    assignments += (assignments.empty() ? "" : ",") + column + "=quillmere_changed_cell(:cells,rowid," +
+                   std::to_string(c) + "," + column + ")";
   }
   Params params = params_;
   params.Set("cells", quillmere::Value(std::int64_t{0}));  // the pointer is bound below
@@ -356,7 +356,7 @@ void LineTable::WriteInOneWalk(Connection& connection, const std::vector<std::ui
   if (!where_.empty() && where_.compare(0, kWhere.size(), kWhere) != 0) throw Error("no condition: " + where_);
   const std::string rows = where_.empty() ? " where " : " where (" + where_.substr(kWhere.size()) + ") and ";
   KeptStatement update(
-      connection, "update " + table_ + " set " + assignments + rows + "changed_row(:cells,rowid)", params);
+      connection, "update " + table_ + " set " + assignments + rows + "quillmere_changed_row(:cells,rowid)", params);
   ChangedLines cells(rowids_, changed, priced_);
   sqlite3_stmt* stmt = update->get();
   sqlite3_bind_pointer(stmt, sqlite3_bind_parameter_index(stmt, ":cells"), &cells, kChangedCellsType, nullptr);
