@@ -138,16 +138,16 @@ std::string ClsOrvane::ZhengLiGCShuJu(bool BolQDJJ) {
 }
 
 std::string ClsOrvane::JiSuanDEJJ_QB() {
-  return InTransaction(Forgetting(), [](Connection& c) {
+  return InTransactionRemembering(connection_, *memory_, [](Connection& c, ProjectMemory& memory) {
     StopRecordingMainMaterialInputs(c);
-    PriceAtBasePrices(c, Scope::WholeProject());
+    PriceAtBasePrices(c, Scope::WholeProject(), &memory);
   });
 }
 
 std::string ClsOrvane::ChongXinJSXXJ_QB(bool BolQingKongXXJ) {
-  return InTransaction(Forgetting(), [&](Connection& c) {
+  return InTransactionRemembering(connection_, *memory_, [&](Connection& c, ProjectMemory& memory) {
     StopRecordingMainMaterialInputs(c);
-    FillCurrentPrices(c, Scope::WholeProject(), BolQingKongXXJ);
+    FillCurrentPrices(c, Scope::WholeProject(), BolQingKongXXJ, &memory);
   });
 }
 

@@ -56,12 +56,13 @@ TEST(ClsOrvaneBillItemPrice, EmptyArgumentsGiveZeroWithoutTouchingAnything) {
   EXPECT_EQ(p.Snapshot(), before);
 }
 
-// The aggregation keeps the analysis lines for the current amounts and the
-// bill material summary. A host that calls them on one ClsOrvane, with its
-// own work in between, must find every table as a host that makes a fresh
+// The base prices keep the resource lines for the current prices, and the
+// aggregation the analysis lines for the current amounts and the bill
+// material summary. A host that calls them on one ClsOrvane, with its own
+// work in between, must find every table as a host that makes a fresh
 // ClsOrvane for every call, which keeps nothing. Both work on copies of one
 // project priced up to the current prices; each host step goes to both.
-TEST(KeptAnalysisLines, WhatTheHostDoesBetweenMembersGivesTheTablesOfAColdStart) {
+TEST(KeptLines, WhatTheHostDoesBetweenMembersGivesTheTablesOfAColdStart) {
   namespace fs = std::filesystem;
   const testing::ScratchFolder folder("kept_lines");
   const std::string start = folder.File("start.db"), kept = folder.File("kept.db"), cold = folder.File("cold.db");
@@ -77,6 +78,8 @@ TEST(KeptAnalysisLines, WhatTheHostDoesBetweenMembersGivesTheTablesOfAColdStart)
     p.Execute("update gjcl set sl=0 where rowid%9=4");
   }
   using Step = std::function<void(ClsOrvane & orvane, Connection & connection, const std::string& path)>;
+  const Step base = [](ClsOrvane& o, Connection&, const std::string&) { EXPECT_EQ(o.JiSuanDEJJ_QB(), ""); };
+  const Step current = [](ClsOrvane& o, Connection&, const std::string&) { EXPECT_EQ(o.ChongXinJSXXJ_QB(false), ""); };
   const Step aggregate = [](ClsOrvane& o, Connection&, const std::string&) { EXPECT_EQ(o.HuiZongRCJ(), ""); };
   const Step amounts = [](ClsOrvane& o, Connection&, const std::string&) { EXPECT_EQ(o.JiSuanXXJ(false), ""); };
   const Step summary = [](ClsOrvane& o, Connection&, const std::string&) { EXPECT_EQ(o.QingDanCLHZ(), ""); };
@@ -87,6 +90,10 @@ TEST(KeptAnalysisLines, WhatTheHostDoesBetweenMembersGivesTheTablesOfAColdStart)
     Connection::Open(path).Execute("update fxclb set xhj=xhj+7 where rowid%5=1");
   };
   const std::string edit_lines = "update fxclb set xhj=xhj+3,sl=sl*2 where rowid%4=1";
+  const std::string edit_materials = "update gjcl set dj=dj+1,hj=hj+2,xxj=xxj+3,cldj=0 where rowid%5=2";
+  const Step materials_elsewhere = [edit_materials](ClsOrvane&, Connection&, const std::string& path) {
+    Connection::Open(path).Execute(edit_materials);
+  };
   const struct {
     const char* what;
     std::vector<Step> steps;
@@ -108,6 +115,18 @@ TEST(KeptAnalysisLines, WhatTheHostDoesBetweenMembersGivesTheTablesOfAColdStart)
        {sql("create temp view quillmere_memory_mark as select 1 as mark"), aggregate, amounts, summary}},
       {"the host's transaction rolled back",
        {sql("begin"), aggregate, sql("rollback"), amounts, sql("begin"), amounts, sql("rollback"), summary}},
+      {"the base and the current prices, nothing in between", {base, current, aggregate, amounts, summary}},
+      {"an edit of the material lines between the base and the current prices",
+       {base, sql(edit_materials), current, aggregate}},
+      {"an edit through another connection between them", {base, materials_elsewhere, current}},
+      {"the host's transaction rolled back around the base prices", {sql("begin"), base, sql("rollback"), current}},
+      {"the current prices twice", {base, current, current}},
+      {"a trigger of the host's on the material lines",
+       {sql("create trigger host_tap after update of hj on gjcl begin update gjcl set xxj=xxj+1 where "
+            "rowid=new.rowid; end"),
+        base, current}},
+      {"the current prices, with a changed list, after the aggregation",
+       {sql("update clzxj set xxdj=xxdj+1"), aggregate, current, amounts, summary}},
   };
   for (const auto& scenario : kScenarios) {
     fs::copy_file(start, kept, fs::copy_options::overwrite_existing);

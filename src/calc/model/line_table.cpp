@@ -173,6 +173,34 @@ const std::vector<Figure>& LineTable::priced(std::string_view column) const {
   return priced_[IndexOf(columns_.priced, column, table_)];
 }
 
+const std::vector<Figure>& LineTable::column(std::string_view name) const {
+  for (size_t c = 0; c < columns_.figures.size(); ++c) {
+    if (columns_.figures[c] == name) return figures_[c];
+  }
+  return priced(name);
+}
+
+void LineTable::SetId(std::string_view column, size_t line, Id id) {
+  ids_[IndexOf(columns_.ids, column, table_)][line] = id;
+}
+
+LineTable::Columns LineTable::Columns::With(const Columns& other) const {
+  Columns both = *this;
+  const auto add = [](std::vector<std::string>& names, const std::string& name) {
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+  };
+  for (const std::string& name : other.ids) add(both.ids, name);
+  for (const std::string& name : other.flags) add(both.flags, name);
+  for (const std::string& name : other.texts) add(both.texts, name);
+  both.keyed = keyed || other.keyed;
+  for (const std::string& name : other.priced) add(both.priced, name);
+  for (const std::string& name : other.figures) add(both.figures, name);
+  std::erase_if(both.figures, [&](const std::string& name) {
+    return std::find(both.priced.begin(), both.priced.end(), name) != both.priced.end();
+  });
+  return both;
+}
+
 bool LineTable::GroupOf(size_t line, const std::vector<std::string>& key, IdKey& group) const {
   group = {};
   for (size_t k = 0; k < key.size(); ++k) {
@@ -235,7 +263,12 @@ std::vector<std::uint32_t> LineTable::ChangedColumns() const {
   return changed;
 }
 
-void LineTable::WriteChanges(Connection& connection) const {
+void LineTable::WriteChanges(Connection& connection) {
+  Write(connection);
+  read_ = priced_;
+}
+
+void LineTable::Write(Connection& connection) const {
   const std::vector<std::uint32_t> changed = ChangedColumns();
   std::map<std::uint32_t, size_t> lines_per_set;
   size_t lines = 0;

@@ -61,6 +61,10 @@ class LineTable : public HeldFigures {
     bool keyed = false;                // bh, mc, dw as one key
     std::vector<std::string> figures;  // read only
     std::vector<std::string> priced;   // read, computed and written back
+
+    // What two stages hold of one table: every column either holds, priced
+    // where either prices it.
+    Columns With(const Columns& other) const;
   };
 
   // `where` (" where ysid=:ysid", with `params`) keeps to some lines; the
@@ -81,6 +85,10 @@ class LineTable : public HeldFigures {
   const std::vector<Figure>& figures(std::string_view column) const;
   std::vector<Figure>& priced(std::string_view column);
   const std::vector<Figure>& priced(std::string_view column) const;
+  // A figure column, read only or priced.
+  const std::vector<Figure>& column(std::string_view name) const;
+  // An id the stage wrote itself.
+  void SetId(std::string_view column, size_t line, Id id);
 
   // The group a line belongs to by the id columns `key`, or false when one
   // of them is null: such a line joins no group.
@@ -89,8 +97,9 @@ class LineTable : public HeldFigures {
   // Writes back every priced cell whose value is not (in SQL's null-aware
   // sense) the one read: by rowid, one prepared update per set of changed
   // columns, when few lines changed; else by one update that walks the
-  // lines of the table (see db/changed_cells.h).
-  void WriteChanges(Connection& connection) const;
+  // lines of the table (see db/changed_cells.h). The lines then hold what
+  // the table holds, and a later stage's changes are taken from there.
+  void WriteChanges(Connection& connection);
 
   // The figures as the table holds them once the changes are written: the
   // check of computed figures reads them here.
@@ -100,11 +109,11 @@ class LineTable : public HeldFigures {
   std::optional<std::string> Key(size_t row, const std::string& key_column) const override;
 
  private:
+  void Write(Connection& connection) const;
   // The changed columns of each line, as bits.
   std::vector<std::uint32_t> ChangedColumns() const;
   void WriteLineByLine(Connection& connection, const std::vector<std::uint32_t>& changed) const;
-  void WriteInOneWalk(Connection& connection, const std::vector<std::uint32_t>& changed,
-                      std::uint32_t columns) const;
+  void WriteInOneWalk(Connection& connection, const std::vector<std::uint32_t>& changed, std::uint32_t columns) const;
   static std::string TextKeyOf(int type, std::string_view bytes);
 
   std::string table_;

@@ -78,6 +78,7 @@ void ProjectMemory::Stamp(Connection& connection) {
 
 void ProjectMemory::Forget() {
   analysis.reset();
+  priced_lines.reset();
   stamped_.reset();
 }
 

@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "calc/model/line_table.h"
 #include "calc/model/resource_lines.h"
 #include "quillmere/connection.h"
 
@@ -49,6 +50,13 @@ struct AnalysisTables {
   std::map<std::string, std::vector<AnalysisRow>, std::less<>> rows;
 };
 
+// Tables of resource lines as the base prices left them, with the columns
+// the current prices read as well; the lines hold their texts in `pool`.
+struct PricedLines {
+  TextPool pool;
+  std::map<std::string, LineTable> tables;
+};
+
 class ProjectMemory {
  public:
   // Before a member that uses what is kept: forgets it unless the project is
@@ -63,6 +71,8 @@ class ProjectMemory {
 
   // Set by the whole-project aggregation, kept up by the current amounts.
   std::shared_ptr<AnalysisTables> analysis;
+  // Set by the whole-project base prices, taken by the current prices.
+  std::shared_ptr<PricedLines> priced_lines;
 
  private:
   struct Version {

@@ -30,6 +30,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -38,6 +39,8 @@
 
 #include "calc/figure_check.h"
 #include "calc/model/line_table.h"
+#include "calc/model/project_memory.h"
+#include "calc/resources/current_prices.h"
 #include "db/kept_statement.h"
 #include "db/statement.h"
 
@@ -51,10 +54,15 @@ struct AmountTable {
   std::vector<std::string> ids;  // ysid first
 };
 const std::vector<AmountTable>& AmountTables() {
-  static const std::vector<AmountTable> tables = {
-      {"gjrg", {"ysid"}},          {"gjcl", {"ysid", "clid"}},         {"gjjx", {"ysid"}},
-      {"gjpbf", {"ysid", "clid"}}, {"gjlpjb", {"ysid", "clid"}},       {"ftrg", {"ysid", "clid_src"}},
-      {"ftcl", {"ysid", "clid", "clid_src"}}, {"ftjx", {"ysid", "clid_src"}}, {"ftpbf", {"ysid", "clid", "clid_src"}}};
+  static const std::vector<AmountTable> tables = {{"gjrg", {"ysid"}},
+                                                  {"gjcl", {"ysid", "clid"}},
+                                                  {"gjjx", {"ysid"}},
+                                                  {"gjpbf", {"ysid", "clid"}},
+                                                  {"gjlpjb", {"ysid", "clid"}},
+                                                  {"ftrg", {"ysid", "clid_src"}},
+                                                  {"ftcl", {"ysid", "clid", "clid_src"}},
+                                                  {"ftjx", {"ysid", "clid_src"}},
+                                                  {"ftpbf", {"ysid", "clid", "clid_src"}}};
   return tables;
 }
 
@@ -73,8 +81,8 @@ struct SplitPart {
   double style;
 };
 constexpr SplitPart kSplitParts[] = {
-    {"gjpbf", "clid", "cldj", "clhj", 1},     {"gjlpjb", "clid", "cldj", "clhj", 2},
-    {"ftrg", "clid_src", "rgdj", "rghj", 3},  {"ftcl", "clid_src", "cldj", "clhj", 3},
+    {"gjpbf", "clid", "cldj", "clhj", 1},    {"gjlpjb", "clid", "cldj", "clhj", 2},
+    {"ftrg", "clid_src", "rgdj", "rghj", 3}, {"ftcl", "clid_src", "cldj", "clhj", 3},
     {"ftjx", "clid_src", "jxdj", "jxhj", 3},
 };
 
@@ -105,7 +113,10 @@ const std::vector<ResourceKind>& Kinds() {
   static const std::vector<ResourceKind> kinds = {
       {"gjrg", "hj", "rgjj", false, {{"0000FE", Base::kLabour}, {"0000FF", Base::kLabourAndMachines}}},
       {"gjcl", "clhj", "fcjj", true, {{"1000FE", Base::kLabour}, {"1000FF", Base::kLabourAndMachines}}},
-      {"gjjx", "hj", "jxjj", false,
+      {"gjjx",
+       "hj",
+       "jxjj",
+       false,
        {{"J000FE", Base::kLabour}, {"J000FF", Base::kLabourAndMachines}, {"J000FG", Base::kMachines}}},
   };
   return kinds;
@@ -120,8 +131,10 @@ struct PercentageLine {
 
 class BasePricing {
  public:
-  BasePricing(Connection& connection, const Scope& scope)
-      : connection_(connection), scope_(scope), run_(connection, scope) {}
+  // `keeping`: the lines are read with the columns the current prices hold
+  // too, for them to take as they are left.
+  BasePricing(Connection& connection, const Scope& scope, bool keeping)
+      : connection_(connection), scope_(scope), run_(connection, scope), keeping_(keeping) {}
 
   void Run() {
     RebuildFeeRows();
@@ -135,18 +148,35 @@ class BasePricing {
     AddUpOrdinaryLines();
     PricePlainPercentageLines();
     PriceLinkedPercentageLines();
-    for (auto& [name, lines] : lines_) lines.WriteChanges(connection_);
+    for (auto& [name, lines] : held_->tables) lines.WriteChanges(connection_);
     fee_rows_->WriteChanges(connection_);
     WritePassMarks();
   }
 
   // A table's lines as it now holds them.
-  const HeldFigures* Held(const std::string& table) const { return &lines_.at(table); }
+  const HeldFigures* Held(const std::string& table) const { return &held_->tables.at(table); }
+
+  // The lines with the columns the current prices hold too, as the tables
+  // now hold them.
+  std::shared_ptr<PricedLines> Kept() const { return keeping_ ? held_ : nullptr; }
+
+  // The columns of the lines this stage writes, with the affinity the engine
+  // declares them with.
+  static std::vector<std::pair<std::string, char>> WrittenColumns(const std::string& table) {
+    std::vector<std::pair<std::string, char>> columns = {{"dj", 'R'}, {"hj", 'R'}};
+    if (table == "gjcl") {
+      for (const char* part : kMaterialParts) columns.emplace_back(part, 'R');
+    }
+    for (const ResourceKind& kind : Kinds()) {
+      if (table == kind.table) columns.emplace_back("azfy", 'I');
+    }
+    return columns;
+  }
 
  private:
   void Execute(const std::string& sql) { run_(sql); }
 
-  LineTable& Lines(const std::string& table) { return lines_.at(table); }
+  LineTable& Lines(const std::string& table) { return held_->tables.at(table); }
 
   void ReadLinesAndFeeRows() {
     for (const AmountTable& table : AmountTables()) {
@@ -169,7 +199,9 @@ class BasePricing {
         columns.texts.emplace_back("cllb");
         columns.priced.insert(columns.priced.end(), std::begin(kMaterialParts), std::end(kMaterialParts));
       }
-      lines_.emplace(name, LineTable(connection_, name, std::move(columns), pool_, scope_.Where(), scope_.params()));
+      if (keeping_) columns = columns.With(CurrentPriceColumns(name));
+      held_->tables.emplace(
+          name, LineTable(connection_, name, std::move(columns), held_->pool, scope_.Where(), scope_.params()));
     }
     for (const ResourceKind& kind : Kinds()) percentage_lines_[kind.table] = FindPercentageLines(kind);
     // One row's linked lines read the fee rows of the rows they name, which
@@ -187,7 +219,7 @@ class BasePricing {
     columns.ids = {"ysid"};
     columns.figures = {"sjgcl"};
     columns.priced = {"rgjj", "fcjj", "zcjj", "jxjj"};
-    fee_rows_.emplace(connection_, "qfsjb", std::move(columns), pool_, fee_rows, scope_.params());
+    fee_rows_.emplace(connection_, "qfsjb", std::move(columns), held_->pool, fee_rows, scope_.params());
     IdKey row;
     const std::vector<std::string> row_key = {"ysid"};
     first_fee_row_.assign(fee_rows_->size(), -1);
@@ -209,7 +241,8 @@ class BasePricing {
     LineTable::Columns mapping_columns;
     mapping_columns.ids = {"ysid"};
     mapping_columns.figures = {"sjgcl"};
-    const LineTable mapping(connection_, "qddyb", std::move(mapping_columns), pool_, scope_.Where(), scope_.params());
+    const LineTable mapping(connection_, "qddyb", std::move(mapping_columns), held_->pool, scope_.Where(),
+                            scope_.params());
     for (size_t m = 0; m < mapping.size(); ++m) {
       if (mapping.GroupOf(m, row_key, row)) mapped_quantity_.emplace(row, mapping.figures("sjgcl")[m]);
     }
@@ -419,7 +452,8 @@ class BasePricing {
     for (const ResourceKind& kind : Kinds()) {
       std::vector<bool> counts(Lines(kind.table).size());
       for (const PercentageLine& line : PercentageLines(kind)) counts[line.line] = counted(line);
-      AddUp(kind.table, kind.amount, [&counts](size_t i) { return counts[i]; }, kind.fee, true);
+      AddUp(
+          kind.table, kind.amount, [&counts](size_t i) { return counts[i]; }, kind.fee, true);
     }
   }
 
@@ -460,8 +494,7 @@ class BasePricing {
                                                        : Plus(labour, machines);
       const Figure quantity = mapped->second;
       const Figure per_unit = quantity.null() || quantity.value != 0 ? quantity : Figure::Of(1);
-      SetPercentagePrice(kind, i,
-                         Rounded(Divided(Times(charged, fee_rows_->figures("sjgcl")[*row]), per_unit), 2));
+      SetPercentagePrice(kind, i, Rounded(Divided(Times(charged, fee_rows_->figures("sjgcl")[*row]), per_unit), 2));
       if (second_pass) second_pass_[kind.table].push_back(i);
     }
   }
@@ -491,7 +524,8 @@ class BasePricing {
     for (const ResourceKind& kind : Kinds()) {
       std::vector<bool> counts(Lines(kind.table).size());
       for (size_t i : second_pass_[kind.table]) counts[i] = true;
-      AddUp(kind.table, kind.amount, [&counts](size_t i) { return counts[i]; }, kind.fee, true);
+      AddUp(
+          kind.table, kind.amount, [&counts](size_t i) { return counts[i]; }, kind.fee, true);
     }
   }
 
@@ -500,7 +534,7 @@ class BasePricing {
   void WritePassMarks() {
     if (!scope_.whole()) return;
     for (const ResourceKind& kind : Kinds()) {
-      const LineTable& lines = Lines(kind.table);
+      LineTable& lines = Lines(kind.table);
       std::vector<bool> marked(lines.size());
       for (size_t i : second_pass_[kind.table]) marked[i] = true;
       KeptStatement update(connection_, std::string("update ") + kind.table + " set azfy=? where rowid=?",
@@ -513,6 +547,7 @@ class BasePricing {
         sqlite3_bind_int64(statement.get(), 1, mark.bits);
         sqlite3_bind_int64(statement.get(), 2, lines.rowid(line.line));
         statement.Run();
+        lines.SetId("azfy", line.line, mark);
       }
     }
   }
@@ -520,8 +555,8 @@ class BasePricing {
   Connection& connection_;
   const Scope& scope_;
   StageRunner run_;
-  TextPool pool_;
-  std::map<std::string, LineTable> lines_;
+  bool keeping_;
+  std::shared_ptr<PricedLines> held_ = std::make_shared<PricedLines>();
   std::optional<LineTable> fee_rows_;
   std::unordered_map<IdKey, size_t, IdKeyHash> fee_row_of_;  // the first fee row of a row id
   std::vector<std::int32_t> first_fee_row_;                  // of each fee row's row id, -1 for none
@@ -533,7 +568,9 @@ class BasePricing {
 
 }  // namespace
 
-void PriceAtBasePrices(Connection& connection, const Scope& scope) {
+void PriceAtBasePrices(Connection& connection, const Scope& scope, ProjectMemory* memory) {
+  // Lines kept from an earlier run would no longer hold the tables' prices.
+  if (memory) memory->priced_lines.reset();
   std::vector<FigureSet> read = {{"zhys", {}, scope.Rows()}}, computed;
   for (const AmountTable& table : AmountTables()) {
     read.push_back({table.name, {}, scope.Rows()});
@@ -542,12 +579,18 @@ void PriceAtBasePrices(Connection& connection, const Scope& scope) {
   computed.push_back({"gjcl", {"dj", "cldj", "clhj", "rgdj", "rghj", "jxdj", "jxhj"}, scope.Rows()});
   computed.push_back({"qfsjb", {"rgjj", "fcjj", "zcjj", "jxjj"}, scope.Rows()});
   CheckFigures(connection, read, FigureUse::kRead, scope.params());
-  BasePricing pricing(connection, scope);
+  BasePricing pricing(connection, scope, memory && scope.whole());
   pricing.Run();
   for (FigureSet& set : computed) {
     if (set.table != "qfsjb") set.held = pricing.Held(set.table);
   }
   CheckFigures(connection, computed, FigureUse::kComputed, scope.params());
+  if (std::shared_ptr<PricedLines> kept = pricing.Kept()) {
+    for (const auto& [table, lines] : kept->tables) {
+      if (!KeepsAsWritten(connection, table, BasePricing::WrittenColumns(table))) return;
+    }
+    memory->priced_lines = std::move(kept);
+  }
 }
 
 }  // namespace quillmere

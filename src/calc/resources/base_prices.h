@@ -4,13 +4,16 @@
 #ifndef QUILLMERE_CALC_RESOURCES_BASE_PRICES_H_
 #define QUILLMERE_CALC_RESOURCES_BASE_PRICES_H_
 
+#include "calc/model/project_memory.h"
 #include "calc/scope.h"
 #include "quillmere/connection.h"
 
 namespace quillmere {
 
 // JiSuanDEJJ_QB (whole project) and JiSuanDEJJ_DX (one row). Throws Error.
-void PriceAtBasePrices(Connection& connection, const Scope& scope);
+// The whole project keeps its lines in `memory`, if given, for the current
+// prices that follow it.
+void PriceAtBasePrices(Connection& connection, const Scope& scope, ProjectMemory* memory = nullptr);
 
 }  // namespace quillmere
 

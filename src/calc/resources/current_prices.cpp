@@ -26,6 +26,7 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -116,29 +117,40 @@ std::string RecomputeAssignments(Kind kind) {
                                     : "xhj=format(iif(xxj=0,dj,xxj)*sl,'0.##')";
 }
 
-// The whole project: every priced table and both price lists read once, the
-// plan followed on the lines in memory, the changed cells written back.
+// The columns of a priced table the whole project holds.
+LineTable::Columns ColumnsOf(const PricedTable& table) {
+  LineTable::Columns columns;
+  columns.ids = {"ysid"};
+  for (const char* owner : table.owner) {
+    if (owner) columns.ids.push_back(owner);
+  }
+  if (std::string_view(table.name) == kGjcl.name) columns.flags = {"chaifen"};
+  columns.keyed = true;
+  columns.figures = {"dj", "sl"};
+  if (table.kind != Kind::kConsumption) columns.figures.push_back("hj");
+  for (const auto& [column, value] : ResetValues(table.kind)) columns.priced.push_back(column);
+  return columns;
+}
+
+// The whole project: every priced table and both price lists read once (the
+// tables the base prices kept are taken as they hold them), the plan
+// followed on the lines in memory, the changed cells written back.
 class ProjectPricing {
  public:
-  explicit ProjectPricing(Connection& connection)
-      : connection_(connection), materials_(connection, "clzxj", pool_), machines_(connection, "jxzxj", pool_) {
+  ProjectPricing(Connection& connection, std::shared_ptr<PricedLines> kept)
+      : connection_(connection),
+        held_(kept ? std::move(kept) : std::make_shared<PricedLines>()),
+        materials_(connection, "clzxj", held_->pool),
+        machines_(connection, "jxzxj", held_->pool) {
     for (const PricedTable& table : kResetOrder) {
-      LineTable::Columns columns;
-      columns.ids = {"ysid"};
-      for (const char* owner : table.owner) {
-        if (owner) columns.ids.push_back(owner);
+      if (held_->tables.count(table.name) == 0) {
+        held_->tables.emplace(table.name, LineTable(connection, table.name, ColumnsOf(table), held_->pool));
       }
-      if (std::string_view(table.name) == kGjcl.name) columns.flags = {"chaifen"};
-      columns.keyed = true;
-      columns.figures = {"dj", "sl"};
-      if (table.kind != Kind::kConsumption) columns.figures.push_back("hj");
-      for (const auto& [column, value] : ResetValues(table.kind)) columns.priced.push_back(column);
-      lines_.emplace(table.name, LineTable(connection, table.name, std::move(columns), pool_));
     }
   }
 
   // A priced table's lines as it now holds them.
-  const LineTable& Held(const std::string& table) const { return lines_.at(table); }
+  const LineTable& Held(const std::string& table) const { return held_->tables.at(table); }
 
   void Run(bool clear_results) {
     if (clear_results) {
@@ -155,7 +167,7 @@ class ProjectPricing {
   }
 
  private:
-  LineTable& Lines(const PricedTable& table) { return lines_.at(table.name); }
+  LineTable& Lines(const PricedTable& table) { return held_->tables.at(table.name); }
 
   void ForgetCurrentPrices(const PricedTable& table) {
     LineTable& lines = Lines(table);
@@ -164,7 +176,7 @@ class ProjectPricing {
       if (value == std::string("0")) {
         std::fill(priced.begin(), priced.end(), Figure::Of(0));
       } else {
-        priced = lines.figures(value);
+        priced = lines.column(value);
       }
     }
   }
@@ -175,8 +187,8 @@ class ProjectPricing {
   void PriceFromList(const PricedTable& table) {
     LineTable& lines = Lines(table);
     const PriceList& list = std::string_view(table.list) == kGjjx.list ? machines_ : materials_;
-    const std::vector<Figure>& dj = lines.figures("dj");
-    const std::vector<Figure>& sl = lines.figures("sl");
+    const std::vector<Figure>& dj = lines.column("dj");
+    const std::vector<Figure>& sl = lines.column("sl");
     std::vector<Figure>& xxj = lines.priced("xxj");
     // Where the amount goes, and where a machine keeps the price again.
     std::vector<Figure>& amount = lines.priced(table.kind == Kind::kPriced    ? "xhj"
@@ -212,7 +224,7 @@ class ProjectPricing {
   void PriceSplitMaterials() {
     LineTable& materials = Lines(kGjcl);
     const std::vector<Truth>& split = materials.flags("chaifen");
-    const std::vector<Figure>& sl = materials.figures("sl");
+    const std::vector<Figure>& sl = materials.column("sl");
     std::vector<Figure>& xxj = materials.priced("xxj");
     std::vector<Figure>& xhj = materials.priced("xhj");
     const std::vector<std::string> material_key = OwnerKey(kGjcl);
@@ -238,8 +250,8 @@ class ProjectPricing {
       const GroupSums sums = SumPerGroup(items, OwnerKey(item_table), items.priced("jchj"));
       LineTable& machines = Lines(machine_table);
       const std::vector<std::string> machine_key = OwnerKey(machine_table);
-      const std::vector<Figure>& dj = machines.figures("dj");
-      const std::vector<Figure>& sl = machines.figures("sl");
+      const std::vector<Figure>& dj = machines.column("dj");
+      const std::vector<Figure>& sl = machines.column("sl");
       const std::vector<Figure>& xxj = machines.priced("xxj");
       std::vector<Figure>& jxcc = machines.priced("jxcc");
       std::vector<Figure>& xxj2 = machines.priced("xxj2");
@@ -259,10 +271,9 @@ class ProjectPricing {
   }
 
   Connection& connection_;
-  TextPool pool_;
+  std::shared_ptr<PricedLines> held_;
   const PriceList materials_;
   const PriceList machines_;
-  std::map<std::string, LineTable> lines_;
 };
 
 // One row: the plan as statements over the row's lines.
@@ -316,7 +327,7 @@ class RowPricing {
     columns.priced = {"xxj"};
     LineTable lines(connection_, kGjjx.name, std::move(columns), pool, scope_.Where(), scope_.params());
     for (size_t i = 0; i < lines.size(); ++i) {
-      if (const PriceListEntry* entry = machines.EntryFor(lines.keys()[i], lines.figures("dj")[i])) {
+      if (const PriceListEntry* entry = machines.EntryFor(lines.keys()[i], lines.column("dj")[i])) {
         lines.priced("xxj")[i] = entry->xxdj;
       }
     }
@@ -349,11 +360,23 @@ class RowPricing {
 
 }  // namespace
 
-void FillCurrentPrices(Connection& connection, const Scope& scope, bool clear_results) {
+LineTable::Columns CurrentPriceColumns(std::string_view table) {
+  for (const PricedTable& priced : kResetOrder) {
+    if (table == priced.name) return ColumnsOf(priced);
+  }
+  return {};
+}
+
+void FillCurrentPrices(Connection& connection, const Scope& scope, bool clear_results, ProjectMemory* memory) {
+  // The lines the base prices kept are taken; once priced here they no
+  // longer hold what the base prices left. (The analysis lines stay: this
+  // stage writes no analysis table.)
+  std::shared_ptr<PricedLines> kept;
+  if (memory) kept = std::move(memory->priced_lines);
   CheckFigures(connection, {{"clzxj", {}, "", "bh"}, {"jxzxj", {}, "", "bh"}}, FigureUse::kRead);
   std::optional<ProjectPricing> project;
   if (scope.whole()) {
-    project.emplace(connection);
+    project.emplace(connection, std::move(kept));
     project->Run(clear_results);
   } else {
     RowPricing(connection, scope).Run();
