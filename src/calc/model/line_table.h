@@ -138,6 +138,19 @@ class LineTable : public HeldFigures {
 using GroupSums = std::unordered_map<IdKey, Figure, IdKeyHash>;
 GroupSums SumPerGroup(const LineTable& lines, const std::vector<std::string>& key, const std::vector<Figure>& values);
 
+// Calls `take(line, sum)` for each line of `lines` that `wanted(line)` keeps
+// and whose group by the id columns `key` has a sum in `sums`: the join of an
+// update with the grouped sums of another table.
+template <typename Wanted, typename Take>
+void JoinGroupSums(const LineTable& lines, const std::vector<std::string>& key, const GroupSums& sums, Wanted&& wanted,
+                   Take&& take) {
+  IdKey group;
+  for (size_t line = 0; line < lines.size(); ++line) {
+    if (!wanted(line) || !lines.GroupOf(line, key, group)) continue;
+    if (const auto found = sums.find(group); found != sums.end()) take(line, found->second);
+  }
+}
+
 }  // namespace quillmere
 
 #endif  // QUILLMERE_CALC_MODEL_LINE_TABLE_H_

@@ -270,15 +270,13 @@ class BasePricing {
     }
     const std::vector<std::string> key = {"ysid", "clid", "clid_src"};
     const LineTable& breakdown = Lines("ftpbf");
-    const GroupSums sums = SumPerGroup(breakdown, key, breakdown.priced("hj"));
-    IdKey group;
-    for (size_t i = 0; i < components.size(); ++i) {
-      if (!IsStyle(style[i], 1) || !components.GroupOf(i, key, group)) continue;
-      const auto found = sums.find(group);
-      if (found == sums.end()) continue;
-      dj[i] = found->second;
-      hj[i] = AmountOf(found->second, sl[i]);
-    }
+    JoinGroupSums(
+        components, key, SumPerGroup(breakdown, key, breakdown.priced("hj")),
+        [&](size_t i) { return IsStyle(style[i], 1); },
+        [&](size_t i, Figure sum) {
+          dj[i] = sum;
+          hj[i] = AmountOf(sum, sl[i]);
+        });
   }
 
   void PriceMaterials() {
@@ -307,21 +305,17 @@ class BasePricing {
         clhj[i] = hj[i];
       }
     }
-    const std::vector<std::string> material_key = {"ysid", "clid"};
-    IdKey group;
     for (const SplitPart& part : kSplitParts) {
       const LineTable& components = Lines(part.source);
-      const GroupSums sums = SumPerGroup(components, {"ysid", part.key}, components.priced("hj"));
       std::vector<Figure>& price = materials.priced(part.price);
       std::vector<Figure>& amount = materials.priced(part.amount);
-      for (size_t i = 0; i < materials.size(); ++i) {
-        if (split[i] != Truth::kTrue || !IsStyle(style[i], part.style)) continue;
-        if (!materials.GroupOf(i, material_key, group)) continue;
-        const auto found = sums.find(group);
-        if (found == sums.end()) continue;
-        price[i] = found->second;
-        amount[i] = AmountOf(found->second, sl[i]);
-      }
+      JoinGroupSums(
+          materials, {"ysid", "clid"}, SumPerGroup(components, {"ysid", part.key}, components.priced("hj")),
+          [&](size_t i) { return split[i] == Truth::kTrue && IsStyle(style[i], part.style); },
+          [&](size_t i, Figure sum) {
+            price[i] = sum;
+            amount[i] = AmountOf(sum, sl[i]);
+          });
     }
     // Every material's price is the unrounded sum of its parts. An ordinary
     // material's parts are its own price and amount, which stay as they are.
@@ -448,10 +442,10 @@ class BasePricing {
 
   // Adds up the amounts of the percentage lines of each kind that `counted`
   // keeps onto the kind's fee-row amount.
-  void AddUpPercentageLines(const std::function<bool(const PercentageLine&)>& counted) {
+  void AddUpPercentageLines(const std::function<bool(const ResourceKind&, const PercentageLine&)>& counted) {
     for (const ResourceKind& kind : Kinds()) {
       std::vector<bool> counts(Lines(kind.table).size());
-      for (const PercentageLine& line : PercentageLines(kind)) counts[line.line] = counted(line);
+      for (const PercentageLine& line : PercentageLines(kind)) counts[line.line] = counted(kind, line);
       AddUp(
           kind.table, kind.amount, [&counts](size_t i) { return counts[i]; }, kind.fee, true);
     }
@@ -468,7 +462,7 @@ class BasePricing {
         if (const size_t* row = FeeRowOf(ysid[line.line])) SetPercentagePrice(kind, line.line, fee[*row]);
       }
     }
-    AddUpPercentageLines([](const PercentageLine& line) { return line.linked < 0; });
+    AddUpPercentageLines([](const ResourceKind&, const PercentageLine& line) { return line.linked < 0; });
   }
 
   // Prices the linked lines of `kind` on the named row's amounts, spread
@@ -495,7 +489,7 @@ class BasePricing {
       const Figure quantity = mapped->second;
       const Figure per_unit = quantity.null() || quantity.value != 0 ? quantity : Figure::Of(1);
       SetPercentagePrice(kind, i, Rounded(Divided(Times(charged, fee_rows_->figures("sjgcl")[*row]), per_unit), 2));
-      if (second_pass) second_pass_[kind.table].push_back(i);
+      if (second_pass) second_pass_[kind.table][i] = true;
     }
   }
 
@@ -514,19 +508,18 @@ class BasePricing {
       }
       PriceLinkedLines(kind, false);
     }
-    AddUpPercentageLines([](const PercentageLine& line) { return line.linked >= 0; });
+    AddUpPercentageLines([](const ResourceKind&, const PercentageLine& line) { return line.linked >= 0; });
     if (!scope_.whole()) return;
 
     // The named row's amounts were read while still being completed: a line
     // whose named row had no amount yet is priced again on the completed
     // amounts, and only these marked lines are added, so none counts twice.
-    for (const ResourceKind& kind : Kinds()) PriceLinkedLines(kind, true);
     for (const ResourceKind& kind : Kinds()) {
-      std::vector<bool> counts(Lines(kind.table).size());
-      for (size_t i : second_pass_[kind.table]) counts[i] = true;
-      AddUp(
-          kind.table, kind.amount, [&counts](size_t i) { return counts[i]; }, kind.fee, true);
+      second_pass_[kind.table].assign(Lines(kind.table).size(), false);
+      PriceLinkedLines(kind, true);
     }
+    AddUpPercentageLines(
+        [&](const ResourceKind& kind, const PercentageLine& line) { return second_pass_[kind.table][line.line]; });
   }
 
   // The whole project marks its linked lines: 1 for those of the second
@@ -535,8 +528,7 @@ class BasePricing {
     if (!scope_.whole()) return;
     for (const ResourceKind& kind : Kinds()) {
       LineTable& lines = Lines(kind.table);
-      std::vector<bool> marked(lines.size());
-      for (size_t i : second_pass_[kind.table]) marked[i] = true;
+      const std::vector<bool>& marked = second_pass_[kind.table];
       KeptStatement update(connection_, std::string("update ") + kind.table + " set azfy=? where rowid=?",
                            NullParams(2));
       for (const PercentageLine& line : PercentageLines(kind)) {
@@ -563,7 +555,7 @@ class BasePricing {
   std::map<std::string, std::vector<std::int32_t>> fee_row_of_line_;
   std::unordered_map<IdKey, Figure, IdKeyHash> mapped_quantity_;
   std::map<std::string, std::vector<PercentageLine>> percentage_lines_;
-  std::map<std::string, std::vector<size_t>> second_pass_;  // the lines the second pass priced
+  std::map<std::string, std::vector<bool>> second_pass_;  // the lines the second pass priced
 };
 
 }  // namespace

@@ -230,15 +230,14 @@ class ProjectPricing {
     const std::vector<std::string> material_key = OwnerKey(kGjcl);
     for (const ComponentList& components : kComponentLists) {
       const LineTable& component_lines = Lines(components.table);
-      const GroupSums sums = SumPerGroup(component_lines, OwnerKey(components.table), component_lines.priced("xhj"));
-      IdKey owner;
-      for (size_t i = 0; i < materials.size(); ++i) {
-        if (split[i] != Truth::kTrue || !materials.GroupOf(i, material_key, owner)) continue;
-        const auto found = sums.find(owner);
-        if (found == sums.end()) continue;
-        xxj[i] = found->second;
-        xhj[i] = Stored(Times(found->second, sl[i]));
-      }
+      JoinGroupSums(
+          materials, material_key,
+          SumPerGroup(component_lines, OwnerKey(components.table), component_lines.priced("xhj")),
+          [&](size_t i) { return split[i] == Truth::kTrue; },
+          [&](size_t i, Figure sum) {
+            xxj[i] = sum;
+            xhj[i] = Stored(Times(sum, sl[i]));
+          });
     }
   }
 
@@ -247,26 +246,23 @@ class ProjectPricing {
   void AddConsumptionDifferences() {
     for (const auto& [machine_table, item_table] : kMachineItems) {
       const LineTable& items = Lines(item_table);
-      const GroupSums sums = SumPerGroup(items, OwnerKey(item_table), items.priced("jchj"));
       LineTable& machines = Lines(machine_table);
-      const std::vector<std::string> machine_key = OwnerKey(machine_table);
       const std::vector<Figure>& dj = machines.column("dj");
       const std::vector<Figure>& sl = machines.column("sl");
       const std::vector<Figure>& xxj = machines.priced("xxj");
       std::vector<Figure>& jxcc = machines.priced("jxcc");
       std::vector<Figure>& xxj2 = machines.priced("xxj2");
       std::vector<Figure>& xhj2 = machines.priced("xhj2");
-      IdKey owner;
-      for (size_t i = 0; i < machines.size(); ++i) {
-        if (!machines.GroupOf(i, machine_key, owner)) continue;
-        const auto found = sums.find(owner);
-        if (found == sums.end()) continue;
-        const bool unpriced = !xxj[i].null() && xxj[i].value == 0;
-        const Figure price = Plus(unpriced ? dj[i] : xxj[i], found->second);
-        jxcc[i] = found->second;
-        xxj2[i] = Stored(price);
-        xhj2[i] = Stored(Rounded(Times(price, sl[i]), 2));
-      }
+      JoinGroupSums(
+          machines, OwnerKey(machine_table), SumPerGroup(items, OwnerKey(item_table), items.priced("jchj")),
+          [](size_t) { return true; },
+          [&](size_t i, Figure sum) {
+            const bool unpriced = !xxj[i].null() && xxj[i].value == 0;
+            const Figure price = Plus(unpriced ? dj[i] : xxj[i], sum);
+            jxcc[i] = sum;
+            xxj2[i] = Stored(price);
+            xhj2[i] = Stored(Rounded(Times(price, sl[i]), 2));
+          });
     }
   }
 
