@@ -17,6 +17,24 @@ using testing::Project;
 constexpr const char* kQuotaPricing = "定额计价法";
 constexpr const char* kBillPricing = "清单计价法";
 
+// Sub-items at fixed rates: management fee and profit on labour plus
+// machines (also where no basis is named) or on labour alone; a sub-item on
+// any other basis keeps its fees. Its row takes the unit price and the total
+// on its own quantity, rounded to the cent.
+TEST(SubItems, TakeTheirFeesOnTheirBasisAndTheirPriceOntoTheirRow) {
+  Project p;
+  p.Execute(R"(insert into qfsjb (ysid,fbcch,jsjs,rgf,fcf,zcf,jxf,glffl,lrfl,glf,lr,sjgcl) values
+      (1, 0, '人工+机械', 10, 1, 2, 5, 0.1, 0.05, 0, 0, 3), (2, 0, null, 10, 1, 2, 5, 0.1, 0.05, 0, 0, 3),
+      (3, 0, '人工',      10, 1, 2, 5, 0.1, 0.05, 0, 0, 3), (4, 0, '无',  10, 1, 2, 5, 0.1, 0.05, 7, 8, 3))");
+  p.Execute("insert into zhys (ysid,fbcch,yssl) values (1,0,1.11),(2,0,1),(3,0,1),(4,0,1)");
+  ASSERT_EQ(p.orvane().JiSuanZHDJ_QB(kQuotaPricing, false), "");
+  EXPECT_EQ(p.Rows("select ysid,glf,lr,zhdj,zhbj from qfsjb order by ysid"),
+            "1 | 1.5 | 0.75 | 20.25 | 60.75\n2 | 1.5 | 0.75 | 20.25 | 60.75\n"
+            "3 | 1 | 0.5 | 19.5 | 58.5\n4 | 7 | 8 | 33 | 99\n");
+  // 20.25 * 1.11 = 22.4775
+  EXPECT_EQ(p.Rows("select sjdj,sjbj from zhys where ysid=1"), "20.25 | 22.48\n");
+}
+
 // A bill item (10) with two sub-items of ratio 0.5 (11) and 1.5 (12), and a
 // second bill item (20) whose only sub-item has no quantity.
 class BillItems : public ::testing::Test {

@@ -22,15 +22,27 @@
 // Recalculating one row runs (1) for that row alone and the main-material
 // prices of (5), which cover every sub-item; everything else keeps the
 // values of the last whole-project run.
+//
+// Each of these steps goes over every fee row or estimate row, so the fee
+// rows and estimate rows are held in memory once, priced step by step and
+// written back once, only the cells that changed. The fee programme's
+// formulas, the bill items' labour price and the main-material prices stay
+// statements.
 
 #include "calc/unitprice/unit_prices.h"
 
 #include <sqlite3.h>
 
+#include <array>
+#include <cmath>
+#include <optional>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "base/text.h"
 #include "calc/figure_check.h"
+#include "calc/model/line_table.h"
 #include "calc/unitprice/bill_item_sums.h"
 #include "calc/unitprice/fee_programme.h"
 #include "calc/unitprice/main_material_prices.h"
@@ -48,24 +60,120 @@ std::string SubItemRows(const Scope& scope, std::string_view alias = "") {
   return std::string(alias) + (scope.whole() ? "fbcch=0" : "ysid=:ysid");
 }
 
-void PriceSubItemsAtFixedRates(Connection& c, const Scope& scope) {
-  StageRunner run(c, scope);
-  for (const auto& [rows, amount] : kFeeBases) {
-    const std::string base(amount);
-    run("update qfsjb set glf=format(" + base + "*glffl,'0.##'),lr=format(" + base + "*lrfl,'0.##') where " + rows +
-        " and " + SubItemRows(scope));
-  }
-  run("update qfsjb set zhdj=rgf+fcf+zcf+jxf+glf+lr,zhbj=format((rgf+fcf+zcf+jxf+glf+lr)*sjgcl,'0.##') where " +
-      SubItemRows(scope));
+bool Is(Figure figure, double value) { return !figure.null() && figure.value == value; }
+
+// A figure as format(x,'0.##') (or `decimals` places) stores it.
+Figure RoundedAmount(Figure x, int decimals = 2) { return Stored(Rounded(x, decimals)); }
+
+// The fee rows of the scope, with what the steps below read and price.
+LineTable ReadFeeRows(Connection& c, const Scope& scope, TextPool& pool) {
+  LineTable::Columns columns;
+  columns.ids = {"ysid"};
+  columns.texts = {"jsjs"};
+  columns.figures = {"fbcch", "sjgcl", "sjgcl_qd", "glffl", "lrfl", "zcf",
+                     "zcf_qd", "zgj_qd", "rgjj", "fcjj", "jxjj"};
+  columns.priced = {"zrg", "rgf", "fcf", "jxf", "glf", "lr", "zhdj", "zhbj", "zgjhj_qd"};
+  return LineTable(c, "qfsjb", std::move(columns), pool, scope.Where(), scope.params());
 }
 
-void RollUpBillItemsAtFixedRates(Connection& c) {
-  c.Execute(SetBillItemsFromDesjb("qfsjb", kFeePartsAndLabourDays, "", SubItemSumsAsDesjb(kFeePartsAndLabourDays, "")));
+const std::vector<std::string> kRowId = {"ysid"};
+
+// The fee rows of each row id, in the order of the table.
+using RowsById = std::unordered_map<IdKey, std::vector<size_t>, IdKeyHash>;
+RowsById RowsOfEachId(const LineTable& rows, const std::vector<std::string>& key = kRowId) {
+  RowsById found;
+  IdKey id;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (rows.GroupOf(i, key, id)) found[id].push_back(i);
+  }
+  return found;
+}
+
+// Management fee and profit on each sub-item's fee basis (the same bases as
+// kFeeBases), then its unit price and total. A sub-item of any other basis
+// keeps its fees.
+void PriceSubItemsAtFixedRates(LineTable& fee_rows, const Scope& scope) {
+  const std::vector<Figure>& fbcch = fee_rows.figures("fbcch");
+  const std::vector<Figure>& glffl = fee_rows.figures("glffl");
+  const std::vector<Figure>& lrfl = fee_rows.figures("lrfl");
+  const std::vector<Figure>& zcf = fee_rows.figures("zcf");
+  const std::vector<Figure>& sjgcl = fee_rows.figures("sjgcl");
+  const std::vector<TextId>& jsjs = fee_rows.texts("jsjs");
+  const std::vector<Figure>& rgf = fee_rows.priced("rgf");
+  const std::vector<Figure>& fcf = fee_rows.priced("fcf");
+  const std::vector<Figure>& jxf = fee_rows.priced("jxf");
+  std::vector<Figure>& glf = fee_rows.priced("glf");
+  std::vector<Figure>& lr = fee_rows.priced("lr");
+  std::vector<Figure>& zhdj = fee_rows.priced("zhdj");
+  std::vector<Figure>& zhbj = fee_rows.priced("zhbj");
+  const TextId labour_and_machines = fee_rows.TextKey("人工+机械");
+  const TextId labour = fee_rows.TextKey("人工");
+  for (size_t i = 0; i < fee_rows.size(); ++i) {
+    if (scope.whole() && !Is(fbcch[i], 0)) continue;
+    std::optional<Figure> basis;
+    if (jsjs[i] == 0 || jsjs[i] == labour_and_machines) basis = Plus(rgf[i], jxf[i]);
+    if (jsjs[i] == labour) basis = rgf[i];
+    if (basis) {
+      glf[i] = RoundedAmount(Times(*basis, glffl[i]));
+      lr[i] = RoundedAmount(Times(*basis, lrfl[i]));
+    }
+    const Figure price = Plus(Plus(Plus(Plus(Plus(rgf[i], fcf[i]), zcf[i]), jxf[i]), glf[i]), lr[i]);
+    zhdj[i] = Stored(price);
+    zhbj[i] = RoundedAmount(Times(price, sjgcl[i]));
+  }
+}
+
+// Each bill item takes the sums over its sub-items (qddyb maps a sub-item
+// to its bill item fb5) of the sub-item's figure times its quantity per bill
+// unit, rounded before the sum: labour days to four places, money to two.
+// Every fee row of the bill item's row id takes them; the sums are taken
+// before any is set.
+void RollUpBillItemsAtFixedRates(Connection& c, LineTable& fee_rows, TextPool& pool) {
+  LineTable::Columns columns;
+  columns.ids = {"ysid", "fb5"};
+  const LineTable mapping(c, "qddyb", std::move(columns), pool);
+  struct Part {
+    const char* figure;
+    int decimals;
+  };
+  constexpr Part kParts[] = {{"zrg", 4}, {"rgf", 2}, {"fcf", 2}, {"jxf", 2}, {"glf", 2}, {"lr", 2}};
+  using Sums = std::array<FigureSum, std::size(kParts)>;
+  std::unordered_map<IdKey, Sums, IdKeyHash> bill_items;
+  const RowsById sub_items = RowsOfEachId(fee_rows);
+  const std::vector<Figure>& per_bill_unit = fee_rows.figures("sjgcl_qd");
+  IdKey sub_item, bill_item;
+  for (size_t m = 0; m < mapping.size(); ++m) {
+    if (!mapping.GroupOf(m, kRowId, sub_item) || !mapping.GroupOf(m, {"fb5"}, bill_item)) continue;
+    const auto rows = sub_items.find(sub_item);
+    if (rows == sub_items.end()) continue;
+    Sums& sums = bill_items[bill_item];
+    for (size_t r : rows->second) {
+      for (size_t k = 0; k < std::size(kParts); ++k) {
+        sums[k].Add(Rounded(Times(fee_rows.priced(kParts[k].figure)[r], per_bill_unit[r]), kParts[k].decimals));
+      }
+    }
+  }
+  IdKey row;
+  for (size_t i = 0; i < fee_rows.size(); ++i) {
+    if (!fee_rows.GroupOf(i, kRowId, row)) continue;
+    const auto found = bill_items.find(row);
+    if (found == bill_items.end()) continue;
+    for (size_t k = 0; k < std::size(kParts); ++k) fee_rows.priced(kParts[k].figure)[i] = Stored(found->second[k].Total());
+  }
+
   // The main material of a bill item is its own material list's (zcf_qd),
   // not the sum of its sub-items'.
-  c.Execute(
-      "update qfsjb set zhdj=rgf+fcf+jxf+glf+lr+zcf_qd,zhbj=format((rgf+fcf+jxf+glf+lr+zcf_qd)*sjgcl,'0.##') "
-      "where fbcch=5");
+  const std::vector<Figure>& fbcch = fee_rows.figures("fbcch");
+  const std::vector<Figure>& zcf_qd = fee_rows.figures("zcf_qd");
+  const std::vector<Figure>& sjgcl = fee_rows.figures("sjgcl");
+  for (size_t i = 0; i < fee_rows.size(); ++i) {
+    if (!Is(fbcch[i], 5)) continue;
+    Figure price = fee_rows.priced("rgf")[i];
+    for (const char* part : {"fcf", "jxf", "glf", "lr"}) price = Plus(price, fee_rows.priced(part)[i]);
+    price = Plus(price, zcf_qd[i]);
+    fee_rows.priced("zhdj")[i] = Stored(price);
+    fee_rows.priced("zhbj")[i] = RoundedAmount(Times(price, sjgcl[i]));
+  }
 }
 
 // The sub-item rows the programme lines price: those of either fee basis.
@@ -195,34 +303,97 @@ void PriceBillItemLabour(Connection& c) {
   }
 }
 
-void RollUpSections(Connection& c, const std::string& pricing_method) {
+void RollUpSections(Connection& c, LineTable& fee_rows, const std::string& pricing_method, TextPool& pool) {
   c.Execute("delete from fbdyb");
   if (pricing_method == "定额计价法") {
     c.Execute("insert into fbdyb (ysid,fb1,fb2,fb3,fb4) select ysid,fb1,fb2,fb3,fb4 from qddyb");
   } else {
     c.Execute("insert into fbdyb (ysid,fb1,fb2,fb3,fb4) select distinct fb5,fb1,fb2,fb3,fb4 from qddyb");
   }
+  LineTable::Columns columns;
+  columns.ids = {"ysid", "fb1", "fb2", "fb3", "fb4"};
+  const LineTable sections(c, "fbdyb", std::move(columns), pool);
+  const RowsById entries = RowsOfEachId(sections);
+  std::vector<Figure>& zhbj = fee_rows.priced("zhbj");
+  std::vector<Figure>& zgjhj_qd = fee_rows.priced("zgjhj_qd");
   // Every level sums the rows of fbdyb, never the sections below it, so the
-  // levels do not depend on one another's order.
+  // levels do not depend on one another's order. A section takes the sums
+  // on every fee row of its row id.
   for (const std::string level : {"fb1", "fb2", "fb3", "fb4"}) {
-    c.Execute("update qfsjb set zhbj=qdsjb.zhbj_fb,zgjhj_qd=qdsjb.zgjhj_fb from (select fbdyb." + level +
-              " as ysid_fb,sum(qfsjb.zhbj) as zhbj_fb,sum(qfsjb.zgjhj_qd) as zgjhj_fb "
-              "from qfsjb inner join fbdyb on qfsjb.ysid=fbdyb.ysid group by fbdyb." +
-              level + ") as qdsjb where qfsjb.ysid=qdsjb.ysid_fb");
+    struct Totals {
+      FigureSum total, provisional;
+    };
+    std::unordered_map<IdKey, Totals, IdKeyHash> totals;
+    IdKey row, section;
+    for (size_t i = 0; i < fee_rows.size(); ++i) {
+      if (!fee_rows.GroupOf(i, kRowId, row)) continue;
+      const auto found = entries.find(row);
+      if (found == entries.end()) continue;
+      for (size_t e : found->second) {
+        if (!sections.GroupOf(e, {level}, section)) continue;
+        Totals& t = totals[section];
+        t.total.Add(zhbj[i]);
+        t.provisional.Add(zgjhj_qd[i]);
+      }
+    }
+    for (size_t i = 0; i < fee_rows.size(); ++i) {
+      if (!fee_rows.GroupOf(i, kRowId, row)) continue;
+      const auto found = totals.find(row);
+      if (found == totals.end()) continue;
+      zhbj[i] = Stored(found->second.total.Total());
+      zgjhj_qd[i] = Stored(found->second.provisional.Total());
+    }
   }
 }
 
-void WritePricesOntoEstimateRows(Connection& c) {
-  c.Execute(
-      "update zhys set sjdj=qfsjb.zhdj,sjbj=format(qfsjb.zhdj*zhys.yssl,'0.##'),zgjdj=qfsjb.zgj_qd,"
-      "zgjhj=qfsjb.zgjhj_qd,rgdj=qfsjb.rgf,cldj=qfsjb.fcf,jxdj=qfsjb.jxf "
-      "from qfsjb where zhys.ysid=qfsjb.ysid and (zhys.fbcch=0 or zhys.fbcch=5)");
-  c.Execute(
-      "update zhys set dejj=qfsjb.rgjj+qfsjb.fcjj+qfsjb.jxjj from qfsjb where zhys.ysid=qfsjb.ysid and zhys.fbcch=0");
-  c.Execute(
-      "update zhys set sjbj=qfsjb.zhbj,zgjhj=qfsjb.zgjhj_qd from qfsjb "
-      "where zhys.ysid=qfsjb.ysid and zhys.fbcch>0 and zhys.fbcch<5");
-  c.Execute("update zhys set sjdj=0 where sjbj=0 and fbcch<5 and fbcch>0");
+// The prices of the fee rows go onto their estimate rows: unit prices and
+// totals, provisional sums and the prices of labour, materials and machines.
+// A row id that several fee rows share takes the last of them. Sections whose
+// quantity does not multiply their rows take their total as unit price.
+void WritePricesOntoEstimateRows(Connection& c, const LineTable& fee_rows, TextPool& pool) {
+  LineTable::Columns columns;
+  columns.ids = {"ysid"};
+  columns.flags = {"bzj"};
+  columns.figures = {"fbcch", "yssl"};
+  columns.priced = {"sjdj", "sjbj", "zgjdj", "zgjhj", "rgdj", "cldj", "jxdj", "dejj"};
+  LineTable rows(c, "zhys", std::move(columns), pool);
+  std::unordered_map<IdKey, size_t, IdKeyHash> fee_row_of;
+  IdKey id;
+  for (size_t f = 0; f < fee_rows.size(); ++f) {
+    if (fee_rows.GroupOf(f, kRowId, id)) fee_row_of[id] = f;
+  }
+  const auto fee = [&](const char* column) -> const std::vector<Figure>& { return fee_rows.column(column); };
+  const auto row = [&](const char* column) -> std::vector<Figure>& { return rows.priced(column); };
+  const std::vector<Figure>& fbcch = rows.figures("fbcch");
+  const std::vector<Figure>& yssl = rows.figures("yssl");
+  const std::vector<Truth>& own_quantity = rows.flags("bzj");
+  for (size_t z = 0; z < rows.size(); ++z) {
+    const Figure level = fbcch[z];
+    const bool section = !level.null() && level.value > 0 && level.value < 5;
+    const auto found = rows.GroupOf(z, kRowId, id) ? fee_row_of.find(id) : fee_row_of.end();
+    if (found != fee_row_of.end()) {
+      const size_t f = found->second;
+      if (Is(level, 0) || Is(level, 5)) {
+        row("sjdj")[z] = fee("zhdj")[f];
+        row("sjbj")[z] = RoundedAmount(Times(fee("zhdj")[f], yssl[z]));
+        row("zgjdj")[z] = fee("zgj_qd")[f];
+        row("zgjhj")[z] = fee("zgjhj_qd")[f];
+        row("rgdj")[z] = fee("rgf")[f];
+        row("cldj")[z] = fee("fcf")[f];
+        row("jxdj")[z] = fee("jxf")[f];
+      }
+      if (Is(level, 0)) row("dejj")[z] = Stored(Plus(Plus(fee("rgjj")[f], fee("fcjj")[f]), fee("jxjj")[f]));
+      if (section) {
+        row("sjbj")[z] = fee("zhbj")[f];
+        row("zgjhj")[z] = fee("zgjhj_qd")[f];
+      }
+    }
+    if (section && Is(row("sjbj")[z], 0)) row("sjdj")[z] = Figure::Of(0);
+    if (section && level.value == std::floor(level.value) && own_quantity[z] == Truth::kFalse) {
+      row("sjdj")[z] = row("sjbj")[z];
+    }
+  }
+  rows.WriteChanges(c);
 }
 
 // The figures the stage computes: the fee rows' fees, prices and totals (of
@@ -244,20 +415,27 @@ std::vector<FigureSet> ComputedFigures(const Scope& scope) {
 void ComputeUnitPrices(Connection& connection, const Scope& scope, const std::string& pricing_method,
                        bool fee_programme) {
   CheckFigures(connection, {{"qfsjb", {}, scope.Rows()}, {"zhys", {}, scope.Rows()}}, FigureUse::kRead, scope.params());
+  std::vector<FeeLine> programme;
   if (fee_programme) {
-    const std::vector<FeeLine> programme = PriceSubItemsByProgramme(connection, scope);
+    programme = PriceSubItemsByProgramme(connection, scope);
     if (scope.whole()) RollUpBillItemsByProgramme(connection, programme);
-  } else {
-    PriceSubItemsAtFixedRates(connection, scope);
-    if (scope.whole()) RollUpBillItemsAtFixedRates(connection);
   }
-  if (scope.whole()) {
-    PriceBillItemLabour(connection);
-    RollUpSections(connection, pricing_method);
-    WritePricesOntoEstimateRows(connection);
+  // The fee rows are read once the programme has priced them.
+  if (!fee_programme || scope.whole()) {
+    TextPool pool;
+    LineTable fee_rows = ReadFeeRows(connection, scope, pool);
+    if (!fee_programme) {
+      PriceSubItemsAtFixedRates(fee_rows, scope);
+      if (scope.whole()) RollUpBillItemsAtFixedRates(connection, fee_rows, pool);
+    }
+    if (scope.whole()) {
+      PriceBillItemLabour(connection);
+      RollUpSections(connection, fee_rows, pricing_method, pool);
+    }
+    fee_rows.WriteChanges(connection);
+    if (scope.whole()) WritePricesOntoEstimateRows(connection, fee_rows, pool);
   }
   RefreshMainMaterialPrices(connection);
-  if (scope.whole()) connection.Execute("update zhys set sjdj=sjbj where fbcch in (1,2,3,4) and bzj=false");
   CheckFigures(connection, ComputedFigures(scope), FigureUse::kComputed, scope.params());
 }
 
