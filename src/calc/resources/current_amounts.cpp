@@ -36,6 +36,7 @@
 
 #include "base/compensated_sum.h"
 #include "calc/figure_check.h"
+#include "calc/model/line_table.h"
 #include "calc/model/project_memory.h"
 #include "calc/model/resource_lines.h"
 #include "db/kept_statement.h"
@@ -326,42 +327,22 @@ void SetFromAnalysis(Connection& connection, const Scope& scope, const AnalysisL
     });
   }
 
-  // A fee row whose sums changed is written once, every listed column in one
-  // statement (an unchanged column takes back the value it holds).
-  std::string columns, assignments;
-  for (const AnalysisSum& s : sums) {
-    columns += std::string(",") + s.column;
-    assignments += std::string(assignments.empty() ? "" : ",") + s.column + "=?";
-  }
-  // The rows are written once the read is done, so that no write moves a
-  // row under the read.
-  std::vector<Params> changes;
-  KeptStatement fee_rows(connection, "select rowid,ysid" + columns + " from qfsjb where ysid is not null" + scope.And(),
-                         scope.params());
-  while (fee_rows->Step()) {
-    const std::int64_t ysid = ToId(fee_rows->ColumnValue(1));
-    bool changed = false;
-    Params values;
-    for (size_t i = 0; i < sums.size(); ++i) {
-      Value value = fee_rows->ColumnValue(static_cast<int>(i) + 2);
-      if (const auto found = rows[i].find(ysid); found != rows[i].end()) {
-        const Figure total = found->second.Total();
-        if (!SameFigure(value, total)) {
-          value = AsValue(total);
-          changed = true;
-        }
-      }
-      values.Add(value);
+  // Only the cells whose sum differs from what they hold are written.
+  LineTable::Columns columns;
+  columns.ids = {"ysid"};
+  for (const AnalysisSum& sum : sums) columns.priced.emplace_back(sum.column);
+  TextPool pool;
+  LineTable fee_rows(connection, "qfsjb", std::move(columns), pool, " where ysid is not null" + scope.And(),
+                     scope.params());
+  const std::vector<Id>& ysid = fee_rows.ids("ysid");
+  for (size_t i = 0; i < sums.size(); ++i) {
+    std::vector<Figure>& column = fee_rows.priced(sums[i].column);
+    for (size_t r = 0; r < fee_rows.size(); ++r) {
+      if (ysid[r].kind != Id::kInteger) continue;
+      if (const auto found = rows[i].find(ysid[r].bits); found != rows[i].end()) column[r] = found->second.Total();
     }
-    if (!changed) continue;
-    values.Add(fee_rows->ColumnValue(0));
-    changes.push_back(std::move(values));
   }
-  KeptStatement update(connection, "update qfsjb set " + assignments + " where rowid=?", NullParams(sums.size() + 1));
-  for (const Params& values : changes) {
-    update->Rebind(values);
-    update->Run();
-  }
+  fee_rows.WriteChanges(connection);
 }
 
 std::vector<AnalysisSum> AmountsAndDifferences() {
