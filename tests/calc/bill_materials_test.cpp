@@ -62,6 +62,9 @@ TEST(BillMaterials, ProvisionalAndOwnerSuppliedMaterialsOfBillItemsAndSubItems) 
   p.Execute("update qfsjb set zgjhj_qd=99 where ysid=1");  // replaced, not added to
   // A sub-item without quantity: no per-unit values, a null owner-supplied one becomes 0.
   p.Execute("insert into qfsjb(ysid,fbcch,sjgcl,zgjhj_qd,zgj_qd,jghj_qd,jg_qd) values (3,0,0,5,7,3,null)");
+  // A second fee row of bill item 100 takes the same figures; a bill item
+  // without listed materials gets 0 for a null total.
+  p.Execute("insert into qfsjb(ysid,fbcch,sjgcl,zgjhj_qd) values (100,5,4,0),(400,5,1,null)");
   Entries(p,
           "('P1','钢筋','Φ12',4000,0),('P2','水泥','',10,null),('P3','石子','',60,0),('J1','砂','',80,1),"
           "('J2','钢板','',500,1)");
@@ -84,7 +87,8 @@ TEST(BillMaterials, ProvisionalAndOwnerSuppliedMaterialsOfBillItemsAndSubItems) 
   // Sub-item 2: provisional 1200, /6 = 200; owner-supplied 540, /6 = 90.
   EXPECT_EQ(p.Rows("select ysid,fcf_qd,zcf_qd,zgjhj_qd,zgj_qd,jghj_qd,jg_qd from qfsjb order by ysid"),
             "1 | 0 | 0 | 920 | 460 | 0 | 0\n2 | 0 | 0 | 1200 | 200 | 540 | 90\n3 | 0 | 0 | 5 | 7 | 3 | 0\n"
-            "100 | 105.01 | 575 | 2180.03 | 545.01 | 540 | 135\n");
+            "100 | 105.01 | 575 | 2180.03 | 545.01 | 540 | 135\n100 | 105.01 | 575 | 2180.03 | 545.01 | 540 | 135\n"
+            "400 | 0 | 0 | 0 | 0 | 0 | 0\n");
 }
 
 TEST(BillMaterials, SeveralListEntriesCountOnceAndTheCloserOneWins) {

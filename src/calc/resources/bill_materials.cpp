@@ -32,6 +32,7 @@
 #include "base/compensated_sum.h"
 #include "base/decimal.h"
 #include "calc/figure_check.h"
+#include "calc/model/line_table.h"
 #include "calc/model/project_memory.h"
 #include "calc/model/resource_lines.h"
 #include "calc/resources/material_matching.h"
@@ -64,6 +65,60 @@ struct ListedKind {
 const ListedKind kProvisional = {"1", "zgjhj_qd", "zgj_qd"};
 const ListedKind kOwnerSupplied = {"2", "jghj_qd", "jg_qd"};
 const ListedKind kListedKinds[] = {kProvisional, kOwnerSupplied};
+
+// The fee rows' material figures, held while the stage sets them one kind
+// after another and written back once, only the cells that changed.
+class FeeRows {
+ public:
+  FeeRows(Connection& connection, TextPool& pool) : rows_(connection, "qfsjb", HeldColumns(), pool) {
+    const std::vector<Id>& ysid = rows_.ids("ysid");
+    for (size_t r = 0; r < rows_.size(); ++r) {
+      if (ysid[r].kind == Id::kInteger) by_row_[ysid[r].bits].push_back(r);
+    }
+  }
+
+  // Sets `column` on every fee row of the row id, as "where ysid=?" does.
+  void Set(const char* column, std::int64_t ysid, Figure value) {
+    const auto found = by_row_.find(ysid);
+    if (found == by_row_.end()) return;
+    std::vector<Figure>& cells = rows_.priced(column);
+    for (size_t r : found->second) cells[r] = Stored(value);
+  }
+
+  void ZeroWhereNull(const char* column) {
+    for (Figure& cell : rows_.priced(column)) {
+      if (cell.null()) cell = Figure::Of(0);
+    }
+  }
+
+  // A kind's per-unit value on the fee rows with a quantity (of the
+  // sub-items only, or of every level).
+  void SetPerUnit(const ListedKind& kind, bool sub_items_only) {
+    const std::vector<Figure>& quantity = rows_.figures("sjgcl");
+    const std::vector<Figure>& level = rows_.figures("fbcch");
+    const std::vector<Figure>& total = rows_.priced(kind.total);
+    std::vector<Figure>& per_unit = rows_.priced(kind.per_unit);
+    for (size_t r = 0; r < rows_.size(); ++r) {
+      if (quantity[r].null() || quantity[r].value == 0) continue;
+      if (sub_items_only && (level[r].null() || level[r].value != 0)) continue;
+      per_unit[r] = Stored(Rounded(Divided(total[r], quantity[r]), 2));
+    }
+  }
+
+  void Write(Connection& connection) { rows_.WriteChanges(connection); }
+
+ private:
+  static LineTable::Columns HeldColumns() {
+    LineTable::Columns columns;
+    columns.ids = {"ysid"};
+    columns.figures = {"fbcch", "sjgcl"};
+    columns.priced = {"fcf_qd", "zcf_qd", "zgjhj_qd", "zgj_qd", "jghj_qd", "jg_qd"};
+    return columns;
+  }
+
+  LineTable rows_;
+  std::unordered_map<std::int64_t, std::vector<size_t>> by_row_;
+};
 
 // A list entry (zgjclb) as the marks read it: the name the tolerant match
 // compares (mc, then ggxh after a blank unless it is empty) and the name the
@@ -127,7 +182,7 @@ class ListedMaterials {
   // The bill items' totals of one kind: the amounts of the marked lines of
   // their sub-items, taken in the order of the bill mapping (fb5, then its
   // rowid) and each sub-item's lines in theirs, rounded to cents.
-  void SetBillItemTotals(char mark, const std::string& total) {
+  void SetBillItemTotals(char mark, const char* total, FeeRows& fee_rows) {
     KeptStatement mapping(connection_, "select fb5,ysid from qddyb where fb5 is not null order by fb5,rowid");
     std::vector<std::pair<std::int64_t, CompensatedSum>> totals;
     std::vector<bool> any;
@@ -159,7 +214,7 @@ class ListedMaterials {
     }
     for (size_t i = 0; i < totals.size(); ++i) {
       const Figure sum = any[i] ? Figure::Of(totals[i].second.Total()) : Figure{};
-      SetFeeRows(total, totals[i].first, Rounded(sum, 2));
+      fee_rows.Set(total, totals[i].first, Rounded(sum, 2));
     }
   }
 
@@ -167,7 +222,7 @@ class ListedMaterials {
   // list exactly on the trimmed name (an entry whose ggxh is null names
   // nothing here); each line counts once even when the list names its
   // material twice, its amount rounded to cents again as it is added.
-  void SetSubItemTotals(char mark, const std::string& total) {
+  void SetSubItemTotals(char mark, const char* total, FeeRows& fee_rows) {
     std::vector<std::int64_t> order;
     std::unordered_map<std::int64_t, CompensatedSum> sums;
     for (const MarkedLine& marked : lines_) {
@@ -177,7 +232,7 @@ class ListedMaterials {
       it->second.Add(Rounded(marked.amount.null() ? Figure::Of(0) : marked.amount, 2).value);
     }
     std::sort(order.begin(), order.end());
-    for (std::int64_t ysid : order) SetFeeRows(total, ysid, Figure::Of(0.0 + sums.at(ysid).Total()));
+    for (std::int64_t ysid : order) fee_rows.Set(total, ysid, Figure::Of(0.0 + sums.at(ysid).Total()));
   }
 
  private:
@@ -247,10 +302,6 @@ class ListedMaterials {
       }
     }
     return false;
-  }
-
-  void SetFeeRows(const std::string& column, std::int64_t ysid, Figure value) {
-    connection_.Execute("update qfsjb set " + column + "=? where ysid=?", {AsValue(value), Value(ysid)});
   }
 
   Connection& connection_;
@@ -392,7 +443,7 @@ BillLines WriteBillMaterialLines(Connection& connection, const AnalysisTables* k
 // the sum of the current amounts of its lines of those classes, in the order
 // they were written, null when all are null. A bill item without lines of a
 // kind keeps its figure.
-void SetMaterialCosts(Connection& connection, const BillLines& bill) {
+void SetMaterialCosts(const BillLines& bill, FeeRows& fee_rows) {
   struct Costs {
     FigureSum ordinary, main;
   };
@@ -405,47 +456,36 @@ void SetMaterialCosts(Connection& connection, const BillLines& bill) {
   }
   for (const auto& [ysid, item] : costs) {
     for (const auto& [sum, column] : {std::pair{&item.ordinary, "fcf_qd"}, std::pair{&item.main, "zcf_qd"}}) {
-      if (!sum->counted) continue;
-      connection.Execute(std::string("update qfsjb set ") + column + "=? where ysid=?",
-                         {AsValue(sum->Total()), Value(ysid)});
+      if (sum->counted) fee_rows.Set(column, ysid, sum->Total());
     }
   }
 }
 
-// A kind's per-unit value on the fee rows with a quantity (`condition`
-// narrows them further).
-void SetPerUnit(Connection& connection, const ListedKind& kind, const std::string& condition) {
-  const std::string per_unit = "format(" + std::string(kind.total) + "/sjgcl,'0.##')";
-  connection.Execute(std::string("update qfsjb set ") + kind.per_unit + "=" + per_unit + " where sjgcl<>0" + condition +
-                     " and " + kind.per_unit + " is not " + per_unit);
-}
-
-void SettleSubItems(Connection& connection, ListedMaterials& listed, const ListedKind& kind) {
-  listed.SetSubItemTotals(kind.mark[0], kind.total);
-  SetPerUnit(connection, kind, " and fbcch=0");
+void SettleSubItems(ListedMaterials& listed, const ListedKind& kind, FeeRows& fee_rows) {
+  listed.SetSubItemTotals(kind.mark[0], kind.total, fee_rows);
+  fee_rows.SetPerUnit(kind, true);
 }
 
 }  // namespace
 
 void SummariseBillMaterials(Connection& connection, ProjectMemory* memory) {
-  auto run = [&connection](const std::string& sql) { connection.Execute(sql); };
-
   const BillLines bill = WriteBillMaterialLines(connection, memory ? memory->analysis.get() : nullptr);
-  SetMaterialCosts(connection, bill);
+  TextPool pool;
+  FeeRows fee_rows(connection, pool);
+  SetMaterialCosts(bill, fee_rows);
 
   ListedMaterials listed(connection);
-  for (const ListedKind& kind : kListedKinds) {
-    run(std::string("update qfsjb set ") + kind.total + "=0 where " + kind.total + " is null");
-  }
-  for (const ListedKind& kind : kListedKinds) listed.SetBillItemTotals(kind.mark[0], kind.total);
-  for (const ListedKind& kind : kListedKinds) SetPerUnit(connection, kind, "");
+  for (const ListedKind& kind : kListedKinds) fee_rows.ZeroWhereNull(kind.total);
+  for (const ListedKind& kind : kListedKinds) listed.SetBillItemTotals(kind.mark[0], kind.total, fee_rows);
+  for (const ListedKind& kind : kListedKinds) fee_rows.SetPerUnit(kind, false);
 
-  SettleSubItems(connection, listed, kProvisional);
+  SettleSubItems(listed, kProvisional, fee_rows);
   // The owner-supplied figures are never left null, not even on fee rows that
   // no quantity gives a per-unit value.
-  run("update qfsjb set jg_qd=0 where jg_qd is null");
-  run("update qfsjb set jghj_qd=0 where jghj_qd is null");
-  SettleSubItems(connection, listed, kOwnerSupplied);
+  fee_rows.ZeroWhereNull("jg_qd");
+  fee_rows.ZeroWhereNull("jghj_qd");
+  SettleSubItems(listed, kOwnerSupplied, fee_rows);
+  fee_rows.Write(connection);
 
   FigureSet bill_lines{"qdclb"};
   const HeldLines held(bill.lines, BillLineColumns(bill));
