@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <iomanip>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -20,7 +21,8 @@ TEST(RoundDecimal, AgreesBitForBitWithTheRoundingOfTheDigitText) {
   std::mt19937_64 random(20240607);
   std::uniform_real_distribution<double> exponent(-17.0, 15.5);
   std::uniform_int_distribution<int> decimals(0, 15);
-  std::vector<double> amounts;
+  // 0 and -0.0, which rounds to 0; amounts that overflow once scaled.
+  std::vector<double> amounts = {0.0, 1e300, std::numeric_limits<double>::max()};
   for (int i = 0; i < 100000; ++i) amounts.push_back(std::pow(10.0, exponent(random)));
   // Cents, mills and the like as a person types them: 2.675, 1.005, ...
   for (int i = 0; i < 50000; ++i) {
