@@ -57,6 +57,9 @@ HeldCheck CheckHeld(const FigureSet& f, const std::vector<std::string>& columns,
     indexes.push_back(f.held->ColumnIndex(column));
     if (indexes.back() < 0) return {true, std::nullopt};
   }
+  // Held figures are numbers: a text where a figure belongs could not have
+  // been read into them.
+  if (use == FigureUse::kRead) return {};
   for (size_t row = 0; row < f.held->Rows(); ++row) {
     for (size_t c = 0; c < columns.size(); ++c) {
       const std::optional<double> value = f.held->Value(row, indexes[c]);

@@ -17,6 +17,8 @@ namespace quillmere {
 
 // Figures a stage holds in memory just as their table stores them, the rows
 // a check looks at in rowid order: checking them needs no scan of the table.
+// Figures read into memory are numbers: held, they pass a check of figures
+// read.
 class HeldFigures {
  public:
   virtual ~HeldFigures() = default;

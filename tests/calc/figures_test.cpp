@@ -98,6 +98,16 @@ TEST_F(DemoFigures, NumbersStoredAsTextCountAsTheirNumberAndWordsFailNamingWhere
   const PipelineResult priced = RunPipeline(p.orvane(), {});
   ASSERT_TRUE(priced.ok()) << priced.error;
   EXPECT_EQ(std::to_string(priced.project_cost), right);
+  // Current amounts left infinite by an earlier tool are read as numbers and
+  // priced afresh.
+  p.Execute("update gjcl set xhj=1e309");
+  const PipelineResult again = RunPipeline(p.orvane(), {});
+  ASSERT_TRUE(again.ok()) << again.error;
+  EXPECT_EQ(std::to_string(again.project_cost), right);
+  // A word in a row's quantity is named where it stands, not in the fee row
+  // the base prices copy it into.
+  p.Execute("update zhys set sjgcl='abc' where ysid=1111");
+  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanDEJJ_QB(); }), "Type mismatch: zhys.sjgcl, row ysid 1111");
   // A quantity that reads as no number stops the first member that reads it.
   p.Execute("update zhys set yssl='abc' where ysid=1111");
   EXPECT_EQ(p.Unchanged([&] { return p.orvane().ZhengLiGCShuJu(false); }), "Type mismatch: zhys.yssl, row ysid 1111");

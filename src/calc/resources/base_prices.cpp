@@ -570,9 +570,20 @@ void PriceAtBasePrices(Connection& connection, const Scope& scope, ProjectMemory
   }
   computed.push_back({"gjcl", {"dj", "cldj", "clhj", "rgdj", "rghj", "jxdj", "jxhj"}, scope.Rows()});
   computed.push_back({"qfsjb", {"rgjj", "fcjj", "zcjj", "jxjj"}, scope.Rows()});
-  CheckFigures(connection, read, FigureUse::kRead, scope.params());
+  // The lines read refuse a word where a figure belongs: a table whose
+  // lines hold all its figures needs no scan of its own. Should the reading
+  // stop at one, the scan names the first, as it would have before.
   BasePricing pricing(connection, scope, memory && scope.whole());
-  pricing.Run();
+  try {
+    pricing.Run();
+  } catch (const Error&) {
+    CheckFigures(connection, read, FigureUse::kRead, scope.params());
+    throw;
+  }
+  for (FigureSet& set : read) {
+    if (set.table != "zhys") set.held = pricing.Held(set.table);
+  }
+  CheckFigures(connection, read, FigureUse::kRead, scope.params());
   for (FigureSet& set : computed) {
     if (set.table != "qfsjb") set.held = pricing.Held(set.table);
   }
