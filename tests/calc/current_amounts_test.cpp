@@ -194,6 +194,15 @@ TEST(CurrentAmounts, OnlyRowsLessThanOneFromBaseLabourTakeBackTheirBaseAmounts) 
   Compute(p);
   EXPECT_EQ(p.Rows("select ysid,rgf,fcf,fcjc,jxf from qfsjb order by ysid"),
             "1 | 100.4 | 31 | 0 | 40\n3 | 128.01 | 30 | -1 | 0\n");
+
+  // Recalculated alone, row 3 takes back its base amounts whatever the
+  // distance.
+  Project one;
+  FeeRows(one, "(3,1,127.01,31,40)");
+  Lines(one, "fxrgb", "(3,128.01,128.01)");
+  Materials(one, "(3,'',30,30)");
+  ComputeCurrentAmounts(one.db(), Scope::Row(3), true);
+  EXPECT_EQ(one.Rows("select ysid,rgf,fcf,fcjc,jxf from qfsjb"), "3 | 127.01 | 31 | 0 | 40\n");
 }
 
 }  // namespace

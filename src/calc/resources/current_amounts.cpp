@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "base/compensated_sum.h"
+#include "base/decimal.h"
 #include "calc/figure_check.h"
 #include "calc/model/line_table.h"
 #include "calc/model/project_memory.h"
@@ -314,12 +315,42 @@ class AnalysisLines {
   std::unordered_map<std::string_view, std::vector<std::uint32_t>> order_;  // of the kept rows
 };
 
+// A labour amount less than 1 from base, in the decimals the amounts
+// denote, is taken as no change at all (the single row settles whatever the
+// distance): where a kind shows no difference its base amount stands. Then
+// every difference is the amount less its base.
+void SettleOnBase(LineTable& fee_rows, const Scope& scope) {
+  struct Kind {
+    const char *amount, *base, *difference;
+  };
+  constexpr Kind kKinds[] = {{"rgf", "rgjj", "rgjc"}, {"fcf", "fcjj", "fcjc"}, {"jxf", "jxjj", "jxjc"}};
+  const std::vector<Figure>& labour = fee_rows.priced("rgf");
+  const std::vector<Figure>& labour_base = fee_rows.figures("rgjj");
+  for (size_t r = 0; r < fee_rows.size(); ++r) {
+    if (scope.whole()) {
+      if (labour[r].null() || labour_base[r].null()) continue;
+      if (!(DecimalDistance(labour[r].value, labour_base[r].value) < 1)) continue;
+    }
+    for (const Kind& kind : kKinds) {
+      const Figure difference = fee_rows.priced(kind.difference)[r];
+      if (!difference.null() && difference.value == 0) fee_rows.priced(kind.amount)[r] = fee_rows.figures(kind.base)[r];
+    }
+  }
+  for (const Kind& kind : kKinds) {
+    const std::vector<Figure>& amount = fee_rows.priced(kind.amount);
+    const std::vector<Figure>& base = fee_rows.figures(kind.base);
+    std::vector<Figure>& difference = fee_rows.priced(kind.difference);
+    for (size_t r = 0; r < fee_rows.size(); ++r) difference[r] = Stored(Minus(amount[r], base[r]));
+  }
+}
+
 // Sets each listed fee-row column to its per-row sum over the analysis
 // lines. A fee row of a row without lines of the kind keeps its value, and a
 // cell that already holds its sum is not written (the differences are taken
-// twice and mostly come out the same).
+// twice and mostly come out the same). `settle`: the fee rows are settled on
+// their base amounts before they are written.
 void SetFromAnalysis(Connection& connection, const Scope& scope, const AnalysisLines& analysis,
-                     const std::vector<AnalysisSum>& sums) {
+                     const std::vector<AnalysisSum>& sums, bool settle = false) {
   std::vector<std::unordered_map<std::int64_t, FigureSum>> rows(sums.size());
   for (size_t i = 0; i < sums.size(); ++i) {
     analysis.ForEach(sums[i].analysis, [&](std::int64_t ysid, const AnalysisLine& line) {
@@ -327,13 +358,16 @@ void SetFromAnalysis(Connection& connection, const Scope& scope, const AnalysisL
     });
   }
 
-  // Only the cells whose sum differs from what they hold are written.
+  // Only the cells whose value changed are written.
   LineTable::Columns columns;
   columns.ids = {"ysid"};
   for (const AnalysisSum& sum : sums) columns.priced.emplace_back(sum.column);
+  if (settle) {
+    columns.figures = {"rgjj", "fcjj", "jxjj"};
+    columns.priced.insert(columns.priced.end(), {"rgf", "fcf", "jxf"});
+  }
   TextPool pool;
-  LineTable fee_rows(connection, "qfsjb", std::move(columns), pool, " where ysid is not null" + scope.And(),
-                     scope.params());
+  LineTable fee_rows(connection, "qfsjb", std::move(columns), pool, scope.Where(), scope.params());
   const std::vector<Id>& ysid = fee_rows.ids("ysid");
   for (size_t i = 0; i < sums.size(); ++i) {
     std::vector<Figure>& column = fee_rows.priced(sums[i].column);
@@ -342,6 +376,7 @@ void SetFromAnalysis(Connection& connection, const Scope& scope, const AnalysisL
       if (const auto found = rows[i].find(ysid[r].bits); found != rows[i].end()) column[r] = found->second.Total();
     }
   }
+  if (settle) SettleOnBase(fee_rows, scope);
   fee_rows.WriteChanges(connection);
 }
 
@@ -477,14 +512,7 @@ void ComputeCurrentAmounts(Connection& connection, const Scope& scope, bool net_
     analysis.AddPercentageRows(connection, scope, *rows);
   }
   if (kept && !analysis.keeps()) memory->Forget();
-  SetFromAnalysis(connection, scope, analysis, {std::begin(kDifferences), std::end(kDifferences)});
-
-  // A labour amount less than 1 from base, in the decimals the amounts
-  // denote, is taken as no change at all (the single row settles whatever the
-  // distance).
-  run(std::string("update qfsjb set rgf=iif(rgjc=0,rgjj,rgf),fcf=iif(fcjc=0,fcjj,fcf),jxf=iif(jxjc=0,jxjj,jxf)") +
-      (scope.whole() ? " where decimal_distance(rgf,rgjj)<1" : scope.Where("ysid")));
-  run("update qfsjb set rgjc=rgf-rgjj,fcjc=fcf-fcjj,jxjc=jxf-jxjj" + scope.Where("ysid"));
+  SetFromAnalysis(connection, scope, analysis, {std::begin(kDifferences), std::end(kDifferences)}, true);
   std::vector<FigureSet> computed = {
       {"qfsjb", {"rgf", "fcf", "zcf", "jxf", "zrg", "rgjc", "fcjc", "zcjc", "jxjc"}, scope.Rows()}};
   for (const char* table : {"fxrgb", "fxclb", "fxjxb"}) computed.push_back({table, {"xhj"}, scope.Rows()});
