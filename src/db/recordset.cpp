@@ -8,7 +8,12 @@
 #include <memory>
 #include <string>
 
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
 #include "base/text.h"
+#include "db/changed_cells.h"
 #include "db/statement.h"
 #include "db/transaction.h"
 #include "db/value.h"
@@ -38,6 +43,50 @@ std::string WithRowid(std::string_view sql) {
   augmented += sql.substr(i + 6);
   return augmented;
 }
+
+// The edited fields of a recordset as the cells an update walking its table
+// asks for (see db/changed_cells.h): the columns are `columns`, in order.
+class EditedFields : public ChangedCells {
+ public:
+  EditedFields(const std::vector<std::int64_t>& rowids, const std::vector<std::vector<Value>>& rows,
+               const std::vector<std::vector<bool>>& edited, std::vector<size_t> columns)
+      : rows_(rows), edited_(edited), columns_(std::move(columns)) {
+    for (size_t row = 0; row < rowids.size(); ++row) {
+      for (size_t column : columns_) {
+        if (edited[row][column]) row_of_[rowids[row]] = row;
+      }
+    }
+  }
+
+  bool RowChanged(std::int64_t rowid) override { return row_of_.count(rowid) != 0; }
+
+  bool NewValue(std::int64_t rowid, int k, sqlite3_context* context) override {
+    const auto found = row_of_.find(rowid);
+    if (found == row_of_.end()) return false;
+    const size_t column = columns_[static_cast<size_t>(k)];
+    if (!edited_[found->second][column]) return false;
+    const Value& value = rows_[found->second][column];
+    if (const auto* i = std::get_if<std::int64_t>(&value)) {
+      sqlite3_result_int64(context, *i);
+    } else if (const auto* d = std::get_if<double>(&value)) {
+      sqlite3_result_double(context, *d);
+    } else if (const auto* t = std::get_if<std::string>(&value)) {
+      sqlite3_result_text(context, t->data(), static_cast<int>(t->size()), SQLITE_TRANSIENT);
+    } else {
+      sqlite3_result_null(context);
+    }
+    return true;
+  }
+
+ private:
+  const std::vector<std::vector<Value>>& rows_;
+  const std::vector<std::vector<bool>>& edited_;
+  std::vector<size_t> columns_;
+  std::unordered_map<std::int64_t, size_t> row_of_;
+};
+
+// Below this many edited rows a seek per row costs less than a walk.
+constexpr size_t kWalkFrom = 1000;
 
 }  // namespace
 
@@ -181,14 +230,35 @@ void Recordset::SetField(std::string_view name, Value value) {
 void Recordset::UpdateBatch() {
   RequireOpen();
   Transaction transaction(*connection_);
+  std::vector<size_t> columns;
+  size_t edited_rows = 0;
+  for (size_t column = 0; column < names_.size(); ++column) {
+    for (size_t row = 0; row < rows_.size(); ++row) {
+      if (!edited_[row][column]) continue;
+      if (rowids_.empty() || origin_columns_[column].empty()) {
+        throw Error("the field " + names_[column] + " cannot be written back: it is not a column of one table");
+      }
+      if (columns.empty() || columns.back() != column) columns.push_back(column);
+    }
+  }
+  for (size_t row = 0; row < rows_.size(); ++row) {
+    for (size_t column : columns) {
+      if (edited_[row][column]) {
+        ++edited_rows;
+        break;
+      }
+    }
+  }
+  if (edited_rows >= kWalkFrom && WalkTable(columns, edited_rows)) {
+    transaction.Commit();
+    for (auto& flags : edited_) flags.assign(flags.size(), false);
+    return;
+  }
   for (size_t row = 0; row < rows_.size(); ++row) {
     std::string assignments;
     Params params;
     for (size_t column = 0; column < names_.size(); ++column) {
       if (!edited_[row][column]) continue;
-      if (rowids_.empty() || origin_columns_[column].empty()) {
-        throw Error("the field " + names_[column] + " cannot be written back: it is not a column of one table");
-      }
       if (!assignments.empty()) assignments += ",";
       assignments += "\"" + origin_columns_[column] + "\"=?";
       params.Add(rows_[row][column]);
@@ -199,6 +269,32 @@ void Recordset::UpdateBatch() {
   }
   transaction.Commit();
   for (auto& flags : edited_) flags.assign(flags.size(), false);
+}
+
+bool Recordset::WalkTable(const std::vector<size_t>& columns, size_t edited_rows) {
+  // A walk reads every row of the table: worth it only when most of them
+  // were edited. The highest rowid bounds the number of rows.
+  const std::string table = "\"" + table_ + "\"";
+  Statement highest(connection_->handle(), "select max(_rowid_) from " + table);
+  if (!highest.Step() || sqlite3_column_int64(highest.get(), 0) > static_cast<std::int64_t>(edited_rows) * 2) {
+    return false;
+  }
+  std::string assignments;
+  for (size_t k = 0; k < columns.size(); ++k) {
+    const std::string column = "\"" + origin_columns_[columns[k]] + "\"";
+    assignments += (k == 0 ? "" : ",") + column + "=quillmere_changed_cell(:cells,rowid," + std::to_string(k) + "," +
+                   column + ")";
+  }
+  Params cells_placeholder;
+  cells_placeholder.Set("cells", Value(std::int64_t{0}));  // the pointer is bound below
+  Statement update(connection_->handle(),
+                   "update " + table + " set " + assignments + " where quillmere_changed_row(:cells,rowid)",
+                   cells_placeholder);
+  EditedFields cells(rowids_, rows_, edited_, columns);
+  sqlite3_bind_pointer(update.get(), sqlite3_bind_parameter_index(update.get(), ":cells"), &cells,
+                       kChangedCellsType, nullptr);
+  update.Run();
+  return true;
 }
 
 bool DaKaiJLJ(std::string_view sql, Connection& connection, Recordset& recordset) {

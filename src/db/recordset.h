@@ -51,6 +51,9 @@ class Recordset {
   void UpdateBatch();
 
  private:
+  // Writes the edited fields of `columns` in one update that walks the
+  // table, when that costs less than a seek per edited row; false if not.
+  bool WalkTable(const std::vector<size_t>& columns, size_t edited_rows);
   void RequireOpen() const;
   size_t ColumnIndex(std::string_view name) const;
   const std::vector<Value>& CurrentRow() const;

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <string>
+
 #include "db/value.h"
 #include "support/project_fixture.h"
 
@@ -33,6 +36,32 @@ TEST(Recordsets, WalkInQueryOrderReadFieldsByAnyCaseAndKeepTheReasonOfAFailedOpe
     FAIL() << "a closed recordset must not be read";
   } catch (const Error& e) {
     EXPECT_STREQ(e.what(), "no such table: zhyss");
+  }
+}
+
+// A few edited rows are written one by one, many in one walk of the table:
+// either way exactly the edited fields, and no row outside the recordset.
+TEST(Recordsets, WriteBackExactlyTheEditedFieldsHoweverManyRows) {
+  for (const int rows : {4, 1500}) {
+    SCOPED_TRACE(rows);
+    Project p;
+    p.Execute("with recursive n(i) as (select 1 union all select i+1 from n where i<" + std::to_string(rows) +
+              ") insert into zhys(ysid,sjxh,zhmc,yssl,cysl) select i,i,'r',1,2 from n");
+    Recordset rs;
+    rs.Open(p.db(), "select ysid,zhmc,yssl,cysl,yssl*2 as twice from zhys where ysid>1 order by ysid desc");
+    for (; !rs.Eof(); rs.MoveNext()) {
+      const std::int64_t id = ToId(rs.Field("ysid"));
+      rs.SetField("yssl", static_cast<double>(id) * 1.5);
+      if (id % 2 == 0) rs.SetField("zhmc", std::string("even"));
+      if (id % 3 == 0) rs.SetField("cysl", Value());
+    }
+    // Written since the recordset was read, in a field it leaves alone.
+    p.Execute("update zhys set cysl=9 where ysid=4");
+    rs.UpdateBatch();
+    EXPECT_EQ(p.Rows("select count(*) from zhys where yssl is not iif(ysid=1,1,ysid*1.5) "
+                     "or zhmc is not iif(ysid>1 and ysid%2=0,'even','r') "
+                     "or cysl is not (case when ysid=4 then 9 when ysid>1 and ysid%3=0 then null else 2 end)"),
+              "0\n");
   }
 }
 
