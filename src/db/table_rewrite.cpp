@@ -133,17 +133,31 @@ Cell Cell::Of(const Value& value) {
 
 void InsertRows(Connection& connection, const std::string& table, const std::vector<std::string>& columns, size_t count,
                 const RowCells& row) {
-  std::string values = "?";
-  for (size_t i = 1; i < columns.size(); ++i) values += ",?";
-  KeptStatement insert(connection,
-                       "insert into " + Quoted(table) + "(" + ColumnList(columns) + ") values (" + values + ")",
-                       NullParams(columns.size()));
-  std::vector<Cell> cells(columns.size());
-  for (size_t r = 0; r < count; ++r) {
-    row(r, cells.data());
-    insert->Reset();
-    for (size_t c = 0; c < cells.size(); ++c) Bind(insert->get(), static_cast<int>(c + 1), cells[c]);
-    insert->Run();
+  // Rows go in by batches, several to a statement: a statement run per row
+  // costs about a fifth again of the insert itself.
+  constexpr size_t kBatch = 32;
+  const size_t width = columns.size();
+  const auto insert = [&](size_t rows) {
+    std::string values = "(?";
+    for (size_t i = 1; i < width; ++i) values += ",?";
+    values += ")";
+    std::string all = values;
+    for (size_t i = 1; i < rows; ++i) all += "," + values;
+    return "insert into " + Quoted(table) + "(" + ColumnList(columns) + ") values " + all;
+  };
+  std::vector<Cell> cells(width);
+  size_t r = 0;
+  for (const size_t batch : {kBatch, size_t{1}}) {
+    if (count - r < batch) continue;
+    KeptStatement statement(connection, insert(batch), NullParams(width * batch));
+    for (; count - r >= batch; r += batch) {
+      statement->Reset();
+      for (size_t k = 0; k < batch; ++k) {
+        row(r + k, cells.data());
+        for (size_t c = 0; c < width; ++c) Bind(statement->get(), static_cast<int>(k * width + c + 1), cells[c]);
+      }
+      statement->Run();
+    }
   }
 }
 

@@ -34,7 +34,8 @@ struct Cell {
 // Fills row `index` of the rows to write, one cell per column.
 using RowCells = std::function<void(size_t index, Cell* cells)>;
 
-// Appends `count` rows of `columns` to `table` with one insert each.
+// Appends `count` rows of `columns` to `table`, several rows to an insert:
+// the texts the cells point to must stay as they are until the call ends.
 void InsertRows(Connection& connection, const std::string& table, const std::vector<std::string>& columns, size_t count,
                 const RowCells& row);
 
