@@ -275,9 +275,11 @@ bool Recordset::WalkTable(const std::vector<size_t>& columns, size_t edited_rows
   // A walk reads every row of the table: worth it only when most of them
   // were edited. The highest rowid bounds the number of rows.
   const std::string table = "\"" + table_ + "\"";
-  Statement highest(connection_->handle(), "select max(_rowid_) from " + table);
-  if (!highest.Step() || sqlite3_column_int64(highest.get(), 0) > static_cast<std::int64_t>(edited_rows) * 2) {
-    return false;
+  {
+    Statement highest(connection_->handle(), "select max(_rowid_) from " + table);
+    if (!highest.Step() || sqlite3_column_int64(highest.get(), 0) > static_cast<std::int64_t>(edited_rows) * 2) {
+      return false;
+    }
   }
   std::string assignments;
   for (size_t k = 0; k < columns.size(); ++k) {
