@@ -185,8 +185,7 @@ double RoundDecimalByText(double x, int decimals, Rounding rounding) {
   const int keep = d.exponent + decimals + 1;
   if (keep >= kSignificantDigits) {
     // Nothing beyond the requested decimals: the value is its own 15-digit text.
-    double value = std::strtod((d.digits + "e" + std::to_string(d.exponent - kSignificantDigits + 1)).c_str(),
-                               nullptr);
+    double value = std::strtod((d.digits + "e" + std::to_string(d.exponent - kSignificantDigits + 1)).c_str(), nullptr);
     return negative ? -value : value;
   }
   if (keep < 0) return 0.0;

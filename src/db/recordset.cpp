@@ -7,7 +7,6 @@
 #include <cctype>
 #include <memory>
 #include <string>
-
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -284,8 +283,8 @@ bool Recordset::WalkTable(const std::vector<size_t>& columns, size_t edited_rows
   std::string assignments;
   for (size_t k = 0; k < columns.size(); ++k) {
     const std::string column = "\"" + origin_columns_[columns[k]] + "\"";
-    assignments += (k == 0 ? "" : ",") + column + "=quillmere_changed_cell(:cells,rowid," + std::to_string(k) + "," +
-                   column + ")";
+    assignments +=
+        (k == 0 ? "" : ",") + column + "=quillmere_changed_cell(:cells,rowid," + std::to_string(k) + "," + column + ")";
   }
   Params cells_placeholder;
   cells_placeholder.Set("cells", Value(std::int64_t{0}));  // the pointer is bound below
@@ -293,8 +292,8 @@ bool Recordset::WalkTable(const std::vector<size_t>& columns, size_t edited_rows
                    "update " + table + " set " + assignments + " where quillmere_changed_row(:cells,rowid)",
                    cells_placeholder);
   EditedFields cells(rowids_, rows_, edited_, columns);
-  sqlite3_bind_pointer(update.get(), sqlite3_bind_parameter_index(update.get(), ":cells"), &cells,
-                       kChangedCellsType, nullptr);
+  sqlite3_bind_pointer(update.get(), sqlite3_bind_parameter_index(update.get(), ":cells"), &cells, kChangedCellsType,
+                       nullptr);
   update.Run();
   return true;
 }

@@ -43,7 +43,8 @@ TEST(BillMaterials, BillLinesSumTheSubItemsPerUnitOfTheBillItem) {
             "(1,'M1','砂',10,0,3,''),(2,'M1','砂',10,0,0.25,''),(2,'M1','砂',10,12,1,''),"
             "(1,'M2','钢板',50,0,2.0001,'主材'),(1,'M3','石灰',10,0,0,''),(1,'M4','水',0,0,1,'')");
   p.Execute("insert into fxclb(ysid,bh,mc,dw,dj,sl,cllb) values (1,'QC','其他','%',10,5,'')");
-  p.Execute("insert into gcclb(bh,mc,dw,dj,xz) values ('M1','砂','t',10.005,0),('M2','钢板','t',50,1),('M4','水','t',0,1)");
+  p.Execute(
+      "insert into gcclb(bh,mc,dw,dj,xz) values ('M1','砂','t',10.005,0),('M2','钢板','t',50,1),('M4','水','t',0,1)");
   SummariseBillMaterials(p.db());
   // M1 at base: 3*0.5 + 0.25*2 = 2, hj = xhj = 20; at 12: 1*2 = 2, xhj 24;
   // M2: 2.0001*0.5 = 1.00005 -> 1.0001 (four decimals), 50.005 -> 50.01, main material. Selection from the project

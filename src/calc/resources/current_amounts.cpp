@@ -200,8 +200,7 @@ class AnalysisLines {
     const std::vector<AnalysisRow>& rows = kept_->rows.at(std::string(table));
     for (std::uint32_t i : order_.at(table)) {
       const AnalysisRow& row = rows[i];
-      add(row.ysid, AnalysisLine{row.dw, row.cllb, row.sl, row.hj,
-                                 row.xhj});
+      add(row.ysid, AnalysisLine{row.dw, row.cllb, row.sl, row.hj, row.xhj});
     }
   }
 

@@ -16,9 +16,9 @@
 //  (4) Section totals, level 1 to 4, summed from the sub-items under quota
 //      pricing and from the distinct bill items otherwise; they read the
 //      totals of (1) and (2).
-//  (5) Prices written onto the estimate rows, then the main-material price
-//      of every sub-item; sections whose quantity does not multiply their
-//      rows take their total as unit price.
+//  (5) Prices written onto the estimate rows, sections whose quantity does
+//      not multiply their rows taking their total as unit price, then the
+//      main-material price of every sub-item.
 // Recalculating one row runs (1) for that row alone and the main-material
 // prices of (5), which cover every sub-item; everything else keeps the
 // values of the last whole-project run.
@@ -70,8 +70,7 @@ LineTable ReadFeeRows(Connection& c, const Scope& scope, TextPool& pool) {
   LineTable::Columns columns;
   columns.ids = {"ysid"};
   columns.texts = {"jsjs"};
-  columns.figures = {"fbcch", "sjgcl", "sjgcl_qd", "glffl", "lrfl", "zcf",
-                     "zcf_qd", "zgj_qd", "rgjj", "fcjj", "jxjj"};
+  columns.figures = {"fbcch", "sjgcl", "sjgcl_qd", "glffl", "lrfl", "zcf", "zcf_qd", "zgj_qd", "rgjj", "fcjj", "jxjj"};
   columns.priced = {"zrg", "rgf", "fcf", "jxf", "glf", "lr", "zhdj", "zhbj", "zgjhj_qd"};
   return LineTable(c, "qfsjb", std::move(columns), pool, scope.Where(), scope.params());
 }
@@ -158,7 +157,8 @@ void RollUpBillItemsAtFixedRates(Connection& c, LineTable& fee_rows, TextPool& p
     if (!fee_rows.GroupOf(i, kRowId, row)) continue;
     const auto found = bill_items.find(row);
     if (found == bill_items.end()) continue;
-    for (size_t k = 0; k < std::size(kParts); ++k) fee_rows.priced(kParts[k].figure)[i] = Stored(found->second[k].Total());
+    for (size_t k = 0; k < std::size(kParts); ++k)
+      fee_rows.priced(kParts[k].figure)[i] = Stored(found->second[k].Total());
   }
 
   // The main material of a bill item is its own material list's (zcf_qd),
