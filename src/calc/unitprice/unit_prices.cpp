@@ -350,7 +350,8 @@ void RollUpSections(Connection& c, LineTable& fee_rows, const std::string& prici
 // totals, provisional sums and the prices of labour, materials and machines.
 // A row id that several fee rows share takes the last of them. Sections whose
 // quantity does not multiply their rows take their total as unit price.
-void WritePricesOntoEstimateRows(Connection& c, const LineTable& fee_rows, TextPool& pool) {
+// Returns the estimate rows as written, for the check of their prices.
+LineTable WritePricesOntoEstimateRows(Connection& c, const LineTable& fee_rows, TextPool& pool) {
   LineTable::Columns columns;
   columns.ids = {"ysid"};
   columns.flags = {"bzj"};
@@ -394,6 +395,7 @@ void WritePricesOntoEstimateRows(Connection& c, const LineTable& fee_rows, TextP
     }
   }
   rows.WriteChanges(c);
+  return rows;
 }
 
 // The figures the stage computes: the fee rows' fees, prices and totals (of
@@ -404,6 +406,8 @@ std::vector<FigureSet> ComputedFigures(const Scope& scope) {
                                      {"glf", "lr", "zhdj", "zhbj", "rgf", "fcf", "zcf", "jxf", "dergdj", "zgjhj_qd"},
                                      scope.whole() ? "" : "ysid=:ysid"}};
   if (scope.whole()) {
+    // The prices as the estimate rows were written with them (held), and the
+    // main-material figures refreshed after.
     figures.push_back({"zhys", {"sjdj", "sjbj", "dejj", "zgjdj", "zgjhj", "rgdj", "cldj", "jxdj"}});
     figures.push_back({"zhys", {"zcfhj", "zcfdj"}, "fbcch=0"});
   }
@@ -420,6 +424,8 @@ void ComputeUnitPrices(Connection& connection, const Scope& scope, const std::st
     programme = PriceSubItemsByProgramme(connection, scope);
     if (scope.whole()) RollUpBillItemsByProgramme(connection, programme);
   }
+  std::vector<FigureSet> computed = ComputedFigures(scope);
+  std::optional<LineTable> estimate_rows;
   // The fee rows are read once the programme has priced them.
   if (!fee_programme || scope.whole()) {
     TextPool pool;
@@ -433,10 +439,13 @@ void ComputeUnitPrices(Connection& connection, const Scope& scope, const std::st
       RollUpSections(connection, fee_rows, pricing_method, pool);
     }
     fee_rows.WriteChanges(connection);
-    if (scope.whole()) WritePricesOntoEstimateRows(connection, fee_rows, pool);
+    if (scope.whole()) {
+      estimate_rows.emplace(WritePricesOntoEstimateRows(connection, fee_rows, pool));
+      computed[1].held = &*estimate_rows;
+    }
   }
   RefreshMainMaterialPrices(connection);
-  CheckFigures(connection, ComputedFigures(scope), FigureUse::kComputed, scope.params());
+  CheckFigures(connection, computed, FigureUse::kComputed, scope.params());
 }
 
 }  // namespace quillmere
