@@ -18,12 +18,15 @@
 
 #include "calc/prepare/organise.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "base/decimal.h"
 #include "calc/figure_check.h"
 #include "db/recordset.h"
+#include "db/table_rewrite.h"
 #include "db/value.h"
 
 namespace quillmere {
@@ -92,6 +95,8 @@ std::string MapBill(Connection& connection, const Bill& bill, bool bill_pricing)
   Recordset rows;
   DaKaiJLJ(bill.query, connection, rows);
   Path path;
+  // The map rows of the bill's sub-items: ysid, then fb1 to fb5.
+  std::vector<std::array<std::int64_t, 6>> map;
   const std::int64_t n = rows.RecordCount();
   for (std::int64_t i = 1; i <= n; ++i) {
     const int level = LevelOf(rows.Field("fbcch"));
@@ -116,11 +121,15 @@ std::string MapBill(Connection& connection, const Bill& bill, bool bill_pricing)
       }
       rows.SetField("sjgcl", path.MultiplierAbove(6));  // all five levels
       if (path.id(5) == 0 && bill_pricing) return bill.message_head + std::to_string(i) + kMessageTail;
-      connection.Execute("insert into qddyb(ysid,fb1,fb2,fb3,fb4,fb5,sjgcl,sjgcl_qd) values(?,?,?,?,?,?,0,0)",
-                         Params{ToId(rows.Field("ysid")), path.id(1), path.id(2), path.id(3), path.id(4), path.id(5)});
+      map.push_back({ToId(rows.Field("ysid")), path.id(1), path.id(2), path.id(3), path.id(4), path.id(5)});
     }
     rows.MoveNext();
   }
+  InsertRows(connection, "qddyb", {"ysid", "fb1", "fb2", "fb3", "fb4", "fb5", "sjgcl", "sjgcl_qd"}, map.size(),
+             [&](size_t r, Cell* cells) {
+               for (size_t c = 0; c < 6; ++c) cells[c] = Cell::Integer(map[r][c]);
+               cells[6] = cells[7] = Cell::Integer(0);
+             });
   if (n > 0) rows.UpdateBatch();
   return {};
 }
