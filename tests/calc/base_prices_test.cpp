@@ -36,7 +36,7 @@ TEST(BasePrices, OrdinaryLinesAddUpIntoTheFeeRowByKind) {
   p.Execute(
       "insert into zhys(ysid,sjxh,qdlb,fbcch,sjgcl,glffl,lrfl,fxfl,jsjs) values "
       "(1,3,0,0,2,0.1,0.05,0.01,'人工'),(2,4,3,0,1,0,0,0,null),(50,2,0,5,4,0,0,0,null),(1,5,0,0,3,0,0,0,null)");
-  p.Execute("insert into qddyb(ysid,fb5,sjgcl,sjgcl_qd) values (1,50,2,0.5)");
+  p.Execute("insert into qddyb(ysid,fb5,sjgcl,sjgcl_qd) values (1,50,2,0.25),(1,50,2,0.5)");
   p.Execute("insert into qfsjb(ysid,rgjj) values (99,5)");
   p.Execute("insert into gjrg(ysid,dw,dj,sl) values (1,'工日',100,0.5),(1,'工日',80.5,0.333),(2,'工日',10,1)");
   p.Execute(
@@ -54,7 +54,8 @@ TEST(BasePrices, OrdinaryLinesAddUpIntoTheFeeRowByKind) {
   // rgjj 50 + 26.81; fcjj 24.69 + 1.01 (the class 辅材 and the line without a
   // unit count nowhere); zcjj 300 x 1.01; jxjj 500 x 0.015. The bill item has
   // no lines; row 2 (category 3) gets no fee row; row 99 is gone. A row id
-  // two rows share gives both fee rows the sums.
+  // two rows share gives both fee rows the sums, and the quantity per bill
+  // unit of the last mapping entry of that row id.
   EXPECT_EQ(p.Rows("select sjxh,ysid,qdlb,fbcch,jsjs,sjgcl,sjgcl_qd,glffl,lrfl,fxfl,rgjj,fcjj,zcjj,jxjj,zhdj "
                    "from qfsjb order by ysid,sjxh"),
             "3 | 1 | 0 | 0 | 人工 | 2 | 0.5 | 0.1 | 0.05 | 0.01 | 76.81 | 25.7 | 303 | 7.5 | 0\n"

@@ -218,7 +218,7 @@ class BasePricing {
     LineTable::Columns columns;
     columns.ids = {"ysid"};
     columns.figures = {"sjgcl"};
-    columns.priced = {"rgjj", "fcjj", "zcjj", "jxjj"};
+    columns.priced = {"rgjj", "fcjj", "zcjj", "jxjj", "sjgcl_qd"};
     fee_rows_.emplace(connection_, "qfsjb", std::move(columns), held_->pool, fee_rows, scope_.params());
     IdKey row;
     const std::vector<std::string> row_key = {"ysid"};
@@ -237,14 +237,27 @@ class BasePricing {
         if (const size_t* r = FeeRowOf(ysid[i])) row_of[i] = static_cast<std::int32_t>(*r);
       }
     }
-    // The bill mapping gives a linked line its own row's quantity.
+    // The bill mapping gives a linked line its own row's quantity, and the
+    // whole project's fee rows their quantity per bill unit: every fee row
+    // of a row id takes the last entry of that row id, as an update of them
+    // from the mapping did.
     LineTable::Columns mapping_columns;
     mapping_columns.ids = {"ysid"};
-    mapping_columns.figures = {"sjgcl"};
+    mapping_columns.figures = {"sjgcl", "sjgcl_qd"};
     const LineTable mapping(connection_, "qddyb", std::move(mapping_columns), held_->pool, scope_.Where(),
                             scope_.params());
+    std::unordered_map<IdKey, Figure, IdKeyHash> per_bill_unit;
     for (size_t m = 0; m < mapping.size(); ++m) {
-      if (mapping.GroupOf(m, row_key, row)) mapped_quantity_.emplace(row, mapping.figures("sjgcl")[m]);
+      if (!mapping.GroupOf(m, row_key, row)) continue;
+      mapped_quantity_.emplace(row, mapping.figures("sjgcl")[m]);
+      per_bill_unit[row] = mapping.figures("sjgcl_qd")[m];
+    }
+    if (scope_.whole()) {
+      std::vector<Figure>& sjgcl_qd = fee_rows_->priced("sjgcl_qd");
+      for (size_t r = 0; r < fee_rows_->size(); ++r) {
+        if (!fee_rows_->GroupOf(r, row_key, row)) continue;
+        if (const auto found = per_bill_unit.find(row); found != per_bill_unit.end()) sjgcl_qd[r] = found->second;
+      }
     }
   }
 
@@ -383,7 +396,7 @@ class BasePricing {
           "fxfl,glf,lr,fxf,zhdj,sjgcl,zhbj,jsjs,fbcch,zcf_qd,zgj_qd,zgjhj_qd,fcf_qd,sjgcl_qd,qdlb) "
           "select sjxh,ysid,0,0,0,0,0,0,0,0,0,0,0,0,0,0,glffl,lrfl,fxfl,0,0,0,0,sjgcl,0,jsjs,fbcch,0,0,0,0,0,qdlb "
           "from zhys where qdlb<>3");
-      Execute("UPDATE qfsjb SET sjgcl_qd=qddyb.sjgcl_qd FROM qddyb WHERE qfsjb.ysid=qddyb.ysid");
+      // Their quantity per bill unit comes from the bill mapping, read below.
     } else {
       // One row is priced on its own quantity, whatever its bill category,
       // and mapped to no section or bill item; dergdj keeps its default.
