@@ -227,6 +227,15 @@ GroupSums SumPerGroup(const LineTable& lines, const std::vector<std::string>& ke
   return sums;
 }
 
+GroupLines LinesPerGroup(const LineTable& lines, const std::vector<std::string>& key) {
+  GroupLines groups;
+  IdKey group;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (lines.GroupOf(i, key, group)) groups[group].push_back(i);
+  }
+  return groups;
+}
+
 int LineTable::ColumnIndex(const std::string& column) const {
   for (size_t c = 0; c < columns_.priced.size(); ++c) {
     if (columns_.priced[c] == column) return static_cast<int>(c);

@@ -138,6 +138,11 @@ class LineTable : public HeldFigures {
 using GroupSums = std::unordered_map<IdKey, Figure, IdKeyHash>;
 GroupSums SumPerGroup(const LineTable& lines, const std::vector<std::string>& key, const std::vector<Figure>& values);
 
+// The lines of each group the id columns `key` name, in the order of the
+// table; a line with a null id joins none.
+using GroupLines = std::unordered_map<IdKey, std::vector<size_t>, IdKeyHash>;
+GroupLines LinesPerGroup(const LineTable& lines, const std::vector<std::string>& key);
+
 // Calls `take(line, sum)` for each line of `lines` that `wanted(line)` keeps
 // and whose group by the id columns `key` has a sum in `sums`: the join of an
 // update with the grouped sums of another table.

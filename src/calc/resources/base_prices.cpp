@@ -246,17 +246,14 @@ class BasePricing {
     mapping_columns.figures = {"sjgcl", "sjgcl_qd"};
     const LineTable mapping(connection_, "qddyb", std::move(mapping_columns), held_->pool, scope_.Where(),
                             scope_.params());
-    std::unordered_map<IdKey, Figure, IdKeyHash> per_bill_unit;
-    for (size_t m = 0; m < mapping.size(); ++m) {
-      if (!mapping.GroupOf(m, row_key, row)) continue;
-      mapped_quantity_.emplace(row, mapping.figures("sjgcl")[m]);
-      per_bill_unit[row] = mapping.figures("sjgcl_qd")[m];
-    }
+    const GroupLines entries = LinesPerGroup(mapping, row_key);
+    for (const auto& [id, lines] : entries) mapped_quantity_.emplace(id, mapping.figures("sjgcl")[lines.front()]);
     if (scope_.whole()) {
       std::vector<Figure>& sjgcl_qd = fee_rows_->priced("sjgcl_qd");
       for (size_t r = 0; r < fee_rows_->size(); ++r) {
         if (!fee_rows_->GroupOf(r, row_key, row)) continue;
-        if (const auto found = per_bill_unit.find(row); found != per_bill_unit.end()) sjgcl_qd[r] = found->second;
+        const auto found = entries.find(row);
+        if (found != entries.end()) sjgcl_qd[r] = mapping.figures("sjgcl_qd")[found->second.back()];
       }
     }
   }

@@ -70,16 +70,12 @@ const ListedKind kListedKinds[] = {kProvisional, kOwnerSupplied};
 // after another and written back once, only the cells that changed.
 class FeeRows {
  public:
-  FeeRows(Connection& connection, TextPool& pool) : rows_(connection, "qfsjb", HeldColumns(), pool) {
-    const std::vector<Id>& ysid = rows_.ids("ysid");
-    for (size_t r = 0; r < rows_.size(); ++r) {
-      if (ysid[r].kind == Id::kInteger) by_row_[ysid[r].bits].push_back(r);
-    }
-  }
+  FeeRows(Connection& connection, TextPool& pool)
+      : rows_(connection, "qfsjb", HeldColumns(), pool), by_row_(LinesPerGroup(rows_, {"ysid"})) {}
 
   // Sets `column` on every fee row of the row id, as "where ysid=?" does.
   void Set(const char* column, std::int64_t ysid, Figure value) {
-    const auto found = by_row_.find(ysid);
+    const auto found = by_row_.find({Id{Id::kInteger, ysid}});
     if (found == by_row_.end()) return;
     std::vector<Figure>& cells = rows_.priced(column);
     for (size_t r : found->second) cells[r] = Stored(value);
@@ -117,7 +113,7 @@ class FeeRows {
   }
 
   LineTable rows_;
-  std::unordered_map<std::int64_t, std::vector<size_t>> by_row_;
+  GroupLines by_row_;
 };
 
 // A list entry (zgjclb) as the marks read it: the name the tolerant match

@@ -77,17 +77,6 @@ LineTable ReadFeeRows(Connection& c, const Scope& scope, TextPool& pool) {
 
 const std::vector<std::string> kRowId = {"ysid"};
 
-// The fee rows of each row id, in the order of the table.
-using RowsById = std::unordered_map<IdKey, std::vector<size_t>, IdKeyHash>;
-RowsById RowsOfEachId(const LineTable& rows, const std::vector<std::string>& key = kRowId) {
-  RowsById found;
-  IdKey id;
-  for (size_t i = 0; i < rows.size(); ++i) {
-    if (rows.GroupOf(i, key, id)) found[id].push_back(i);
-  }
-  return found;
-}
-
 // Management fee and profit on each sub-item's fee basis (the same bases as
 // kFeeBases), then its unit price and total. A sub-item of any other basis
 // keeps its fees.
@@ -138,7 +127,7 @@ void RollUpBillItemsAtFixedRates(Connection& c, LineTable& fee_rows, TextPool& p
   constexpr Part kParts[] = {{"zrg", 4}, {"rgf", 2}, {"fcf", 2}, {"jxf", 2}, {"glf", 2}, {"lr", 2}};
   using Sums = std::array<FigureSum, std::size(kParts)>;
   std::unordered_map<IdKey, Sums, IdKeyHash> bill_items;
-  const RowsById sub_items = RowsOfEachId(fee_rows);
+  const GroupLines sub_items = LinesPerGroup(fee_rows, kRowId);
   const std::vector<Figure>& per_bill_unit = fee_rows.figures("sjgcl_qd");
   IdKey sub_item, bill_item;
   for (size_t m = 0; m < mapping.size(); ++m) {
@@ -313,7 +302,7 @@ void RollUpSections(Connection& c, LineTable& fee_rows, const std::string& prici
   LineTable::Columns columns;
   columns.ids = {"ysid", "fb1", "fb2", "fb3", "fb4"};
   const LineTable sections(c, "fbdyb", std::move(columns), pool);
-  const RowsById entries = RowsOfEachId(sections);
+  const GroupLines entries = LinesPerGroup(sections, kRowId);
   std::vector<Figure>& zhbj = fee_rows.priced("zhbj");
   std::vector<Figure>& zgjhj_qd = fee_rows.priced("zgjhj_qd");
   // Every level sums the rows of fbdyb, never the sections below it, so the
@@ -358,11 +347,8 @@ LineTable WritePricesOntoEstimateRows(Connection& c, const LineTable& fee_rows, 
   columns.figures = {"fbcch", "yssl"};
   columns.priced = {"sjdj", "sjbj", "zgjdj", "zgjhj", "rgdj", "cldj", "jxdj", "dejj"};
   LineTable rows(c, "zhys", std::move(columns), pool);
-  std::unordered_map<IdKey, size_t, IdKeyHash> fee_row_of;
+  const GroupLines fee_rows_of = LinesPerGroup(fee_rows, kRowId);
   IdKey id;
-  for (size_t f = 0; f < fee_rows.size(); ++f) {
-    if (fee_rows.GroupOf(f, kRowId, id)) fee_row_of[id] = f;
-  }
   const auto fee = [&](const char* column) -> const std::vector<Figure>& { return fee_rows.column(column); };
   const auto row = [&](const char* column) -> std::vector<Figure>& { return rows.priced(column); };
   const std::vector<Figure>& fbcch = rows.figures("fbcch");
@@ -371,9 +357,9 @@ LineTable WritePricesOntoEstimateRows(Connection& c, const LineTable& fee_rows, 
   for (size_t z = 0; z < rows.size(); ++z) {
     const Figure level = fbcch[z];
     const bool section = !level.null() && level.value > 0 && level.value < 5;
-    const auto found = rows.GroupOf(z, kRowId, id) ? fee_row_of.find(id) : fee_row_of.end();
-    if (found != fee_row_of.end()) {
-      const size_t f = found->second;
+    const auto found = rows.GroupOf(z, kRowId, id) ? fee_rows_of.find(id) : fee_rows_of.end();
+    if (found != fee_rows_of.end()) {
+      const size_t f = found->second.back();
       if (Is(level, 0) || Is(level, 5)) {
         row("sjdj")[z] = fee("zhdj")[f];
         row("sjbj")[z] = RoundedAmount(Times(fee("zhdj")[f], yssl[z]));
