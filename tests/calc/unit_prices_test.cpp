@@ -35,6 +35,18 @@ TEST(SubItems, TakeTheirFeesOnTheirBasisAndTheirPriceOntoTheirRow) {
   EXPECT_EQ(p.Rows("select sjdj,sjbj from zhys where ysid=1"), "20.25 | 22.48\n");
 }
 
+// An estimate row whose row id two fee rows share takes its prices from the
+// last of them.
+TEST(SubItems, ARowIdTwoFeeRowsShareTakesTheLastOne) {
+  Project p;
+  p.Execute(R"(insert into qfsjb (ysid,fbcch,jsjs,rgf,fcf,zcf,jxf,glffl,lrfl,sjgcl) values
+      (5, 0, '人工', 10, 1, 2, 5, 0.1, 0.05, 1), (5, 0, '人工', 10, 1, 2, 5, 0.2, 0.05, 1))");
+  p.Execute("insert into zhys (ysid,fbcch,yssl) values (5,0,1)");
+  ASSERT_EQ(p.orvane().JiSuanZHDJ_QB(kQuotaPricing, false), "");
+  // 10 + 1 + 2 + 5 + glf 2 + lr 0.5
+  EXPECT_EQ(p.Rows("select sjdj from zhys"), "20.5\n");
+}
+
 // A bill item (10) with two sub-items of ratio 0.5 (11) and 1.5 (12), and a
 // second bill item (20) whose only sub-item has no quantity.
 class BillItems : public ::testing::Test {
