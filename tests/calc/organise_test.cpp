@@ -89,6 +89,31 @@ TEST(Organise, LinkedQuantitiesFollowTheActualQuantityOfTheirRow) {
             "1 | 6 | 3\n2 | 7.407404 | 1.851851\n3 | 22.0002 | 5.50005\n4 | 6 | 1.5\n");
 }
 
+// Rows that share an id (a row copied by the host) are joined as SQL's update
+// of a join takes them: the last of them counts, for a follower, a quantity
+// line and the bill item a ratio divides by.
+TEST(Organise, ARowIdSeveralRowsShareIsReadFromTheLastOfThem) {
+  Project p;
+  p.Execute(
+      "insert into zhys(ysid,sjxh,qdlb,fbcch,bzj,yssl,ysid_gcl) values (50,1,0,5,0,2,0),(1,2,0,0,null,3,0),"
+      "(50,3,0,5,0,4,0),(1,4,0,0,null,5,0),(2,5,0,0,null,99,1),(3,6,0,0,null,0,0),(53,7,0,5,1,0,0),"
+      "(6,8,0,0,null,7,0)");
+  p.Execute("insert into mbgjb(ysid,ysid_gl,gcl,xs) values (3,1,0,1)");
+  p.Execute("insert into linshib(ysid,shuzhi1) values (7,7)");
+  ASSERT_EQ(p.orvane().ZhengLiGCShuJu(true), "");
+
+  // Row 2 and the line of row 3 follow the second row 1 (5, not 3); every
+  // ratio divides by the second bill item 50 (4, not 2), and both map rows of
+  // id 1 take the second row's quantity. Under bill item 53, which lends its
+  // quantity 0, row 6 counts 0 and keeps its own quantity as its ratio.
+  EXPECT_EQ(p.Rows("select ysid,yssl,sjgcl from zhys where fbcch=0 order by sjxh"),
+            "1 | 3 | 3\n1 | 5 | 5\n2 | 5 | 5\n3 | 5 | 5\n6 | 7 | 0\n");
+  EXPECT_EQ(p.Rows("select ysid,sjgcl,sjgcl_qd from qddyb order by rowid"),
+            "1 | 5 | 1.25\n1 | 5 | 1.25\n2 | 5 | 1.25\n3 | 5 | 1.25\n6 | 0 | 7\n");
+  // The scratch table of older engines keeps nothing.
+  EXPECT_EQ(p.Rows("select count(*) from linshib"), "0\n");
+}
+
 // An id no 64-bit integer holds is no row's id: it stops the walk rather
 // than mapping the sub-items under some other section.
 TEST(Organise, AnIdBeyondEveryIntegerStopsTheWalk) {

@@ -201,6 +201,12 @@ LineTable::Columns LineTable::Columns::With(const Columns& other) const {
   return both;
 }
 
+std::optional<size_t> LineTable::LineOf(std::int64_t rowid) const {
+  const auto found = std::lower_bound(rowids_.begin(), rowids_.end(), rowid);
+  if (found == rowids_.end() || *found != rowid) return std::nullopt;
+  return static_cast<size_t>(found - rowids_.begin());
+}
+
 bool LineTable::GroupOf(size_t line, const std::vector<std::string>& key, IdKey& group) const {
   group = {};
   for (size_t k = 0; k < key.size(); ++k) {

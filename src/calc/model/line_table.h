@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -75,6 +76,8 @@ class LineTable : public HeldFigures {
   const std::string& name() const { return table_; }
   size_t size() const { return rowids_.size(); }
   std::int64_t rowid(size_t line) const { return rowids_[line]; }
+  // The line of a rowid, if held.
+  std::optional<size_t> LineOf(std::int64_t rowid) const;
   const std::vector<Id>& ids(std::string_view column) const;
   const std::vector<Truth>& flags(std::string_view column) const;
   // A text column's cells as keys: 0 for null; equal to TextKey(t) exactly
