@@ -68,9 +68,8 @@ std::string InTransaction(Connection* connection, Body&& body) {
 template <typename Body, typename... Out>
 std::string InTransactionHandingBack(Connection* connection, Body&& body, Out&... out) {
   std::tuple<Out...> copies(out...);
-  const std::string outcome = InTransaction(connection, [&](Connection& c) {
-    return std::apply([&](Out&... copy) { return body(c, copy...); }, copies);
-  });
+  const std::string outcome = InTransaction(
+      connection, [&](Connection& c) { return std::apply([&](Out&... copy) { return body(c, copy...); }, copies); });
   if (outcome.empty()) std::tie(out...) = copies;
   return outcome;
 }
@@ -82,8 +81,14 @@ template <typename Body>
 std::string InTransactionRemembering(Connection* connection, ProjectMemory& memory, Body&& body) {
   if (connection != nullptr) memory.Check(*connection);
   const std::string outcome = InTransaction(connection, [&](Connection& c) {
-    body(c, memory);
-    memory.Mark(c);
+    std::string stop;
+    if constexpr (std::is_void_v<std::invoke_result_t<Body, Connection&, ProjectMemory&>>) {
+      body(c, memory);
+    } else {
+      stop = body(c, memory);
+    }
+    if (stop.empty()) memory.Mark(c);
+    return stop;
   });
   if (outcome.empty() && connection != nullptr) {
     memory.Stamp(*connection);
@@ -131,9 +136,9 @@ MessageHandler ClsOrvane::Notifier() {
 }
 
 std::string ClsOrvane::ZhengLiGCShuJu(bool BolQDJJ) {
-  return InTransaction(Forgetting(), [&](Connection& c) {
+  return InTransactionRemembering(connection_, *memory_, [&](Connection& c, ProjectMemory& memory) {
     StopRecordingMainMaterialInputs(c);
-    return OrganiseProjectData(c, BolQDJJ);
+    return OrganiseProjectData(c, BolQDJJ, &memory);
   });
 }
 
@@ -173,9 +178,9 @@ std::string ClsOrvane::QingDanCLHZ() {
 }
 
 std::string ClsOrvane::JiSuanZHDJ_QB(const std::string& StrJJFS, bool boljjcx) {
-  return InTransaction(Forgetting(), [&](Connection& c) {
+  return InTransactionRemembering(connection_, *memory_, [&](Connection& c, ProjectMemory& memory) {
     StopRecordingMainMaterialInputs(c);
-    ComputeUnitPrices(c, Scope::WholeProject(), StrJJFS, boljjcx);
+    ComputeUnitPrices(c, Scope::WholeProject(), StrJJFS, boljjcx, &memory);
   });
 }
 
@@ -207,8 +212,8 @@ std::string ClsOrvane::JiSuanQTXM() {
 std::string ClsOrvane::JiSuanHZB(double DblJZMJ, double& DblGCZJ, double& DblJJZB) {
   return InTransactionHandingBack(
       Forgetting(),
-      [&](Connection& c, double& cost, double& per_area) { EvaluateSummaryTable(c, DblJZMJ, cost, per_area); },
-      DblGCZJ, DblJJZB);
+      [&](Connection& c, double& cost, double& per_area) { EvaluateSummaryTable(c, DblJZMJ, cost, per_area); }, DblGCZJ,
+      DblJJZB);
 }
 
 std::string ClsOrvane::JiSuanDEJJ_DX(std::int32_t ysid) {

@@ -108,6 +108,13 @@ TEST_F(DemoFigures, NumbersStoredAsTextCountAsTheirNumberAndWordsFailNamingWhere
   // the base prices copy it into.
   p.Execute("update zhys set sjgcl='abc' where ysid=1111");
   EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanDEJJ_QB(); }), "Type mismatch: zhys.sjgcl, row ysid 1111");
+  // The organising's check of the rows vouches for nothing the host wrote
+  // after it.
+  p.Execute("update zhys set sjgcl=1 where ysid=1111");
+  ASSERT_EQ(p.orvane().ZhengLiGCShuJu(false), "");
+  p.Execute("update zhys set sjgcl='abc' where ysid=1111");
+  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanZHDJ_QB("定额计价法", false); }),
+            "Type mismatch: zhys.sjgcl, row ysid 1111");
   // A quantity that reads as no number stops the first member that reads it.
   p.Execute("update zhys set yssl='abc' where ysid=1111");
   EXPECT_EQ(p.Unchanged([&] { return p.orvane().ZhengLiGCShuJu(false); }), "Type mismatch: zhys.yssl, row ysid 1111");

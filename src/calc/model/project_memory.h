@@ -73,6 +73,10 @@ class ProjectMemory {
   std::shared_ptr<AnalysisTables> analysis;
   // Set by the whole-project base prices, taken by the current prices.
   std::shared_ptr<PricedLines> priced_lines;
+  // Whether every figure of the estimate rows is known to be a number: the
+  // organising checked them, and only the engine, which writes numbers,
+  // wrote them since. The members after it need not scan them again.
+  bool estimate_rows_are_numbers = false;
 
  private:
   struct Version {

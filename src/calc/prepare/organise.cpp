@@ -332,8 +332,10 @@ void SetMapQuantities(const EstimateRows& rows, std::vector<MapRow>& map) {
 
 }  // namespace
 
-std::string OrganiseProjectData(Connection& connection, bool bill_pricing) {
+std::string OrganiseProjectData(Connection& connection, bool bill_pricing, ProjectMemory* memory) {
+  if (memory) memory->Forget();
   CheckFigures(connection, {{"zhys"}, {"mbgjb"}}, FigureUse::kRead);
+  if (memory) memory->estimate_rows_are_numbers = true;
   // (1) Normalise the rows. Sections and bill items carry no fee basis or
   // rates of their own; a measure item priced as a whole counts one item.
   connection.Execute("update zhys set jsjs='人工+机械' where (jsjs is null or jsjs='') and fbcch=0");

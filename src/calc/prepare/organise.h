@@ -6,13 +6,15 @@
 
 #include <string>
 
+#include "calc/model/project_memory.h"
 #include "quillmere/connection.h"
 
 namespace quillmere {
 
 // ZhengLiGCShuJu. Returns the empty text, or the unmapped sub-item message
 // under bill-item pricing (the caller then rolls back). Throws Error.
-std::string OrganiseProjectData(Connection& connection, bool bill_pricing);
+// Leaves in `memory` only that the estimate rows' figures are numbers.
+std::string OrganiseProjectData(Connection& connection, bool bill_pricing, ProjectMemory* memory = nullptr);
 
 }  // namespace quillmere
 

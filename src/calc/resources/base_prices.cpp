@@ -573,7 +573,8 @@ class BasePricing {
 void PriceAtBasePrices(Connection& connection, const Scope& scope, ProjectMemory* memory) {
   // Lines kept from an earlier run would no longer hold the tables' prices.
   if (memory) memory->priced_lines.reset();
-  std::vector<FigureSet> read = {{"zhys", {}, scope.Rows()}}, computed;
+  std::vector<FigureSet> read, computed;
+  if (!(memory && scope.whole() && memory->estimate_rows_are_numbers)) read.push_back({"zhys", {}, scope.Rows()});
   for (const AmountTable& table : AmountTables()) {
     read.push_back({table.name, {}, scope.Rows()});
     computed.push_back({table.name, {"hj"}, scope.Rows()});

@@ -403,8 +403,11 @@ std::vector<FigureSet> ComputedFigures(const Scope& scope) {
 }  // namespace
 
 void ComputeUnitPrices(Connection& connection, const Scope& scope, const std::string& pricing_method,
-                       bool fee_programme) {
-  CheckFigures(connection, {{"qfsjb", {}, scope.Rows()}, {"zhys", {}, scope.Rows()}}, FigureUse::kRead, scope.params());
+                       bool fee_programme, ProjectMemory* memory) {
+  std::vector<FigureSet> read = {{"qfsjb", {}, scope.Rows()}};
+  if (!(memory && scope.whole() && memory->estimate_rows_are_numbers)) read.push_back({"zhys", {}, scope.Rows()});
+  if (memory) memory->Forget();
+  CheckFigures(connection, read, FigureUse::kRead, scope.params());
   std::vector<FeeLine> programme;
   if (fee_programme) {
     programme = PriceSubItemsByProgramme(connection, scope);

@@ -6,15 +6,16 @@
 
 #include <string>
 
+#include "calc/model/project_memory.h"
 #include "calc/scope.h"
 #include "quillmere/connection.h"
 
 namespace quillmere {
 
 // JiSuanZHDJ_QB (whole project) and JiSuanZHDJ_DX (one row; the method
-// text is unused). Throws Error.
+// text is unused). Keeps nothing in `memory`. Throws Error.
 void ComputeUnitPrices(Connection& connection, const Scope& scope, const std::string& pricing_method,
-                       bool fee_programme);
+                       bool fee_programme, ProjectMemory* memory = nullptr);
 
 }  // namespace quillmere
 
