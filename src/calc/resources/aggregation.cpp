@@ -25,6 +25,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -236,13 +237,40 @@ std::string ListedMaterial(const std::string& g, const std::string& z) {
          ".dj=" + z + ".dj and " + g + ".xxj=0) or (" + g + ".xxj=" + z + ".dj and " + g + ".xxj<>0))";
 }
 
-// The same match for the materials of the sub-items.
+// Whether an entry of the list of kind `iszb_condition` names the sub-item's
+// material (gjcl) by the same match.
 std::string ListedSubItemMaterial(const char* iszb_condition) {
-  return std::string("from zgjclb where gjcl.bh=zgjclb.bh and gjcl.mc=") + ListedName("zgjclb") +
-         " and gjcl.dw=zgjclb.dw and iif(gjcl.xxj=0,gjcl.dj=zgjclb.dj,gjcl.xxj=zgjclb.dj) and " + iszb_condition;
+  return std::string("exists (select 1 from zgjclb where gjcl.bh=zgjclb.bh and gjcl.mc=") + ListedName("zgjclb") +
+         " and gjcl.dw=zgjclb.dw and iif(gjcl.xxj=0,gjcl.dj=zgjclb.dj,gjcl.xxj=zgjclb.dj) and " + iszb_condition + ")";
 }
 
-void MarkListedMaterials(StageRunner& run) {
+// The mark of each material of the sub-items: owner-supplied where an
+// owner-supplied entry names it, else provisional where a provisional entry
+// does (an owner-supplied entry overrides a provisional one), else none. A
+// material whose code no entry carries is unmarked by one statement; the
+// others are marked one by one, only where the mark changes, so that a
+// repricing rewrites no material line.
+void MarkSubItemMaterials(Connection& connection) {
+  const std::string listed_code = "exists (select 1 from zgjclb where zgjclb.bh=gjcl.bh)";
+  // A fresh project's null marks are set without looking for their code.
+  connection.Execute("update gjcl set tzbz='' where tzbz is null or (tzbz<>'' and not " + listed_code + ")");
+  std::vector<std::pair<Value, Value>> changes;  // (mark, rowid)
+  KeptStatement read(connection, "select rowid,tzbz," + ListedSubItemMaterial("zgjclb.iszb=TRUE") + "," +
+                                     ListedSubItemMaterial("(zgjclb.iszb is null or zgjclb.iszb=FALSE)") +
+                                     " from gjcl where " + listed_code);
+  sqlite3_stmt* stmt = read->get();
+  while (read->Step()) {
+    const std::string mark = sqlite3_column_int(stmt, 2) ? "甲供" : sqlite3_column_int(stmt, 3) ? "暂估" : "";
+    // As SQL's `is not`: a null, a number or a blob is never the text.
+    const bool same = sqlite3_column_type(stmt, 1) == SQLITE_TEXT &&
+                      std::string_view(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)),
+                                       static_cast<size_t>(sqlite3_column_bytes(stmt, 1))) == mark;
+    if (!same) changes.emplace_back(mark, read->ColumnValue(0));
+  }
+  for (const auto& [mark, rowid] : changes) connection.Execute("update gjcl set tzbz=? where rowid=?", {mark, rowid});
+}
+
+void MarkListedMaterials(Connection& connection, StageRunner& run) {
   run("update gcclb set zgj=FALSE,jg=FALSE,xz=TRUE");
   run("update gcclb set zgj=TRUE from zgjclb where " + ListedMaterial("gcclb", "zgjclb") +
       " and (zgjclb.iszb=FALSE or zgjclb.iszb is null)");
@@ -254,10 +282,7 @@ void MarkListedMaterials(StageRunner& run) {
       "and not exists (select 1 from clxzb as c where c.bh=gcclb.bh and c.mc=gcclb.mc and c.dw=gcclb.dw "
       "and c.dj=gcclb.dj and c.rowid<clxzb.rowid)");
 
-  // An owner-supplied entry overrides a provisional one for the same material.
-  run("update gjcl set tzbz='' where tzbz is not ''");
-  run("update gjcl set tzbz='暂估' " + ListedSubItemMaterial("(zgjclb.iszb is null or zgjclb.iszb=FALSE)"));
-  run("update gjcl set tzbz='甲供' " + ListedSubItemMaterial("zgjclb.iszb=TRUE"));
+  MarkSubItemMaterials(connection);
 
   // A listed material may stand on several project lines (different base
   // prices, a current price or not, either class, all at the entry's price);
@@ -306,7 +331,7 @@ void AggregateResources(Connection& connection, const Scope& scope, ProjectMemor
   };
   if (scope.single_row()) return check_analysis();
 
-  MarkListedMaterials(run);
+  MarkListedMaterials(connection, run);
   // The bill materials as the last summary left them follow the new flags.
   RefreshBillMaterialSelection(connection);
   check_analysis();
