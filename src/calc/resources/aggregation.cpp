@@ -48,27 +48,44 @@ namespace {
 // written and read back once per run.
 using LineSelects = std::vector<std::string>;
 
-// The lines entered on the row itself, then those of the style-3 breakdowns
-// (`breakdown`) of its split materials, their quantity multiplied through,
-// each at its current price `price`.
-LineSelects RowAndBreakdownLines(const std::string& table, const std::string& breakdown, const std::string& price,
-                                 const Scope& scope) {
-  const std::string& b = breakdown;
-  return {"select ysid,bh,mc,dw,dj," + price + ",sl from " + table + " where dw<>'%'" + scope.And(),
-          "select " + b + ".ysid," + b + ".bh," + b + ".mc," + b + ".dw," + b + ".dj," + b + "." + price + ",format(" +
-              b + ".sl*gjcl.sl,'0.####') from " + b + " inner join gjcl on " + b + ".clid_src=gjcl.clid and " + b +
-              ".ysid=gjcl.ysid where gjcl.chaifen=TRUE" + scope.And("gjcl.ysid")};
+// How a table of components meets the split materials of gjcl (`join`, the
+// component table first, joined by `on`). One row's materials are few and
+// found by their index, so they lead the join; for the whole project the
+// components lead, being few against every material line, and `order` puts
+// the lines back in the order the materials leading gives them: by material
+// line, then as the component table's index lists them. The order of the
+// lines is the order their quantities add up in.
+std::string FromComponents(const Scope& scope, const std::string& components, const std::string& on,
+                           const std::string& where, const std::string& order) {
+  const char* join = scope.whole() ? " cross join " : " inner join ";
+  return " from " + components + join + "gjcl on " + on + " where " + where + scope.And("gjcl.ysid") +
+         (scope.whole() ? " order by gjcl.rowid," + order : "");
 }
 
-LineSelects LabourLines(const Scope& scope) { return RowAndBreakdownLines("gjrg", "ftrg", "xxj", scope); }
+// The lines entered on the row itself, then those of the style-3 breakdowns
+// (`breakdown`, whose index lists a material's components in `order`) of its
+// split materials, their quantity multiplied through, each at its current
+// price `price`.
+LineSelects RowAndBreakdownLines(const std::string& table, const std::string& breakdown, const std::string& price,
+                                 const std::string& order, const Scope& scope) {
+  const std::string& b = breakdown;
+  return {
+      "select ysid,bh,mc,dw,dj," + price + ",sl from " + table + " where dw<>'%'" + scope.And(),
+      "select " + b + ".ysid," + b + ".bh," + b + ".mc," + b + ".dw," + b + ".dj," + b + "." + price + ",format(" + b +
+          ".sl*gjcl.sl,'0.####')" +
+          FromComponents(scope, b, b + ".clid_src=gjcl.clid and " + b + ".ysid=gjcl.ysid", "gjcl.chaifen=TRUE", order)};
+}
+
+LineSelects LabourLines(const Scope& scope) { return RowAndBreakdownLines("gjrg", "ftrg", "xxj", "ftrg.rowid", scope); }
 
 LineSelects MaterialLines(const Scope& scope) {
   LineSelects lines = {"select ysid,bh,mc,dw,dj,xxj,sl,cllb from gjcl where chaifen=FALSE and dw<>'%'" + scope.And()};
   // Components of styles 1 and 2 hang directly under the material.
   for (const std::string c : {"gjpbf", "gjlpjb"}) {
     lines.push_back("select " + c + ".ysid," + c + ".bh," + c + ".mc," + c + ".dw," + c + ".dj," + c + ".xxj,format(" +
-                    c + ".sl*gjcl.sl,'0.####'),'' from " + c + " inner join gjcl on " + c + ".clid=gjcl.clid and " + c +
-                    ".ysid=gjcl.ysid where gjcl.chaifen=TRUE" + scope.And("gjcl.ysid"));
+                    c + ".sl*gjcl.sl,'0.####'),''" +
+                    FromComponents(scope, c, c + ".clid=gjcl.clid and " + c + ".ysid=gjcl.ysid", "gjcl.chaifen=TRUE",
+                                   c + ".rowid"));
   }
   // Style 3: the material's own breakdown, whose split components are
   // replaced in turn by theirs.
@@ -87,19 +104,29 @@ LineSelects MaterialLines(const Scope& scope) {
 }
 
 // Machines enter at their price including consumption differences.
-LineSelects MachineLines(const Scope& scope) { return RowAndBreakdownLines("gjjx", "ftjx", "xxj2", scope); }
+LineSelects MachineLines(const Scope& scope) {
+  return RowAndBreakdownLines("gjjx", "ftjx", "xxj2", "ftjx.jxid,ftjx.rowid", scope);
+}
 
 LineSelects ConsumptionLines(const Scope& scope) {
-  return {
+  const std::string own =
       "select gjjxfb.ysid,gjjxfb.bh,gjjxfb.mc,gjjxfb.dw,gjjxfb.dj,gjjxfb.xxj,format(gjjxfb.sl*gjjx.sl,'0.####') "
       "from gjjxfb inner join gjjx on gjjxfb.jxid=gjjx.jxid and gjjxfb.ysid=gjjx.ysid" +
-          scope.Where("gjjx.ysid"),
+      scope.Where("gjjx.ysid");
+  const std::string lines =
       "select ftjxfb.ysid,ftjxfb.bh,ftjxfb.mc,ftjxfb.dw,ftjxfb.dj,ftjxfb.xxj,"
-      "format(ftjxfb.sl*ftjx.sl*gjcl.sl,'0.####') "
-      "from ftjxfb inner join ftjx on ftjxfb.jxid=ftjx.jxid and ftjxfb.clid_src=ftjx.clid_src "
-      "and ftjxfb.ysid=ftjx.ysid "
-      "inner join gjcl on ftjx.clid_src=gjcl.clid and ftjx.ysid=gjcl.ysid where gjcl.chaifen=TRUE" +
-          scope.And("gjcl.ysid")};
+      "format(ftjxfb.sl*ftjx.sl*gjcl.sl,'0.####') from ";
+  const std::string machine_of_item =
+      "ftjxfb.jxid=ftjx.jxid and ftjxfb.clid_src=ftjx.clid_src and ftjxfb.ysid=ftjx.ysid";
+  const std::string material_of_machine = "ftjx.clid_src=gjcl.clid and ftjx.ysid=gjcl.ysid";
+  // As for the other components: the machines of split materials lead the
+  // whole project's join (see FromComponents).
+  if (scope.whole()) {
+    return {own, lines + "ftjx cross join gjcl on " + material_of_machine + " cross join ftjxfb on " + machine_of_item +
+                     " where gjcl.chaifen=TRUE order by gjcl.rowid,ftjx.jxid,ftjx.rowid,ftjxfb.rowid"};
+  }
+  return {own, lines + "ftjxfb inner join ftjx on " + machine_of_item + " inner join gjcl on " + material_of_machine +
+                   " where gjcl.chaifen=TRUE" + scope.And("gjcl.ysid")};
 }
 
 // An analysis table with its project table and the lines it groups.
@@ -177,9 +204,12 @@ void CountProjectMachines(Connection& connection, TextPool& pool) {
   for (const std::string select :
        {"select gjjx.ysid,gjjx.bh,gjjx.mc,gjjx.dw,gjjx.dj,gjjx.xxj,format(gjjx.sl*zhys.sjgcl,'0.####') "
         "from gjjx inner join zhys on gjjx.ysid=zhys.ysid where gjjx.dw<>'%' and (zhys.qdlb=0 or zhys.qdlb=1)",
+        // The machines of split materials are few: they lead the join, in
+        // the order the material lines leading would give.
         "select ftjx.ysid,ftjx.bh,ftjx.mc,ftjx.dw,ftjx.dj,ftjx.xxj,format(ftjx.sl*gjcl.sl*zhys.sjgcl,'0.####') "
-        "from ftjx inner join gjcl on ftjx.clid_src=gjcl.clid and ftjx.ysid=gjcl.ysid "
-        "inner join zhys on ftjx.ysid=zhys.ysid where gjcl.chaifen=TRUE and (zhys.qdlb=0 or zhys.qdlb=1)"}) {
+        "from ftjx cross join gjcl on ftjx.clid_src=gjcl.clid and ftjx.ysid=gjcl.ysid "
+        "cross join zhys on ftjx.ysid=zhys.ysid where gjcl.chaifen=TRUE and (zhys.qdlb=0 or zhys.qdlb=1) "
+        "order by gjcl.rowid,ftjx.jxid,ftjx.rowid,zhys.rowid"}) {
     ReadResourceLines(connection, select, {}, pool, lines);
   }
   std::erase_if(lines, [](const ResourceLine& line) { return line.sl.null() || line.sl.value == 0; });
