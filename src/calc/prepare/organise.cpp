@@ -24,7 +24,6 @@
 
 #include "calc/prepare/organise.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>

@@ -48,13 +48,13 @@ namespace {
 // written and read back once per run.
 using LineSelects = std::vector<std::string>;
 
-// How a table of components meets the split materials of gjcl (`join`, the
-// component table first, joined by `on`). One row's materials are few and
-// found by their index, so they lead the join; for the whole project the
-// components lead, being few against every material line, and `order` puts
-// the lines back in the order the materials leading gives them: by material
-// line, then as the component table's index lists them. The order of the
-// lines is the order their quantities add up in.
+// The from and where clauses that join a table of components (`components`)
+// to the split materials of gjcl they belong to (by `on`, kept by `where`).
+// One row's materials are few and found by their index, so they lead the
+// join; for the whole project the components lead, being few against every
+// material line, and `order` puts the lines back in the order the materials
+// leading gives them: by material line, then as the component table's index
+// lists them. The order of the lines is the order their quantities add up in.
 std::string FromComponents(const Scope& scope, const std::string& components, const std::string& on,
                            const std::string& where, const std::string& order) {
   const char* join = scope.whole() ? " cross join " : " inner join ";
