@@ -6,10 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "base/decimal.h"
 #include "base/text.h"
 #include "db/statement.h"
 #include "db/tables.h"
 #include "db/transaction.h"
+#include "db/value.h"
 #include "quillmere/connection.h"
 #include "quillmere/project.h"
 
@@ -39,8 +41,8 @@ std::vector<Column> Join(std::vector<Column> a, const std::vector<Column>& b) {
 }
 
 // The columns every resource, analysis and project resource table shares.
-const std::vector<Column> kResourceColumns = {{"bh", Kind::kText}, {"mc", Kind::kText}, {"dw", Kind::kText},
-                                              {"dj", Kind::kNumber}, {"sl", Kind::kNumber}, {"hj", Kind::kNumber},
+const std::vector<Column> kResourceColumns = {{"bh", Kind::kText},    {"mc", Kind::kText},   {"dw", Kind::kText},
+                                              {"dj", Kind::kNumber},  {"sl", Kind::kNumber}, {"hj", Kind::kNumber},
                                               {"xxj", Kind::kNumber}, {"xhj", Kind::kNumber}};
 const std::vector<Column> kPerRow = {{"ysid", Kind::kId}};
 const std::vector<Column> kPerRowResource = Join(kPerRow, kResourceColumns);
@@ -48,19 +50,26 @@ const std::vector<Column> kPassMark = {{"azfy", Kind::kId, "0"}, {"ysid_gl", Kin
 
 const std::vector<Table>& Tables() {
   static const std::vector<Table> tables = {
-      {"zhys",
-       {{"ysid", Kind::kId},     {"sjxh", Kind::kNumber},  {"qdlb", Kind::kNumber},  {"fbcch", Kind::kNumber},
-        {"bhlb", Kind::kText},   {"bzj", Kind::kBool},     {"zhmc", Kind::kText},    {"qdxh", Kind::kText},
-        {"dw", Kind::kText},     {"cgdw", Kind::kText},    {"yssl", Kind::kNumber},  {"cysl", Kind::kNumber},
-        {"zhxs", Kind::kNumber, "1"}, {"sjgcl", Kind::kNumber}, {"ysid_gcl", Kind::kId, "0"},
-        {"glxs", Kind::kNumber, "1"}, {"jsjs", Kind::kText}, {"glffl", Kind::kNumber}, {"lrfl", Kind::kNumber},
-        {"fxfl", Kind::kNumber}, {"zdycsfl", Kind::kNumber}, {"gzlx", Kind::kText},   {"cslb", Kind::kText},
-        {"dejj", Kind::kNumber}, {"sjdj", Kind::kNumber},  {"sjbj", Kind::kNumber},  {"rgdj", Kind::kNumber},
-        {"cldj", Kind::kNumber}, {"jxdj", Kind::kNumber},  {"zcfdj", Kind::kNumber}, {"zcfhj", Kind::kNumber},
-        {"zgjdj", Kind::kNumber}, {"zgjhj", Kind::kNumber}}},
+      {"zhys", {{"ysid", Kind::kId},          {"sjxh", Kind::kNumber},  {"qdlb", Kind::kNumber},
+                {"fbcch", Kind::kNumber},     {"bhlb", Kind::kText},    {"bzj", Kind::kBool},
+                {"zhmc", Kind::kText},        {"qdxh", Kind::kText},    {"dw", Kind::kText},
+                {"cgdw", Kind::kText},        {"yssl", Kind::kNumber},  {"cysl", Kind::kNumber},
+                {"zhxs", Kind::kNumber, "1"}, {"sjgcl", Kind::kNumber}, {"ysid_gcl", Kind::kId, "0"},
+                {"glxs", Kind::kNumber, "1"}, {"jsjs", Kind::kText},    {"glffl", Kind::kNumber},
+                {"lrfl", Kind::kNumber},      {"fxfl", Kind::kNumber},  {"zdycsfl", Kind::kNumber},
+                {"gzlx", Kind::kText},        {"cslb", Kind::kText},    {"dejj", Kind::kNumber},
+                {"sjdj", Kind::kNumber},      {"sjbj", Kind::kNumber},  {"rgdj", Kind::kNumber},
+                {"cldj", Kind::kNumber},      {"jxdj", Kind::kNumber},  {"zcfdj", Kind::kNumber},
+                {"zcfhj", Kind::kNumber},     {"zgjdj", Kind::kNumber}, {"zgjhj", Kind::kNumber}}},
       {"qddyb",
-       {{"ysid", Kind::kId}, {"fb1", Kind::kId}, {"fb2", Kind::kId}, {"fb3", Kind::kId}, {"fb4", Kind::kId},
-        {"fb5", Kind::kId}, {"sjgcl", Kind::kNumber}, {"sjgcl_qd", Kind::kNumber}}},
+       {{"ysid", Kind::kId},
+        {"fb1", Kind::kId},
+        {"fb2", Kind::kId},
+        {"fb3", Kind::kId},
+        {"fb4", Kind::kId},
+        {"fb5", Kind::kId},
+        {"sjgcl", Kind::kNumber},
+        {"sjgcl_qd", Kind::kNumber}}},
       {"fbdyb", {{"ysid", Kind::kId}, {"fb1", Kind::kId}, {"fb2", Kind::kId}, {"fb3", Kind::kId}, {"fb4", Kind::kId}}},
       {"mbgjb", {{"ysid", Kind::kId}, {"ysid_gl", Kind::kId}, {"gcl", Kind::kNumber}, {"xs", Kind::kNumber}}},
       {"linshib", {{"ysid", Kind::kId}, {"shuzhi1", Kind::kNumber}, {"shuzhi2", Kind::kNumber}}},
@@ -78,20 +87,18 @@ const std::vector<Table>& Tables() {
                                            {"jxhj", Kind::kNumber},
                                            {"tzbz", Kind::kText}}),
                     kPassMark)},
-      {"gjjx", Join(Join(kPerRowResource, {{"jxid", Kind::kId},
-                                           {"jxcc", Kind::kNumber},
-                                           {"xxj2", Kind::kNumber},
-                                           {"xhj2", Kind::kNumber}}),
-                    kPassMark)},
+      {"gjjx",
+       Join(Join(kPerRowResource,
+                 {{"jxid", Kind::kId}, {"jxcc", Kind::kNumber}, {"xxj2", Kind::kNumber}, {"xhj2", Kind::kNumber}}),
+            kPassMark)},
       {"gjjxfb", Join(kPerRowResource, {{"jxid", Kind::kId}, {"jchj", Kind::kNumber}})},
       {"gjpbf", Join(kPerRowResource, {{"clid", Kind::kId}})},
       {"gjlpjb", Join(kPerRowResource, {{"clid", Kind::kId}})},
       // The own breakdown of split materials of style 3.
       {"ftrg", Join(kPerRowResource, {{"clid_src", Kind::kId}})},
-      {"ftcl", Join(kPerRowResource, {{"clid_src", Kind::kId},
-                                      {"clid", Kind::kId},
-                                      {"chaifen", Kind::kBool},
-                                      {"chaifenstyle", Kind::kNumber}})},
+      {"ftcl",
+       Join(kPerRowResource,
+            {{"clid_src", Kind::kId}, {"clid", Kind::kId}, {"chaifen", Kind::kBool}, {"chaifenstyle", Kind::kNumber}})},
       {"ftjx", Join(kPerRowResource, {{"clid_src", Kind::kId},
                                       {"jxid", Kind::kId},
                                       {"jxcc", Kind::kNumber},
@@ -100,21 +107,36 @@ const std::vector<Table>& Tables() {
       {"ftpbf", Join(kPerRowResource, {{"clid", Kind::kId}, {"clid_src", Kind::kId}})},
       {"ftjxfb", Join(kPerRowResource, {{"jxid", Kind::kId}, {"clid_src", Kind::kId}, {"jchj", Kind::kNumber}})},
       // Price and reference lists.
-      {"clzxj", {{"bh", Kind::kText}, {"mc", Kind::kText}, {"dw", Kind::kText}, {"dj", Kind::kNumber},
-                 {"xxdj", Kind::kNumber}}},
-      {"jxzxj", {{"bh", Kind::kText}, {"mc", Kind::kText}, {"dw", Kind::kText}, {"dj", Kind::kNumber},
-                 {"xxdj", Kind::kNumber}}},
+      {"clzxj",
+       {{"bh", Kind::kText}, {"mc", Kind::kText}, {"dw", Kind::kText}, {"dj", Kind::kNumber}, {"xxdj", Kind::kNumber}}},
+      {"jxzxj",
+       {{"bh", Kind::kText}, {"mc", Kind::kText}, {"dw", Kind::kText}, {"dj", Kind::kNumber}, {"xxdj", Kind::kNumber}}},
       // An entry's name is matched as mc, a blank and ggxh when ggxh is not
       // empty; a null ggxh matches nothing, so a host that leaves it out
       // gets the empty grade instead.
-      {"zgjclb", {{"bh", Kind::kText}, {"mc", Kind::kText}, {"ggxh", Kind::kText, "''"}, {"dw", Kind::kText},
-                  {"dj", Kind::kNumber}, {"iszb", Kind::kBool}, {"sl", Kind::kNumber}, {"hj", Kind::kNumber}}},
-      {"clxzb", {{"bh", Kind::kText}, {"mc", Kind::kText}, {"dw", Kind::kText}, {"dj", Kind::kNumber},
-                 {"xz", Kind::kBool}}},
+      {"zgjclb",
+       {{"bh", Kind::kText},
+        {"mc", Kind::kText},
+        {"ggxh", Kind::kText, "''"},
+        {"dw", Kind::kText},
+        {"dj", Kind::kNumber},
+        {"iszb", Kind::kBool},
+        {"sl", Kind::kNumber},
+        {"hj", Kind::kNumber}}},
+      {"clxzb",
+       {{"bh", Kind::kText}, {"mc", Kind::kText}, {"dw", Kind::kText}, {"dj", Kind::kNumber}, {"xz", Kind::kBool}}},
       // Fee programme, fee variables and the fee data of every estimate row.
-      {"qfjjcxb", {{"sjxh", Kind::kNumber}, {"fycode", Kind::kText}, {"fymc", Kind::kText}, {"sjgs", Kind::kText},
-                   {"jsjs", Kind::kText}, {"fl", Kind::kNumber}, {"leixing", Kind::kNumber},
-                   {"jsxh", Kind::kNumber}, {"jsjsje", Kind::kNumber}, {"jsjg", Kind::kNumber}}},
+      {"qfjjcxb",
+       {{"sjxh", Kind::kNumber},
+        {"fycode", Kind::kText},
+        {"fymc", Kind::kText},
+        {"sjgs", Kind::kText},
+        {"jsjs", Kind::kText},
+        {"fl", Kind::kNumber},
+        {"leixing", Kind::kNumber},
+        {"jsxh", Kind::kNumber},
+        {"jsjsje", Kind::kNumber},
+        {"jsjg", Kind::kNumber}}},
       {"qfblb", {{"fymc", Kind::kText}, {"blsz", Kind::kNumber}, {"bllx", Kind::kNumber}}},
       {"qfsjb", {}},  // the fee-row columns below
       {"temp_qfsjb", {}},
@@ -131,19 +153,37 @@ const std::vector<Table>& Tables() {
       {"fxjxfb1", Join(kPerRowResource, {{"jchj", Kind::kNumber}})},
       // Project resource tables.
       {"gcrgb", kResourceColumns},
-      {"gcclb", Join(kResourceColumns,
-                     {{"cllb", Kind::kText}, {"xz", Kind::kBool}, {"zgj", Kind::kBool}, {"jg", Kind::kBool}})},
+      {"gcclb",
+       Join(kResourceColumns, {{"cllb", Kind::kText}, {"xz", Kind::kBool}, {"zgj", Kind::kBool}, {"jg", Kind::kBool}})},
       {"gcjxb", kResourceColumns},
       {"gcjxfb", Join(kResourceColumns, {{"jchj", Kind::kNumber}})},
       {"jxtcb", kResourceColumns},
       {"qdclb", Join(kPerRowResource, {{"cllb", Kind::kNumber}, {"xz", Kind::kBool}})},
       // Project-level item lists.
-      {"zljeb", {{"id", Kind::kId}, {"sjxh", Kind::kNumber}, {"mc", Kind::kText}, {"dw", Kind::kText},
-                 {"jsgs", Kind::kText}, {"fl", Kind::kNumber}, {"je", Kind::kNumber}, {"bz", Kind::kText}}},
-      {"zcbfwfb", {{"id", Kind::kId}, {"sjxh", Kind::kNumber}, {"mc", Kind::kText}, {"jsgs", Kind::kText},
-                   {"jz", Kind::kNumber}, {"fwnr", Kind::kText}, {"fl", Kind::kNumber}, {"je", Kind::kNumber}}},
-      {"qtxm", {{"jsxh", Kind::kNumber}, {"sjxh", Kind::kNumber}, {"xmmc", Kind::kText}, {"jsgs", Kind::kText},
-                {"hj", Kind::kNumber}}},
+      {"zljeb",
+       {{"id", Kind::kId},
+        {"sjxh", Kind::kNumber},
+        {"mc", Kind::kText},
+        {"dw", Kind::kText},
+        {"jsgs", Kind::kText},
+        {"fl", Kind::kNumber},
+        {"je", Kind::kNumber},
+        {"bz", Kind::kText}}},
+      {"zcbfwfb",
+       {{"id", Kind::kId},
+        {"sjxh", Kind::kNumber},
+        {"mc", Kind::kText},
+        {"jsgs", Kind::kText},
+        {"jz", Kind::kNumber},
+        {"fwnr", Kind::kText},
+        {"fl", Kind::kNumber},
+        {"je", Kind::kNumber}}},
+      {"qtxm",
+       {{"jsxh", Kind::kNumber},
+        {"sjxh", Kind::kNumber},
+        {"xmmc", Kind::kText},
+        {"jsgs", Kind::kText},
+        {"hj", Kind::kNumber}}},
   };
   return tables;
 }
@@ -152,15 +192,15 @@ const std::vector<Table>& Tables() {
 // the same order, so "insert into temp_qfsjb select * from qfsjb" copies by
 // position as well as by name.
 const std::vector<Column> kFeeRowColumns = {
-    {"sjxh", Kind::kNumber},  {"ysid", Kind::kId},        {"qdlb", Kind::kNumber},   {"fbcch", Kind::kNumber},
-    {"jsjs", Kind::kText},    {"sjgcl", Kind::kNumber},   {"sjgcl_qd", Kind::kNumber}, {"dergdj", Kind::kNumber},
-    {"zrg", Kind::kNumber},   {"rgjj", Kind::kNumber},    {"fcjj", Kind::kNumber},   {"zcjj", Kind::kNumber},
-    {"jxjj", Kind::kNumber},  {"rgjc", Kind::kNumber},    {"fcjc", Kind::kNumber},   {"zcjc", Kind::kNumber},
-    {"jxjc", Kind::kNumber},  {"rgf", Kind::kNumber},     {"fcf", Kind::kNumber},    {"zcf", Kind::kNumber},
-    {"jxf", Kind::kNumber},   {"clf", Kind::kNumber},     {"glffl", Kind::kNumber},  {"lrfl", Kind::kNumber},
-    {"fxfl", Kind::kNumber},  {"glf", Kind::kNumber},     {"lr", Kind::kNumber},     {"fxf", Kind::kNumber},
-    {"zhdj", Kind::kNumber},  {"zhbj", Kind::kNumber},    {"zcf_qd", Kind::kNumber}, {"fcf_qd", Kind::kNumber},
-    {"zgj_qd", Kind::kNumber}, {"zgjhj_qd", Kind::kNumber}, {"jg_qd", Kind::kNumber}, {"jghj_qd", Kind::kNumber}};
+    {"sjxh", Kind::kNumber},   {"ysid", Kind::kId},         {"qdlb", Kind::kNumber},     {"fbcch", Kind::kNumber},
+    {"jsjs", Kind::kText},     {"sjgcl", Kind::kNumber},    {"sjgcl_qd", Kind::kNumber}, {"dergdj", Kind::kNumber},
+    {"zrg", Kind::kNumber},    {"rgjj", Kind::kNumber},     {"fcjj", Kind::kNumber},     {"zcjj", Kind::kNumber},
+    {"jxjj", Kind::kNumber},   {"rgjc", Kind::kNumber},     {"fcjc", Kind::kNumber},     {"zcjc", Kind::kNumber},
+    {"jxjc", Kind::kNumber},   {"rgf", Kind::kNumber},      {"fcf", Kind::kNumber},      {"zcf", Kind::kNumber},
+    {"jxf", Kind::kNumber},    {"clf", Kind::kNumber},      {"glffl", Kind::kNumber},    {"lrfl", Kind::kNumber},
+    {"fxfl", Kind::kNumber},   {"glf", Kind::kNumber},      {"lr", Kind::kNumber},       {"fxf", Kind::kNumber},
+    {"zhdj", Kind::kNumber},   {"zhbj", Kind::kNumber},     {"zcf_qd", Kind::kNumber},   {"fcf_qd", Kind::kNumber},
+    {"zgj_qd", Kind::kNumber}, {"zgjhj_qd", Kind::kNumber}, {"jg_qd", Kind::kNumber},    {"jghj_qd", Kind::kNumber}};
 
 // Every index answers a join or filter of the calculation: per-row tables are
 // joined on ysid, split components on their material (clid, clid_src),
@@ -193,20 +233,47 @@ struct Index {
   const char* where = nullptr;  // the rows of a partial index
 };
 const std::vector<Index> kIndexes = {
-    {"zhys", "ysid"},          {"qfsjb", "ysid"},          {"temp_qfsjb", "ysid"},
-    {"temp_zhys", "ysid"},     {"qddyb", "ysid"},          {"qddyb", "fb5"},
-    {"fbdyb", "ysid"},         {"mbgjb", "ysid"},          {"mbgjb", "ysid_gl"},
-    {"linshib", "ysid"},       {"gjrg", "ysid"},           {"gjcl", "ysid,clid"},
-    {"gjjx", "ysid,jxid"},     {"gjjxfb", "ysid,jxid"},    {"gjpbf", "ysid,clid"},
-    {"gjlpjb", "ysid,clid"},   {"ftrg", "ysid,clid_src"},  {"ftcl", "ysid,clid_src,clid"},
-    {"ftjx", "ysid,clid_src,jxid"}, {"ftpbf", "ysid,clid_src,clid"}, {"ftjxfb", "ysid,clid_src,jxid"},
-    {"fxrgb", "ysid"},         {"fxclb", "ysid"},          {"fxjxb", "ysid"},
-    {"fxjxfb", "ysid"},        {"fxrgb1", "ysid"},         {"fxclb1", "ysid"},
-    {"fxjxb1", "ysid"},        {"fxjxfb1", "ysid"},        {"qdclb", "ysid"},
-    {"clzxj", "bh,mc,dw"},     {"jxzxj", "bh,mc,dw"},      {"zgjclb", "bh,mc,dw"},
-    {"clxzb", "bh,mc,dw"},     {"gcclb", "bh,mc,dw"},      {"qfblb", "fymc"},
-    {"gjrg", "ysid_gl"},       {"gjcl", "ysid_gl"},        {"gjjx", "ysid_gl"},
-    {"zhys", "ysid,fbcch,zcfhj,zcfdj"},   {"qfsjb", "ysid,zcf"},
+    {"zhys", "ysid"},
+    {"qfsjb", "ysid"},
+    {"temp_qfsjb", "ysid"},
+    {"temp_zhys", "ysid"},
+    {"qddyb", "ysid"},
+    {"qddyb", "fb5"},
+    {"fbdyb", "ysid"},
+    {"mbgjb", "ysid"},
+    {"mbgjb", "ysid_gl"},
+    {"linshib", "ysid"},
+    {"gjrg", "ysid"},
+    {"gjcl", "ysid,clid"},
+    {"gjjx", "ysid,jxid"},
+    {"gjjxfb", "ysid,jxid"},
+    {"gjpbf", "ysid,clid"},
+    {"gjlpjb", "ysid,clid"},
+    {"ftrg", "ysid,clid_src"},
+    {"ftcl", "ysid,clid_src,clid"},
+    {"ftjx", "ysid,clid_src,jxid"},
+    {"ftpbf", "ysid,clid_src,clid"},
+    {"ftjxfb", "ysid,clid_src,jxid"},
+    {"fxrgb", "ysid"},
+    {"fxclb", "ysid"},
+    {"fxjxb", "ysid"},
+    {"fxjxfb", "ysid"},
+    {"fxrgb1", "ysid"},
+    {"fxclb1", "ysid"},
+    {"fxjxb1", "ysid"},
+    {"fxjxfb1", "ysid"},
+    {"qdclb", "ysid"},
+    {"clzxj", "bh,mc,dw"},
+    {"jxzxj", "bh,mc,dw"},
+    {"zgjclb", "bh,mc,dw"},
+    {"clxzb", "bh,mc,dw"},
+    {"gcclb", "bh,mc,dw"},
+    {"qfblb", "fymc"},
+    {"gjrg", "ysid_gl"},
+    {"gjcl", "ysid_gl"},
+    {"gjjx", "ysid_gl"},
+    {"zhys", "ysid,fbcch,zcfhj,zcfdj"},
+    {"qfsjb", "ysid,zcf"},
     {"gjcl", "ysid,cllb,dj,xxj", "idx_gjcl_priced_main_material", "cllb='主材' and dj<>0"},
     {"gjrg", "ysid", "idx_gjrg_percentage", "dw='%'"},
     {"gjcl", "ysid,clid", "idx_gjcl_percentage", "dw='%'"},
@@ -271,6 +338,20 @@ std::vector<std::string> FigureColumns(std::string_view table) {
   return columns;
 }
 
+bool FigureDefaultsAreNumbers(Connection& connection, std::string_view table) {
+  const std::vector<std::string> figures = FigureColumns(table);
+  Statement info(connection.handle(), "select name,dflt_value from pragma_table_info(?)", {std::string(table)});
+  while (info.Step()) {
+    const std::string name = TextOrEmpty(info.ColumnValue(0));
+    const Value declared = info.ColumnValue(1);
+    if (IsNull(declared) || !HasColumn(figures, name)) continue;
+    const std::string text = TextOrEmpty(declared);
+    double number = 0;
+    if (!EqualsIgnoringCase(text, "null") && !ParseNumber(text, number)) return false;
+  }
+  return true;
+}
+
 std::vector<std::string> ProjectTableNames() {
   std::vector<std::string> names;
   for (const auto& table : Tables()) names.push_back(table.name);
@@ -293,8 +374,7 @@ void EnsureIndexes(Connection& connection) {
     for (char& c : name) {
       if (c == ',') c = '_';
     }
-    std::string sql =
-        "CREATE INDEX IF NOT EXISTS \"" + name + "\" ON \"" + index.table + "\" (" + index.columns + ")";
+    std::string sql = "CREATE INDEX IF NOT EXISTS \"" + name + "\" ON \"" + index.table + "\" (" + index.columns + ")";
     if (index.where) sql += std::string(" WHERE ") + index.where;
     connection.Execute(sql);
   }
@@ -311,8 +391,7 @@ bool IsFeeCode(std::string_view code) {
 
 void RequireFeeCode(std::string_view code) {
   if (!IsFeeCode(code)) {
-    throw Error("the fee code \"" + std::string(code) +
-                "\" cannot name a column: use letters, digits and underscores");
+    throw Error("the fee code \"" + std::string(code) + "\" cannot name a column: use letters, digits and underscores");
   }
 }
 

@@ -25,6 +25,11 @@ char ColumnAffinity(std::string_view type);
 // in their order; empty for a table the schema does not know.
 std::vector<std::string> FigureColumns(std::string_view table);
 
+// Whether every figure column of `table` that the file declares takes a
+// number or null where a row leaves it out: a column declared with a word as
+// its default would fill with words.
+bool FigureDefaultsAreNumbers(Connection& connection, std::string_view table);
+
 }  // namespace quillmere
 
 #endif  // QUILLMERE_DB_TABLES_H_

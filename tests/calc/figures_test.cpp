@@ -115,9 +115,30 @@ TEST_F(DemoFigures, NumbersStoredAsTextCountAsTheirNumberAndWordsFailNamingWhere
   p.Execute("update zhys set sjgcl='abc' where ysid=1111");
   EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanZHDJ_QB("定额计价法", false); }),
             "Type mismatch: zhys.sjgcl, row ysid 1111");
+  // Nor the base prices' rebuild of the fee rows.
+  p.Execute("update zhys set sjgcl=1 where ysid=1111");
+  ASSERT_EQ(p.orvane().ZhengLiGCShuJu(false), "");
+  ASSERT_EQ(p.orvane().JiSuanDEJJ_QB(), "");
+  p.Execute("update qfsjb set fxf='abc' where ysid=1111");
+  EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanZHDJ_QB("定额计价法", false); }),
+            "Type mismatch: qfsjb.fxf, row ysid 1111");
   // A quantity that reads as no number stops the first member that reads it.
   p.Execute("update zhys set yssl='abc' where ysid=1111");
   EXPECT_EQ(p.Unchanged([&] { return p.orvane().ZhengLiGCShuJu(false); }), "Type mismatch: zhys.yssl, row ysid 1111");
+}
+
+// A figure column of the fee rows declared with a word as its default fills
+// with that word when the base prices rebuild the rows: the unit prices
+// still refuse it, though only the engine wrote the rows since.
+TEST_F(DemoFigures, AWordTheFeeRowsTakeByDefaultIsRefused) {
+  const std::string declared = p.Rows("select sql from sqlite_master where name='qfsjb'");
+  const size_t clf = declared.find("\"clf\" REAL DEFAULT 0");
+  ASSERT_NE(clf, std::string::npos) << declared;
+  std::string redeclared = declared.substr(0, declared.size() - 1);  // the newline
+  redeclared.replace(clf, std::string("\"clf\" REAL DEFAULT 0").size(), "\"clf\" REAL DEFAULT 'x'");
+  p.Execute("drop table qfsjb");
+  p.Execute(redeclared);
+  EXPECT_EQ(PriceThrough({}).rfind("JiSuanZHDJ_QB: Type mismatch: qfsjb.clf, row ysid ", 0), 0u);
 }
 
 }  // namespace

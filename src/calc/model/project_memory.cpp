@@ -80,6 +80,7 @@ void ProjectMemory::Forget() {
   analysis.reset();
   priced_lines.reset();
   estimate_rows_are_numbers = false;
+  fee_rows_are_numbers = false;
   stamped_.reset();
 }
 

@@ -77,6 +77,10 @@ class ProjectMemory {
   // organising checked them, and only the engine, which writes numbers,
   // wrote them since. The members after it need not scan them again.
   bool estimate_rows_are_numbers = false;
+  // The same for the fee rows: the whole-project base prices built them from
+  // the estimate rows, with numbers (and a figure column's default) in every
+  // other column.
+  bool fee_rows_are_numbers = false;
 
  private:
   struct Version {

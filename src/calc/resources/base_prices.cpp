@@ -43,6 +43,7 @@
 #include "calc/resources/current_prices.h"
 #include "db/kept_statement.h"
 #include "db/statement.h"
+#include "db/tables.h"
 
 namespace quillmere {
 namespace {
@@ -599,6 +600,10 @@ void PriceAtBasePrices(Connection& connection, const Scope& scope, ProjectMemory
     if (set.table != "qfsjb") set.held = pricing.Held(set.table);
   }
   CheckFigures(connection, computed, FigureUse::kComputed, scope.params());
+  if (memory && scope.whole()) {
+    memory->estimate_rows_are_numbers = true;
+    memory->fee_rows_are_numbers = FigureDefaultsAreNumbers(connection, "qfsjb");
+  }
   if (std::shared_ptr<PricedLines> kept = pricing.Kept()) {
     for (const auto& [table, lines] : kept->tables) {
       if (!KeepsAsWritten(connection, table, BasePricing::WrittenColumns(table))) return;

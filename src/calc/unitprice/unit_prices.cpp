@@ -404,8 +404,11 @@ std::vector<FigureSet> ComputedFigures(const Scope& scope) {
 
 void ComputeUnitPrices(Connection& connection, const Scope& scope, const std::string& pricing_method,
                        bool fee_programme, ProjectMemory* memory) {
-  std::vector<FigureSet> read = {{"qfsjb", {}, scope.Rows()}};
-  if (!(memory && scope.whole() && memory->estimate_rows_are_numbers)) read.push_back({"zhys", {}, scope.Rows()});
+  // What the members before it checked, or wrote themselves, needs no scan.
+  const bool known = memory && scope.whole();
+  std::vector<FigureSet> read;
+  if (!(known && memory->fee_rows_are_numbers)) read.push_back({"qfsjb", {}, scope.Rows()});
+  if (!(known && memory->estimate_rows_are_numbers)) read.push_back({"zhys", {}, scope.Rows()});
   if (memory) memory->Forget();
   CheckFigures(connection, read, FigureUse::kRead, scope.params());
   std::vector<FeeLine> programme;
