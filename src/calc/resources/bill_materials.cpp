@@ -26,6 +26,7 @@
 #include <string>
 #include <tuple>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -168,9 +169,11 @@ std::vector<ListEntry> ReadListEntries(Connection& connection, TextPool& pool) {
 // marks never reach the project database.
 class ListedMaterials {
  public:
-  explicit ListedMaterials(Connection& connection) : connection_(connection) {
+  // `kept`: the analysis lines as the aggregation and the current amounts
+  // left them, or null.
+  ListedMaterials(Connection& connection, const AnalysisTables* kept) : connection_(connection) {
     ReadEntries();
-    ReadLines();
+    ReadLines(kept);
     for (MarkedLine& line : lines_) Mark(line);
     PriceMarkedLines();
   }
@@ -240,16 +243,49 @@ class ListedMaterials {
     }
   }
 
-  void ReadLines() {
+  // Only a material whose code the list names can be marked.
+  void ReadLines(const AnalysisTables* kept) {
     std::vector<ResourceLine> lines;
-    // Only a material whose code the list names can be marked.
-    ReadResourceLines(connection_,
-                      "select ysid,bh,mc,dw,dj,xxj,sl from fxclb where bh in (select bh from zgjclb) order by rowid",
-                      {}, pool_, lines);
+    if (!kept || !ListedLinesFromMemory(*kept, lines)) {
+      ReadResourceLines(connection_,
+                        "select ysid,bh,mc,dw,dj,xxj,sl from fxclb where bh in (select bh from zgjclb) order by rowid",
+                        {}, pool_, lines);
+    }
     for (const ResourceLine& line : lines) {
       if (!line.ysid_null) by_row_[line.ysid].push_back(lines_.size());
       lines_.push_back({line, 0, {}});
     }
+  }
+
+  // The same lines from the analysis materials kept in memory; false, and
+  // nothing added, when none are kept.
+  bool ListedLinesFromMemory(const AnalysisTables& kept, std::vector<ResourceLine>& lines) {
+    const auto table = kept.rows.find("fxclb");
+    if (table == kept.rows.end()) return false;
+    std::unordered_set<TextId> codes;
+    for (const ListEntry& entry : entries_) codes.insert(entry.bh);
+    std::unordered_map<TextId, TextId> interned;
+    const auto text = [&](TextId id) {
+      if (id == 0) return TextId{0};
+      const auto [found, added] = interned.try_emplace(id, 0);
+      if (added) found->second = pool_.Intern(kept.pool.Text(id));
+      return found->second;
+    };
+    for (const AnalysisRow& m : table->second) {
+      const TextId bh = text(m.bh);
+      if (bh == 0 || !codes.contains(bh)) continue;
+      ResourceLine line;
+      line.ysid = m.ysid;
+      line.ysid_null = m.ysid_null;
+      line.bh = bh;
+      line.mc = text(m.mc);
+      line.dw = text(m.dw);
+      line.dj = m.dj;
+      line.xxj = m.xxj;
+      line.sl = m.sl;
+      lines.push_back(line);
+    }
+    return true;
   }
 
   // A line is marked by the entry of its code, name and unit whose price is
@@ -470,7 +506,7 @@ void SummariseBillMaterials(Connection& connection, ProjectMemory* memory) {
   FeeRows fee_rows(connection, pool);
   SetMaterialCosts(bill, fee_rows);
 
-  ListedMaterials listed(connection);
+  ListedMaterials listed(connection, memory ? memory->analysis.get() : nullptr);
   for (const ListedKind& kind : kListedKinds) fee_rows.ZeroWhereNull(kind.total);
   for (const ListedKind& kind : kListedKinds) listed.SetBillItemTotals(kind.mark[0], kind.total, fee_rows);
   for (const ListedKind& kind : kListedKinds) fee_rows.SetPerUnit(kind, false);
