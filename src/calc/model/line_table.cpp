@@ -82,6 +82,19 @@ TextId ReadResourceKey(sqlite3_stmt* stmt, int first, TextPool& pool) {
   return pool.Intern(key);
 }
 
+bool SplitResourceKey(const TextPool& pool, TextId key, std::array<KeyPart, 3>& parts) {
+  if (key == 0) return false;
+  std::string_view rest = pool.Text(key);
+  for (KeyPart& part : parts) {
+    std::uint32_t length = 0;
+    std::memcpy(&length, rest.data() + 1, sizeof length);
+    part.blob = rest[0] == 'b';
+    part.bytes = rest.substr(1 + sizeof length, length);
+    rest.remove_prefix(1 + sizeof length + length);
+  }
+  return true;
+}
+
 Figure ReadFigureCell(sqlite3_stmt* stmt, int column, const std::string& table, int key_column) {
   Figure figure;
   if (ReadFigureValue(sqlite3_column_value(stmt, column), figure)) return figure;

@@ -37,6 +37,14 @@ struct Id {
 // from `first` on; 0 when any of them is null, since a null matches nothing.
 TextId ReadResourceKey(sqlite3_stmt* stmt, int first, TextPool& pool);
 
+// The code, name and unit such a key holds, each as its bytes and whether it
+// was a blob; false for the key 0.
+struct KeyPart {
+  std::string_view bytes;
+  bool blob = false;
+};
+bool SplitResourceKey(const TextPool& pool, TextId key, std::array<KeyPart, 3>& parts);
+
 // A figure column: a number, or a text that reads as one; null stays null.
 // Any other text is "Type mismatch", naming the table, the column and the row
 // by the value in `key_column`.

@@ -57,6 +57,14 @@ struct PricedLines {
   std::map<std::string, LineTable> tables;
 };
 
+// The sub-items' own material lines (neither split materials nor
+// percentage lines) as the current prices left them, in rowid order, as the
+// aggregation selects them; the lines hold their texts in `pool`.
+struct OwnMaterialLines {
+  TextPool pool;
+  std::vector<ResourceLine> lines;
+};
+
 class ProjectMemory {
  public:
   // Before a member that uses what is kept: forgets it unless the project is
@@ -73,6 +81,8 @@ class ProjectMemory {
   std::shared_ptr<AnalysisTables> analysis;
   // Set by the whole-project base prices, taken by the current prices.
   std::shared_ptr<PricedLines> priced_lines;
+  // Set by the whole-project current prices, taken by the aggregation.
+  std::shared_ptr<OwnMaterialLines> material_lines;
   // Whether every figure of the estimate rows is known to be a number: the
   // organising checked them, and only the engine, which writes numbers,
   // wrote them since. The members after it need not scan them again.

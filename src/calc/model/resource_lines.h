@@ -44,6 +44,8 @@ class TextPool {
   TextPool();
   TextId Intern(std::string_view text);
   const std::string& Text(TextId id) const { return texts_[id]; }
+  // How many ids there are, the null one included.
+  size_t size() const { return texts_.size(); }
   // Ranks every text as SQLite orders them (null first, then by bytes), so
   // that keys compare by integers; call again after interning more texts.
   void Rank();

@@ -220,13 +220,40 @@ LineColumns AnalysisColumns(const AnalysisTable& t) {
   return {true, t.price_difference, t.materials ? ClassColumn::kText : ClassColumn::kNone};
 }
 
+// The material lines the current prices handed over, in place of the first
+// of the material selects, their classes reset as the stage reset the table's.
+void AddHandedMaterialLines(const OwnMaterialLines& handed, TextPool& pool, std::vector<ResourceLine>& lines) {
+  std::vector<TextId> interned(handed.pool.size(), 0);
+  const auto text = [&](TextId id) {
+    if (id != 0 && interned[id] == 0) interned[id] = pool.Intern(handed.pool.Text(id));
+    return interned[id];
+  };
+  const TextId main_material = pool.Intern("主材"), none = pool.Intern("");
+  for (ResourceLine line : handed.lines) {
+    line.bh = text(line.bh);
+    line.mc = text(line.mc);
+    line.dw = text(line.dw);
+    line.cllb = text(line.cllb);
+    if (line.cllb != 0 && line.cllb != main_material) line.cllb = none;
+    lines.push_back(line);
+  }
+}
+
 // Each resource once per row, base price, current price (and class). The
 // lines of a table keep the order they are written in, which is the order
 // the project totals add them in.
 std::vector<ResourceLine> GroupPerRow(Connection& connection, const AnalysisTable& t, const Scope& scope,
-                                      TextPool& pool) {
+                                      TextPool& pool, const OwnMaterialLines* handed) {
   std::vector<ResourceLine> lines;
-  for (const std::string& select : t.lines(scope)) ReadResourceLines(connection, select, scope.params(), pool, lines);
+  const LineSelects selects = t.lines(scope);
+  size_t first = 0;
+  if (t.materials && handed) {
+    AddHandedMaterialLines(*handed, pool, lines);
+    first = 1;
+  }
+  for (size_t s = first; s < selects.size(); ++s) {
+    ReadResourceLines(connection, selects[s], scope.params(), pool, lines);
+  }
   lines = GroupResources(std::move(lines), pool, true);
   if (scope.single_row()) {
     connection.Execute(std::string("delete from ") + t.analysis + scope.Where("ysid"), scope.params());
@@ -327,8 +354,11 @@ void MarkListedMaterials(Connection& connection, StageRunner& run) {
 
 void AggregateResources(Connection& connection, const Scope& scope, ProjectMemory* memory) {
   StageRunner run(connection, scope);
-  // The lines kept from an earlier run are rebuilt here.
+  // The lines kept from an earlier run are rebuilt here; the material lines
+  // the current prices handed over are taken.
   if (memory) memory->analysis.reset();
+  const std::shared_ptr<OwnMaterialLines> handed =
+      memory && scope.whole() ? std::move(memory->material_lines) : std::shared_ptr<OwnMaterialLines>();
   std::shared_ptr<AnalysisTables> kept;
   if (memory && scope.whole()) kept = std::make_shared<AnalysisTables>();
 
@@ -344,7 +374,7 @@ void AggregateResources(Connection& connection, const Scope& scope, ProjectMemor
   const RowQuantities rows = scope.whole() ? ReadRowQuantities(connection) : RowQuantities();
   std::vector<std::pair<FigureSet, HeldCheck>> analysis_checks;
   for (const AnalysisTable& t : kAnalysisTables) {
-    const std::vector<ResourceLine> analysis = GroupPerRow(connection, t, scope, pool);
+    const std::vector<ResourceLine> analysis = GroupPerRow(connection, t, scope, pool, handed.get());
     FigureSet figures{t.analysis, {}, scope.Rows()};
     const HeldLines held(analysis, AnalysisColumns(t));
     figures.held = &held;

@@ -573,7 +573,10 @@ class BasePricing {
 
 void PriceAtBasePrices(Connection& connection, const Scope& scope, ProjectMemory* memory) {
   // Lines kept from an earlier run would no longer hold the tables' prices.
-  if (memory) memory->priced_lines.reset();
+  if (memory) {
+    memory->priced_lines.reset();
+    memory->material_lines.reset();
+  }
   std::vector<FigureSet> read, computed;
   if (!(memory && scope.whole() && memory->estimate_rows_are_numbers)) read.push_back({"zhys", {}, scope.Rows()});
   for (const AmountTable& table : AmountTables()) {

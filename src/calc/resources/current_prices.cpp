@@ -124,7 +124,10 @@ LineTable::Columns ColumnsOf(const PricedTable& table) {
   for (const char* owner : table.owner) {
     if (owner) columns.ids.push_back(owner);
   }
-  if (std::string_view(table.name) == kGjcl.name) columns.flags = {"chaifen"};
+  if (std::string_view(table.name) == kGjcl.name) {
+    columns.flags = {"chaifen"};
+    columns.texts = {"cllb"};  // for the aggregation, which takes the lines over
+  }
   columns.keyed = true;
   columns.figures = {"dj", "sl"};
   if (table.kind != Kind::kConsumption) columns.figures.push_back("hj");
@@ -151,6 +154,47 @@ class ProjectPricing {
 
   // A priced table's lines as it now holds them.
   const LineTable& Held(const std::string& table) const { return held_->tables.at(table); }
+
+  // The sub-items' own material lines, once every line is written, for the
+  // aggregation; null where a line holds what they cannot carry as its
+  // select would give it (an id that is no integer, a null code, name or
+  // unit, a blob class). The other tables are let go first.
+  std::shared_ptr<OwnMaterialLines> HandOverMaterialLines() {
+    std::erase_if(held_->tables, [](const auto& table) { return table.first != kGjcl.name; });
+    const LineTable& materials = Lines(kGjcl);
+    const std::vector<Id>& ysid = materials.ids("ysid");
+    const std::vector<Truth>& split = materials.flags("chaifen");
+    const std::vector<TextId>& cllb = materials.texts("cllb");
+    const std::vector<Figure>& dj = materials.column("dj");
+    const std::vector<Figure>& sl = materials.column("sl");
+    const std::vector<Figure>& xxj = materials.column("xxj");
+    auto handed = std::make_shared<OwnMaterialLines>();
+    handed->lines.reserve(std::count(split.begin(), split.end(), Truth::kFalse));
+    const TextId percent = handed->pool.Intern("%");
+    std::array<KeyPart, 3> parts;
+    for (size_t i = 0; i < materials.size(); ++i) {
+      if (split[i] != Truth::kFalse) continue;
+      if (!SplitResourceKey(held_->pool, materials.keys()[i], parts)) return nullptr;
+      ResourceLine line;
+      line.dw = handed->pool.Intern(parts[2].bytes);
+      if (line.dw == percent && !parts[2].blob) continue;
+      if (ysid[i].kind != Id::kNull && ysid[i].kind != Id::kInteger) return nullptr;
+      line.ysid_null = ysid[i].kind == Id::kNull;
+      line.ysid = ysid[i].bits;
+      line.bh = handed->pool.Intern(parts[0].bytes);
+      line.mc = handed->pool.Intern(parts[1].bytes);
+      if (cllb[i] != 0) {
+        const std::string& key = held_->pool.Text(cllb[i]);
+        if (key[0] == 'b') return nullptr;
+        line.cllb = handed->pool.Intern(std::string_view(key).substr(1));
+      }
+      line.dj = dj[i];
+      line.xxj = xxj[i];
+      line.sl = sl[i];
+      handed->lines.push_back(line);
+    }
+    return handed;
+  }
 
   void Run(bool clear_results) {
     if (clear_results) {
@@ -368,7 +412,10 @@ void FillCurrentPrices(Connection& connection, const Scope& scope, bool clear_re
   // longer hold what the base prices left. (The analysis lines stay: this
   // stage writes no analysis table.)
   std::shared_ptr<PricedLines> kept;
-  if (memory) kept = std::move(memory->priced_lines);
+  if (memory) {
+    kept = std::move(memory->priced_lines);
+    memory->material_lines.reset();
+  }
   CheckFigures(connection, {{"clzxj", {}, "", "bh"}, {"jxzxj", {}, "", "bh"}}, FigureUse::kRead);
   std::optional<ProjectPricing> project;
   if (scope.whole()) {
@@ -386,6 +433,9 @@ void FillCurrentPrices(Connection& connection, const Scope& scope, bool clear_re
     for (FigureSet& set : computed) set.held = &project->Held(set.table);
   }
   CheckFigures(connection, computed, FigureUse::kComputed, scope.params());
+  if (memory && project && KeepsAsWritten(connection, "gjcl", {{"xxj", 'R'}, {"xhj", 'R'}})) {
+    memory->material_lines = project->HandOverMaterialLines();
+  }
 }
 
 }  // namespace quillmere
