@@ -59,10 +59,13 @@ struct PricedLines {
 
 // The sub-items' own material lines (neither split materials nor
 // percentage lines) as the current prices left them, in rowid order, as the
-// aggregation selects them; the lines hold their texts in `pool`.
+// aggregation selects them; the lines hold their texts in `pool`. With them
+// the rowids of the material lines, split and percentage lines too, whose
+// class is neither main material nor empty.
 struct OwnMaterialLines {
   TextPool pool;
   std::vector<ResourceLine> lines;
+  std::vector<std::int64_t> other_classes;
 };
 
 class ProjectMemory {

@@ -362,7 +362,14 @@ void AggregateResources(Connection& connection, const Scope& scope, ProjectMemor
   std::shared_ptr<AnalysisTables> kept;
   if (memory && scope.whole()) kept = std::make_shared<AnalysisTables>();
 
-  run("update gjcl set cllb='' where cllb<>'主材' and cllb<>''" + scope.And("gjcl.ysid"));
+  // Every material class but main material becomes the ordinary one: where
+  // the current prices handed the lines over, they named the lines to reset.
+  if (handed) {
+    for (std::int64_t rowid : handed->other_classes)
+      connection.Execute("update gjcl set cllb='' where rowid=?", {rowid});
+  } else {
+    run("update gjcl set cllb='' where cllb<>'主材' and cllb<>''" + scope.And("gjcl.ysid"));
+  }
   TextPool pool;
   if (scope.whole()) CountProjectMachines(connection, pool);
   // A project priced by an older engine may still hold the lines in the

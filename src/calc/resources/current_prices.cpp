@@ -171,8 +171,12 @@ class ProjectPricing {
     auto handed = std::make_shared<OwnMaterialLines>();
     handed->lines.reserve(std::count(split.begin(), split.end(), Truth::kFalse));
     const TextId percent = handed->pool.Intern("%");
+    const TextId main_material = materials.TextKey("主材"), none = materials.TextKey("");
     std::array<KeyPart, 3> parts;
     for (size_t i = 0; i < materials.size(); ++i) {
+      if (cllb[i] != 0 && cllb[i] != main_material && cllb[i] != none) {
+        handed->other_classes.push_back(materials.rowid(i));
+      }
       if (split[i] != Truth::kFalse) continue;
       if (!SplitResourceKey(held_->pool, materials.keys()[i], parts)) return nullptr;
       ResourceLine line;
