@@ -85,9 +85,14 @@ TEST_F(BillItems, SumTheirSubItemsPerBillUnitRoundedBeforeSumming) {
 }
 
 TEST_F(BillItems, AFailingLabourPriceIsSkippedButNothingElseIs) {
+  // A word for a quantity counts as 0, as SQL counts it: 378 / 4.2.
+  p.Execute("update gjrg set sl='some' where ysid=11 and dj=100");
+  ASSERT_EQ(p.orvane().JiSuanZHDJ_QB(kBillPricing, false), "");
+  EXPECT_EQ(p.Rows("select dergdj from qfsjb where ysid=10"), "90\n");
+
   p.Execute("drop table gjrg");
   ASSERT_EQ(p.orvane().JiSuanZHDJ_QB(kBillPricing, false), "");
-  EXPECT_EQ(p.Rows("select ysid,dergdj,zhdj from qfsjb where fbcch=5 order by ysid"), "10 | 1 | 56.19\n20 | 42 | 0\n");
+  EXPECT_EQ(p.Rows("select ysid,dergdj,zhdj from qfsjb where fbcch=5 order by ysid"), "10 | 90 | 56.19\n20 | 42 | 0\n");
 
   p.Execute("drop table fbdyb");
   EXPECT_EQ(p.Unchanged([&] { return p.orvane().JiSuanZHDJ_QB(kBillPricing, false); }), "no such table: fbdyb");

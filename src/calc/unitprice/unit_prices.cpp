@@ -71,7 +71,7 @@ LineTable ReadFeeRows(Connection& c, const Scope& scope, TextPool& pool) {
   columns.ids = {"ysid"};
   columns.texts = {"jsjs"};
   columns.figures = {"fbcch", "sjgcl", "sjgcl_qd", "glffl", "lrfl", "zcf", "zcf_qd", "zgj_qd", "rgjj", "fcjj", "jxjj"};
-  columns.priced = {"zrg", "rgf", "fcf", "jxf", "glf", "lr", "zhdj", "zhbj", "zgjhj_qd"};
+  columns.priced = {"zrg", "rgf", "fcf", "jxf", "glf", "lr", "zhdj", "zhbj", "zgjhj_qd", "dergdj"};
   return LineTable(c, "qfsjb", std::move(columns), pool, scope.Where(), scope.params());
 }
 
@@ -277,7 +277,68 @@ void RollUpBillItemsByProgramme(Connection& c, const std::vector<FeeLine>& progr
   c.Execute(CopyBackWorkingRows("format(bbb.zhdj*aaa.sjgcl,'0.00')", "aaa.fbcch=5"));
 }
 
-void PriceBillItemLabour(Connection& c) {
+// The bill items' labour price: over the labour lines of their sub-items
+// (no percentage lines, none in 元, none without a quantity) and the estimate
+// rows of those sub-items (with an actual quantity), the labour amount at the
+// effective price over the labour quantity, both weighted by the actual
+// quantity and taken positive, to cents. The sums add by the bill mapping
+// (each bill item's sub-items by rowid), each sub-item's labour lines by
+// rowid and, for each line, the estimate rows of the sub-item's id by rowid,
+// as the statement below reads them. Best effort: a figure that reads as no
+// number (which the statement would count as 0) leaves the work to the
+// statement, and a statement that fails is skipped, the bill items keeping
+// their previous labour price.
+void PriceBillItemLabour(Connection& c, LineTable& fee_rows, TextPool& pool) {
+  try {
+    LineTable::Columns mapping_columns, labour_columns, row_columns;
+    mapping_columns.ids = {"ysid", "fb5"};
+    labour_columns.ids = {"ysid"};
+    labour_columns.texts = {"dw"};
+    labour_columns.figures = {"dj", "xxj", "sl"};
+    row_columns.ids = {"ysid"};
+    row_columns.figures = {"sjgcl"};
+    const LineTable mapping(c, "qddyb", std::move(mapping_columns), pool);
+    const LineTable labour(c, "gjrg", std::move(labour_columns), pool);
+    const LineTable rows(c, "zhys", std::move(row_columns), pool);
+    const GroupLines labour_of = LinesPerGroup(labour, kRowId), rows_of = LinesPerGroup(rows, kRowId);
+    const std::vector<TextId>& dw = labour.texts("dw");
+    const std::vector<Figure>& dj = labour.column("dj");
+    const std::vector<Figure>& xxj = labour.column("xxj");
+    const std::vector<Figure>& sl = labour.column("sl");
+    const std::vector<Figure>& sjgcl = rows.column("sjgcl");
+    const TextId percent = labour.TextKey("%"), yuan = labour.TextKey("元");
+    const auto positive = [](Figure x) { return x.null() ? x : Figure::Of(std::fabs(x.value)); };
+    std::unordered_map<IdKey, Figure, IdKeyHash> prices;
+    for (const auto& [bill_item, sub_items] : LinesPerGroup(mapping, {"fb5"})) {
+      FigureSum amount, quantity;
+      for (size_t m : sub_items) {
+        IdKey id;
+        if (!mapping.GroupOf(m, kRowId, id)) continue;
+        const auto lines = labour_of.find(id);
+        const auto estimate_rows = rows_of.find(id);
+        if (lines == labour_of.end() || estimate_rows == rows_of.end()) continue;
+        for (size_t l : lines->second) {
+          if (dw[l] == 0 || dw[l] == percent || dw[l] == yuan || sl[l].null() || sl[l].value == 0) continue;
+          const Figure price = Is(xxj[l], 0) ? dj[l] : xxj[l];
+          for (size_t r : estimate_rows->second) {
+            if (sjgcl[r].null() || sjgcl[r].value == 0) continue;
+            amount.Add(positive(Times(Times(sjgcl[r], price), sl[l])));
+            quantity.Add(positive(Times(sjgcl[r], sl[l])));
+          }
+        }
+      }
+      if (amount.counted) prices[bill_item] = RoundedAmount(Divided(amount.Total(), quantity.Total()));
+    }
+    std::vector<Figure>& dergdj = fee_rows.priced("dergdj");
+    IdKey id;
+    for (size_t f = 0; f < fee_rows.size(); ++f) {
+      if (!fee_rows.GroupOf(f, kRowId, id)) continue;
+      if (const auto found = prices.find(id); found != prices.end()) dergdj[f] = found->second;
+    }
+    return;
+  } catch (const Error&) {
+    // A word where a figure belongs: the statement counts it as SQL does.
+  }
   try {
     c.Execute(
         "update qfsjb set dergdj=format(desjb.rgdj,'0.00') from (select qddyb.fb5 as ysid_qd,"
@@ -427,7 +488,7 @@ void ComputeUnitPrices(Connection& connection, const Scope& scope, const std::st
       if (scope.whole()) RollUpBillItemsAtFixedRates(connection, fee_rows, pool);
     }
     if (scope.whole()) {
-      PriceBillItemLabour(connection);
+      PriceBillItemLabour(connection, fee_rows, pool);
       RollUpSections(connection, fee_rows, pricing_method, pool);
     }
     fee_rows.WriteChanges(connection);
