@@ -11,8 +11,8 @@
 //      must be complete first. The fee programme then evaluates its lines
 //      once more on every bill item's sums.
 //  (3) Labour unit price of each bill item, weighted by quantity. This one is
-//      best effort: a statement that fails is skipped and the bill item keeps
-//      its previous labour price.
+//      best effort: where it cannot be worked out the bill item keeps its
+//      previous labour price.
 //  (4) Section totals, level 1 to 4, summed from the sub-items under quota
 //      pricing and from the distinct bill items otherwise; they read the
 //      totals of (1) and (2).
@@ -26,8 +26,7 @@
 // Each of these steps goes over every fee row or estimate row, so the fee
 // rows and estimate rows are held in memory once, priced step by step and
 // written back once, only the cells that changed. The fee programme's
-// formulas, the bill items' labour price and the main-material prices stay
-// statements.
+// formulas and the main-material prices stay statements.
 
 #include "calc/unitprice/unit_prices.h"
 
