@@ -35,6 +35,10 @@
 #include "db/transaction.h"
 #include "quillmere/connection.h"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace quillmere {
 namespace {
 
@@ -74,6 +78,15 @@ std::string InTransactionHandingBack(Connection* connection, Body&& body, Out&..
   return outcome;
 }
 
+// Gives the memory of the lines a member let go of back to the system: the
+// allocator would keep it for reuse, and the next member's lines seldom fit
+// where these were, so each member's peak would stack on the last one's.
+void ReturnFreedMemory() {
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
+}
+
 // A member that takes what the members before it kept of the project, when
 // the project is exactly as they left it, and keeps what it leaves once
 // committed. A failed member leaves nothing kept.
@@ -95,6 +108,7 @@ std::string InTransactionRemembering(Connection* connection, ProjectMemory& memo
   } else {
     memory.Forget();
   }
+  ReturnFreedMemory();
   return outcome;
 }
 

@@ -214,6 +214,11 @@ LineTable::Columns LineTable::Columns::With(const Columns& other) const {
   return both;
 }
 
+void LineTable::FinishWriting() {
+  finished_ = true;
+  std::vector<std::vector<Figure>>().swap(read_);
+}
+
 std::optional<size_t> LineTable::LineOf(std::int64_t rowid) const {
   const auto found = std::lower_bound(rowids_.begin(), rowids_.end(), rowid);
   if (found == rowids_.end() || *found != rowid) return std::nullopt;
@@ -292,6 +297,7 @@ std::vector<std::uint32_t> LineTable::ChangedColumns() const {
 }
 
 void LineTable::WriteChanges(Connection& connection) {
+  if (finished_) throw Error("the lines of " + table_ + " were finished");
   Write(connection);
   read_ = priced_;
 }

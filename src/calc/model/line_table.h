@@ -111,6 +111,9 @@ class LineTable : public HeldFigures {
   // lines of the table (see db/changed_cells.h). The lines then hold what
   // the table holds, and a later stage's changes are taken from there.
   void WriteChanges(Connection& connection);
+  // For lines no stage writes again: lets go of the copy of the cells as the
+  // table held them, which only the write-back compares with.
+  void FinishWriting();
 
   // The figures as the table holds them once the changes are written: the
   // check of computed figures reads them here.
@@ -140,6 +143,7 @@ class LineTable : public HeldFigures {
   std::vector<std::vector<Figure>> figures_;
   std::vector<std::vector<Figure>> priced_;
   std::vector<std::vector<Figure>> read_;  // the priced cells as read
+  bool finished_ = false;
 };
 
 // The sum of `values` (a column of `lines`) over each group the id columns

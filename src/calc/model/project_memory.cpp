@@ -79,7 +79,7 @@ void ProjectMemory::Stamp(Connection& connection) {
 void ProjectMemory::Forget() {
   analysis.reset();
   priced_lines.reset();
-  material_lines.reset();
+  handed_lines.reset();
   estimate_rows_are_numbers = false;
   fee_rows_are_numbers = false;
   stamped_.reset();

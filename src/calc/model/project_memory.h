@@ -57,14 +57,22 @@ struct PricedLines {
   std::map<std::string, LineTable> tables;
 };
 
-// The sub-items' own material lines (neither split materials nor
-// percentage lines) as the current prices left them, in rowid order, as the
-// aggregation selects them; the lines hold their texts in `pool`. With them
-// the rowids of the material lines, split and percentage lines too, whose
-// class is neither main material nor empty.
-struct OwnMaterialLines {
+// Lines of gjrg, gjcl, gjjx and gjjxfb as the current prices left them, in
+// rowid order, as the aggregation's selects read them (their texts in
+// `pool`): the sub-items' own labour and material lines (no percentage
+// lines, no split materials), their machines (all of them, at their own
+// current price) and the machines' consumption items. With them the rowids
+// of the material lines, split and percentage lines too, whose class is
+// neither main material nor empty.
+struct HandedLines {
   TextPool pool;
-  std::vector<ResourceLine> lines;
+  std::vector<ResourceLine> labour, materials;
+  std::vector<ResourceLine> machines;
+  std::vector<Figure> machine_prices;  // with their consumption (xxj2)
+  std::vector<Id> machine_ids;         // jxid
+  std::vector<bool> percentage_machines;
+  std::vector<ResourceLine> consumption;
+  std::vector<Id> consumption_machine_ids;  // jxid
   std::vector<std::int64_t> other_classes;
 };
 
@@ -85,7 +93,7 @@ class ProjectMemory {
   // Set by the whole-project base prices, taken by the current prices.
   std::shared_ptr<PricedLines> priced_lines;
   // Set by the whole-project current prices, taken by the aggregation.
-  std::shared_ptr<OwnMaterialLines> material_lines;
+  std::shared_ptr<HandedLines> handed_lines;
   // Whether every figure of the estimate rows is known to be a number: the
   // organising checked them, and only the engine, which writes numbers,
   // wrote them since. The members after it need not scan them again.

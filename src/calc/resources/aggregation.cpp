@@ -27,6 +27,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <variant>
 #include <vector>
 
 #include "calc/figure_check.h"
@@ -181,7 +182,12 @@ bool KeptAsWritten(Connection& connection) {
 struct RowQuantity {
   Figure sjgcl, qdlb;
 };
-using RowQuantities = std::unordered_map<std::int64_t, std::vector<RowQuantity>>;
+struct RowQuantities {
+  std::unordered_map<std::int64_t, std::vector<RowQuantity>> of;
+  // Whether every row id is an integer, so that a join on row ids meets the
+  // rows these give.
+  bool integer_ids = true;
+};
 RowQuantities ReadRowQuantities(Connection& connection) {
   RowQuantities rows;
   const std::string select = "select ysid,sjgcl,qdlb from zhys where ysid is not null order by ysid,rowid";
@@ -192,26 +198,70 @@ RowQuantities ReadRowQuantities(Connection& connection) {
       const Value value = statement->ColumnValue(column);
       return IsNull(value) ? Figure{} : Figure::Of(ToNumber(value));
     };
-    rows[ToId(ysid)].push_back({figure(1), figure(2)});
+    rows.integer_ids = rows.integer_ids && std::holds_alternative<std::int64_t>(ysid);
+    rows.of[ToId(ysid)].push_back({figure(1), figure(2)});
   }
   return rows;
 }
 
+// The texts of lines handed over, interned in the stage's pool.
+class HandedTexts {
+ public:
+  HandedTexts(const TextPool& from, TextPool& to) : from_(from), to_(to), interned_(from.size(), 0) {}
+  ResourceLine operator()(ResourceLine line) {
+    for (TextId* text : {&line.bh, &line.mc, &line.dw, &line.cllb}) {
+      if (*text != 0 && interned_[*text] == 0) interned_[*text] = to_.Intern(from_.Text(*text));
+      *text = interned_[*text];
+    }
+    return line;
+  }
+
+ private:
+  const TextPool& from_;
+  TextPool& to_;
+  std::vector<TextId> interned_;
+};
+
+// The sub-items' own machines joined to their estimate rows of the two bills
+// (the first select below): by machine line, then by estimate row.
+void AddHandedProjectMachines(const HandedLines& handed, const RowQuantities& rows, TextPool& pool,
+                              std::vector<ResourceLine>& lines) {
+  HandedTexts texts(handed.pool, pool);
+  for (size_t m = 0; m < handed.machines.size(); ++m) {
+    const ResourceLine& machine = handed.machines[m];
+    if (handed.percentage_machines[m] || machine.ysid_null) continue;
+    const auto found = rows.of.find(machine.ysid);
+    if (found == rows.of.end()) continue;
+    for (const RowQuantity& row : found->second) {
+      if (row.qdlb.null() || (row.qdlb.value != 0 && row.qdlb.value != 1)) continue;
+      ResourceLine line = texts(machine);
+      line.sl = Rounded(Times(machine.sl, row.sjgcl), 4);
+      lines.push_back(line);
+    }
+  }
+}
+
 // Machine quantities of the project: the sub-item and measure bills only, and
 // at the machine's own current price, without its consumption differences.
-void CountProjectMachines(Connection& connection, TextPool& pool) {
+// The machines handed over by the current prices take the first select's
+// place where every row id is an integer.
+void CountProjectMachines(Connection& connection, const HandedLines* handed, const RowQuantities& rows,
+                          TextPool& pool) {
   std::vector<ResourceLine> lines;
-  for (const std::string select :
-       {"select gjjx.ysid,gjjx.bh,gjjx.mc,gjjx.dw,gjjx.dj,gjjx.xxj,format(gjjx.sl*zhys.sjgcl,'0.####') "
-        "from gjjx inner join zhys on gjjx.ysid=zhys.ysid where gjjx.dw<>'%' and (zhys.qdlb=0 or zhys.qdlb=1)",
-        // The machines of split materials are few: they lead the join, in
-        // the order the material lines leading would give.
-        "select ftjx.ysid,ftjx.bh,ftjx.mc,ftjx.dw,ftjx.dj,ftjx.xxj,format(ftjx.sl*gjcl.sl*zhys.sjgcl,'0.####') "
-        "from ftjx cross join gjcl on ftjx.clid_src=gjcl.clid and ftjx.ysid=gjcl.ysid "
-        "cross join zhys on ftjx.ysid=zhys.ysid where gjcl.chaifen=TRUE and (zhys.qdlb=0 or zhys.qdlb=1) "
-        "order by gjcl.rowid,ftjx.jxid,ftjx.rowid,zhys.rowid"}) {
-    ReadResourceLines(connection, select, {}, pool, lines);
+  LineSelects selects = {
+      "select gjjx.ysid,gjjx.bh,gjjx.mc,gjjx.dw,gjjx.dj,gjjx.xxj,format(gjjx.sl*zhys.sjgcl,'0.####') "
+      "from gjjx inner join zhys on gjjx.ysid=zhys.ysid where gjjx.dw<>'%' and (zhys.qdlb=0 or zhys.qdlb=1)",
+      // The machines of split materials are few: they lead the join, in
+      // the order the material lines leading would give.
+      "select ftjx.ysid,ftjx.bh,ftjx.mc,ftjx.dw,ftjx.dj,ftjx.xxj,format(ftjx.sl*gjcl.sl*zhys.sjgcl,'0.####') "
+      "from ftjx cross join gjcl on ftjx.clid_src=gjcl.clid and ftjx.ysid=gjcl.ysid "
+      "cross join zhys on ftjx.ysid=zhys.ysid where gjcl.chaifen=TRUE and (zhys.qdlb=0 or zhys.qdlb=1) "
+      "order by gjcl.rowid,ftjx.jxid,ftjx.rowid,zhys.rowid"};
+  if (handed && rows.integer_ids) {
+    AddHandedProjectMachines(*handed, rows, pool, lines);
+    selects.erase(selects.begin());
   }
+  for (const std::string& select : selects) ReadResourceLines(connection, select, {}, pool, lines);
   std::erase_if(lines, [](const ResourceLine& line) { return line.sl.null() || line.sl.value == 0; });
   WriteLines(connection, "jxtcb", {}, GroupResources(std::move(lines), pool, false), pool, Fill::kWholeTable);
 }
@@ -220,22 +270,48 @@ LineColumns AnalysisColumns(const AnalysisTable& t) {
   return {true, t.price_difference, t.materials ? ClassColumn::kText : ClassColumn::kNone};
 }
 
-// The material lines the current prices handed over, in place of the first
-// of the material selects, their classes reset as the stage reset the table's.
-void AddHandedMaterialLines(const OwnMaterialLines& handed, TextPool& pool, std::vector<ResourceLine>& lines) {
-  std::vector<TextId> interned(handed.pool.size(), 0);
-  const auto text = [&](TextId id) {
-    if (id != 0 && interned[id] == 0) interned[id] = pool.Intern(handed.pool.Text(id));
-    return interned[id];
-  };
-  const TextId main_material = pool.Intern("主材"), none = pool.Intern("");
-  for (ResourceLine line : handed.lines) {
-    line.bh = text(line.bh);
-    line.mc = text(line.mc);
-    line.dw = text(line.dw);
-    line.cllb = text(line.cllb);
-    if (line.cllb != 0 && line.cllb != main_material) line.cllb = none;
-    lines.push_back(line);
+// The lines the current prices handed over, in place of the first select of
+// the table's lines: the labour, material and machine lines entered on the
+// rows themselves (the materials' classes reset as the stage reset the
+// table's), or the consumption items joined to their machines (by item, then
+// by machine line).
+void AddHandedLines(const AnalysisTable& t, const HandedLines& handed, TextPool& pool,
+                    std::vector<ResourceLine>& lines) {
+  HandedTexts texts(handed.pool, pool);
+  const std::string_view table = t.analysis;
+  if (table == "fxrgb") {
+    for (const ResourceLine& line : handed.labour) lines.push_back(texts(line));
+  } else if (table == "fxclb") {
+    const TextId main_material = pool.Intern("主材"), none = pool.Intern("");
+    for (const ResourceLine& material : handed.materials) {
+      ResourceLine line = texts(material);
+      if (line.cllb != 0 && line.cllb != main_material) line.cllb = none;
+      lines.push_back(line);
+    }
+  } else if (table == "fxjxb") {
+    for (size_t m = 0; m < handed.machines.size(); ++m) {
+      if (handed.percentage_machines[m]) continue;
+      ResourceLine line = texts(handed.machines[m]);
+      line.xxj = handed.machine_prices[m];
+      lines.push_back(line);
+    }
+  } else {
+    std::unordered_map<IdKey, std::vector<size_t>, IdKeyHash> machines;
+    for (size_t m = 0; m < handed.machines.size(); ++m) {
+      if (handed.machines[m].ysid_null || handed.machine_ids[m].kind == Id::kNull) continue;
+      machines[{Id{Id::kInteger, handed.machines[m].ysid}, handed.machine_ids[m], Id{}}].push_back(m);
+    }
+    for (size_t c = 0; c < handed.consumption.size(); ++c) {
+      const ResourceLine& item = handed.consumption[c];
+      if (item.ysid_null || handed.consumption_machine_ids[c].kind == Id::kNull) continue;
+      const auto found = machines.find({Id{Id::kInteger, item.ysid}, handed.consumption_machine_ids[c], Id{}});
+      if (found == machines.end()) continue;
+      for (size_t m : found->second) {
+        ResourceLine line = texts(item);
+        line.sl = Rounded(Times(item.sl, handed.machines[m].sl), 4);
+        lines.push_back(line);
+      }
+    }
   }
 }
 
@@ -243,12 +319,12 @@ void AddHandedMaterialLines(const OwnMaterialLines& handed, TextPool& pool, std:
 // lines of a table keep the order they are written in, which is the order
 // the project totals add them in.
 std::vector<ResourceLine> GroupPerRow(Connection& connection, const AnalysisTable& t, const Scope& scope,
-                                      TextPool& pool, const OwnMaterialLines* handed) {
+                                      TextPool& pool, const HandedLines* handed) {
   std::vector<ResourceLine> lines;
   const LineSelects selects = t.lines(scope);
   size_t first = 0;
-  if (t.materials && handed) {
-    AddHandedMaterialLines(*handed, pool, lines);
+  if (handed) {
+    AddHandedLines(t, *handed, pool, lines);
     first = 1;
   }
   for (size_t s = first; s < selects.size(); ++s) {
@@ -273,8 +349,8 @@ void TotalProject(Connection& connection, const AnalysisTable& t, const std::vec
   std::vector<ResourceLine> lines;
   for (const ResourceLine& line : analysis) {
     if (line.ysid_null || line.sl.null() || line.sl.value == 0) continue;
-    const auto found = rows.find(line.ysid);
-    if (found == rows.end()) continue;
+    const auto found = rows.of.find(line.ysid);
+    if (found == rows.of.end()) continue;
     for (const RowQuantity& row : found->second) {
       if (row.sjgcl.null() || row.sjgcl.value == 0 || row.qdlb.null() || row.qdlb.value == 3) continue;
       ResourceLine project_line = line;
@@ -357,8 +433,8 @@ void AggregateResources(Connection& connection, const Scope& scope, ProjectMemor
   // The lines kept from an earlier run are rebuilt here; the material lines
   // the current prices handed over are taken.
   if (memory) memory->analysis.reset();
-  const std::shared_ptr<OwnMaterialLines> handed =
-      memory && scope.whole() ? std::move(memory->material_lines) : std::shared_ptr<OwnMaterialLines>();
+  const std::shared_ptr<HandedLines> handed =
+      memory && scope.whole() ? std::move(memory->handed_lines) : std::shared_ptr<HandedLines>();
   std::shared_ptr<AnalysisTables> kept;
   if (memory && scope.whole()) kept = std::make_shared<AnalysisTables>();
 
@@ -371,14 +447,14 @@ void AggregateResources(Connection& connection, const Scope& scope, ProjectMemor
     run("update gjcl set cllb='' where cllb<>'主材' and cllb<>''" + scope.And("gjcl.ysid"));
   }
   TextPool pool;
-  if (scope.whole()) CountProjectMachines(connection, pool);
+  const RowQuantities rows = scope.whole() ? ReadRowQuantities(connection) : RowQuantities();
+  if (scope.whole()) CountProjectMachines(connection, handed.get(), rows, pool);
   // A project priced by an older engine may still hold the lines in the
   // tables that once staged them; they count nowhere.
   for (const AnalysisTable& t : kAnalysisTables) run(std::string("delete from ") + t.staging + scope.Where());
   // One table's lines at a time: its analysis lines, then (whole project)
   // the project lines they add up to. The analysis lines' figures are
   // checked while they are held; the findings wait for the stage's check.
-  const RowQuantities rows = scope.whole() ? ReadRowQuantities(connection) : RowQuantities();
   std::vector<std::pair<FigureSet, HeldCheck>> analysis_checks;
   for (const AnalysisTable& t : kAnalysisTables) {
     const std::vector<ResourceLine> analysis = GroupPerRow(connection, t, scope, pool, handed.get());

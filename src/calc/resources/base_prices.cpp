@@ -575,7 +575,7 @@ void PriceAtBasePrices(Connection& connection, const Scope& scope, ProjectMemory
   // Lines kept from an earlier run would no longer hold the tables' prices.
   if (memory) {
     memory->priced_lines.reset();
-    memory->material_lines.reset();
+    memory->handed_lines.reset();
   }
   std::vector<FigureSet> read, computed;
   if (!(memory && scope.whole() && memory->estimate_rows_are_numbers)) read.push_back({"zhys", {}, scope.Rows()});

@@ -155,49 +155,22 @@ class ProjectPricing {
   // A priced table's lines as it now holds them.
   const LineTable& Held(const std::string& table) const { return held_->tables.at(table); }
 
-  // The sub-items' own material lines, once every line is written, for the
-  // aggregation; null where a line holds what they cannot carry as its
-  // select would give it (an id that is no integer, a null code, name or
-  // unit, a blob class). The other tables are let go first.
-  std::shared_ptr<OwnMaterialLines> HandOverMaterialLines() {
-    std::erase_if(held_->tables, [](const auto& table) { return table.first != kGjcl.name; });
-    const LineTable& materials = Lines(kGjcl);
-    const std::vector<Id>& ysid = materials.ids("ysid");
-    const std::vector<Truth>& split = materials.flags("chaifen");
-    const std::vector<TextId>& cllb = materials.texts("cllb");
-    const std::vector<Figure>& dj = materials.column("dj");
-    const std::vector<Figure>& sl = materials.column("sl");
-    const std::vector<Figure>& xxj = materials.column("xxj");
-    auto handed = std::make_shared<OwnMaterialLines>();
-    handed->lines.reserve(std::count(split.begin(), split.end(), Truth::kFalse));
-    const TextId percent = handed->pool.Intern("%");
-    const TextId main_material = materials.TextKey("主材"), none = materials.TextKey("");
-    std::array<KeyPart, 3> parts;
-    for (size_t i = 0; i < materials.size(); ++i) {
-      if (cllb[i] != 0 && cllb[i] != main_material && cllb[i] != none) {
-        handed->other_classes.push_back(materials.rowid(i));
-      }
-      if (split[i] != Truth::kFalse) continue;
-      if (!SplitResourceKey(held_->pool, materials.keys()[i], parts)) return nullptr;
-      ResourceLine line;
-      line.dw = handed->pool.Intern(parts[2].bytes);
-      if (line.dw == percent && !parts[2].blob) continue;
-      if (ysid[i].kind != Id::kNull && ysid[i].kind != Id::kInteger) return nullptr;
-      line.ysid_null = ysid[i].kind == Id::kNull;
-      line.ysid = ysid[i].bits;
-      line.bh = handed->pool.Intern(parts[0].bytes);
-      line.mc = handed->pool.Intern(parts[1].bytes);
-      if (cllb[i] != 0) {
-        const std::string& key = held_->pool.Text(cllb[i]);
-        if (key[0] == 'b') return nullptr;
-        line.cllb = handed->pool.Intern(std::string_view(key).substr(1));
-      }
-      line.dj = dj[i];
-      line.xxj = xxj[i];
-      line.sl = sl[i];
-      handed->lines.push_back(line);
-    }
-    return handed;
+  // The lines the aggregation reads of gjrg, gjcl, gjjx and gjjxfb, once
+  // every line is written; null where a line holds what they cannot carry as
+  // its selects would give it (an id that is no integer, a null code, name or
+  // unit, a blob class). Each table is let go once its lines are taken, the
+  // others first.
+  std::shared_ptr<HandedLines> HandOverLines() {
+    std::erase_if(held_->tables, [](const auto& table) {
+      return table.first != kGjrg.name && table.first != kGjcl.name && table.first != kGjjx.name &&
+             table.first != kGjjxfb.name;
+    });
+    for (auto& [name, lines] : held_->tables) lines.FinishWriting();
+    auto handed = std::make_shared<HandedLines>();
+    const bool whole =
+        TakeLabour(*handed) && TakeMachines(*handed) && TakeConsumption(*handed) && TakeMaterials(*handed);
+    held_->tables.clear();
+    return whole ? handed : nullptr;
   }
 
   void Run(bool clear_results) {
@@ -314,6 +287,121 @@ class ProjectPricing {
     }
   }
 
+  // The lines of a held table as a select of ysid, bh, mc, dw, dj, `price`,
+  // sl gives them, their texts in `handed`'s pool.
+  class Selected {
+   public:
+    Selected(const LineTable& lines, const char* price, const TextPool& texts, HandedLines& handed)
+        : ysid_(lines.ids("ysid")),
+          keys_(lines.keys()),
+          dj_(lines.column("dj")),
+          price_(lines.column(price)),
+          sl_(lines.column("sl")),
+          texts_(texts),
+          handed_(handed) {}
+
+    // Line i, and whether it is a percentage line; false where the select
+    // would give what a line cannot carry.
+    bool Line(size_t i, ResourceLine& line, bool& percentage) const {
+      std::array<KeyPart, 3> parts;
+      if (!SplitResourceKey(texts_, keys_[i], parts)) return false;
+      if (ysid_[i].kind != Id::kNull && ysid_[i].kind != Id::kInteger) return false;
+      line.ysid_null = ysid_[i].kind == Id::kNull;
+      line.ysid = ysid_[i].bits;
+      line.bh = handed_.pool.Intern(parts[0].bytes);
+      line.mc = handed_.pool.Intern(parts[1].bytes);
+      line.dw = handed_.pool.Intern(parts[2].bytes);
+      percentage = !parts[2].blob && parts[2].bytes == "%";
+      line.dj = dj_[i];
+      line.xxj = price_[i];
+      line.sl = sl_[i];
+      return true;
+    }
+
+   private:
+    const std::vector<Id>& ysid_;
+    const std::vector<TextId>& keys_;
+    const std::vector<Figure>&dj_, &price_, &sl_;
+    const TextPool& texts_;
+    HandedLines& handed_;
+  };
+
+  bool TakeLabour(HandedLines& handed) {
+    const LineTable& labour = Lines(kGjrg);
+    const Selected selected(labour, "xxj", held_->pool, handed);
+    for (size_t i = 0; i < labour.size(); ++i) {
+      ResourceLine line;
+      bool percentage = false;
+      if (!selected.Line(i, line, percentage)) return false;
+      if (!percentage) handed.labour.push_back(line);
+    }
+    held_->tables.erase(kGjrg.name);
+    return true;
+  }
+
+  bool TakeMachines(HandedLines& handed) {
+    const LineTable& machines = Lines(kGjjx);
+    const Selected selected(machines, "xxj", held_->pool, handed);
+    const std::vector<Figure>& xxj2 = machines.column("xxj2");
+    const std::vector<Id>& jxid = machines.ids("jxid");
+    handed.machines.reserve(machines.size());
+    for (size_t i = 0; i < machines.size(); ++i) {
+      ResourceLine line;
+      bool percentage = false;
+      if (!selected.Line(i, line, percentage)) return false;
+      handed.machines.push_back(line);
+      handed.machine_prices.push_back(xxj2[i]);
+      handed.machine_ids.push_back(jxid[i]);
+      handed.percentage_machines.push_back(percentage);
+    }
+    held_->tables.erase(kGjjx.name);
+    return true;
+  }
+
+  bool TakeConsumption(HandedLines& handed) {
+    const LineTable& items = Lines(kGjjxfb);
+    const Selected selected(items, "xxj", held_->pool, handed);
+    const std::vector<Id>& jxid = items.ids("jxid");
+    handed.consumption.reserve(items.size());
+    for (size_t i = 0; i < items.size(); ++i) {
+      ResourceLine line;
+      bool percentage = false;
+      if (!selected.Line(i, line, percentage)) return false;
+      handed.consumption.push_back(line);
+      handed.consumption_machine_ids.push_back(jxid[i]);
+    }
+    held_->tables.erase(kGjjxfb.name);
+    return true;
+  }
+
+  // The material lines, and the classes the aggregation resets.
+  bool TakeMaterials(HandedLines& handed) {
+    const LineTable& materials = Lines(kGjcl);
+    const std::vector<Truth>& split = materials.flags("chaifen");
+    const std::vector<TextId>& cllb = materials.texts("cllb");
+    const Selected selected(materials, "xxj", held_->pool, handed);
+    const TextId main_material = materials.TextKey("主材"), none = materials.TextKey("");
+    handed.materials.reserve(std::count(split.begin(), split.end(), Truth::kFalse));
+    for (size_t i = 0; i < materials.size(); ++i) {
+      if (cllb[i] != 0 && cllb[i] != main_material && cllb[i] != none) {
+        handed.other_classes.push_back(materials.rowid(i));
+      }
+      if (split[i] != Truth::kFalse) continue;
+      ResourceLine line;
+      bool percentage = false;
+      if (!selected.Line(i, line, percentage)) return false;
+      if (percentage) continue;
+      if (cllb[i] != 0) {
+        const std::string& key = held_->pool.Text(cllb[i]);
+        if (key[0] == 'b') return false;
+        line.cllb = handed.pool.Intern(std::string_view(key).substr(1));
+      }
+      handed.materials.push_back(line);
+    }
+    held_->tables.erase(kGjcl.name);
+    return true;
+  }
+
   Connection& connection_;
   std::shared_ptr<PricedLines> held_;
   const PriceList materials_;
@@ -418,7 +506,7 @@ void FillCurrentPrices(Connection& connection, const Scope& scope, bool clear_re
   std::shared_ptr<PricedLines> kept;
   if (memory) {
     kept = std::move(memory->priced_lines);
-    memory->material_lines.reset();
+    memory->handed_lines.reset();
   }
   CheckFigures(connection, {{"clzxj", {}, "", "bh"}, {"jxzxj", {}, "", "bh"}}, FigureUse::kRead);
   std::optional<ProjectPricing> project;
@@ -438,7 +526,7 @@ void FillCurrentPrices(Connection& connection, const Scope& scope, bool clear_re
   }
   CheckFigures(connection, computed, FigureUse::kComputed, scope.params());
   if (memory && project && KeepsAsWritten(connection, "gjcl", {{"xxj", 'R'}, {"xhj", 'R'}})) {
-    memory->material_lines = project->HandOverMaterialLines();
+    memory->handed_lines = project->HandOverLines();
   }
 }
 
