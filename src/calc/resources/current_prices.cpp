@@ -167,8 +167,9 @@ class ProjectPricing {
     });
     for (auto& [name, lines] : held_->tables) lines.FinishWriting();
     auto handed = std::make_shared<HandedLines>();
-    const bool whole =
-        TakeLabour(*handed) && TakeMachines(*handed) && TakeConsumption(*handed) && TakeMaterials(*handed);
+    KeyTexts texts(held_->pool, *handed);
+    const bool whole = TakeLabour(*handed, texts) && TakeMachines(*handed, texts) && TakeConsumption(*handed, texts) &&
+                       TakeMaterials(*handed, texts);
     held_->tables.clear();
     return whole ? handed : nullptr;
   }
@@ -287,31 +288,60 @@ class ProjectPricing {
     }
   }
 
+  // The code, name and unit of each resource key of the held lines, in the
+  // pool of the lines handed over, and whether the unit makes a percentage
+  // line; worked out once per key.
+  class KeyTexts {
+   public:
+    KeyTexts(const TextPool& held, HandedLines& handed) : held_(held), handed_(handed), texts_(held.size()) {}
+    struct Texts {
+      bool known = false, percentage = false;
+      TextId bh = 0, mc = 0, dw = 0;
+    };
+    const Texts& Of(TextId key) {
+      Texts& texts = texts_[key];
+      if (texts.known) return texts;
+      std::array<KeyPart, 3> parts;
+      if (SplitResourceKey(held_, key, parts)) {
+        texts.bh = handed_.pool.Intern(parts[0].bytes);
+        texts.mc = handed_.pool.Intern(parts[1].bytes);
+        texts.dw = handed_.pool.Intern(parts[2].bytes);
+        texts.percentage = !parts[2].blob && parts[2].bytes == "%";
+      }
+      texts.known = true;
+      return texts;
+    }
+
+   private:
+    const TextPool& held_;
+    HandedLines& handed_;
+    std::vector<Texts> texts_;
+  };
+
   // The lines of a held table as a select of ysid, bh, mc, dw, dj, `price`,
-  // sl gives them, their texts in `handed`'s pool.
+  // sl gives them, their texts in the pool of the lines handed over.
   class Selected {
    public:
-    Selected(const LineTable& lines, const char* price, const TextPool& texts, HandedLines& handed)
+    Selected(const LineTable& lines, const char* price, KeyTexts& texts)
         : ysid_(lines.ids("ysid")),
           keys_(lines.keys()),
           dj_(lines.column("dj")),
           price_(lines.column(price)),
           sl_(lines.column("sl")),
-          texts_(texts),
-          handed_(handed) {}
+          texts_(texts) {}
 
     // Line i, and whether it is a percentage line; false where the select
     // would give what a line cannot carry.
     bool Line(size_t i, ResourceLine& line, bool& percentage) const {
-      std::array<KeyPart, 3> parts;
-      if (!SplitResourceKey(texts_, keys_[i], parts)) return false;
+      if (keys_[i] == 0) return false;
       if (ysid_[i].kind != Id::kNull && ysid_[i].kind != Id::kInteger) return false;
+      const KeyTexts::Texts& texts = texts_.Of(keys_[i]);
       line.ysid_null = ysid_[i].kind == Id::kNull;
       line.ysid = ysid_[i].bits;
-      line.bh = handed_.pool.Intern(parts[0].bytes);
-      line.mc = handed_.pool.Intern(parts[1].bytes);
-      line.dw = handed_.pool.Intern(parts[2].bytes);
-      percentage = !parts[2].blob && parts[2].bytes == "%";
+      line.bh = texts.bh;
+      line.mc = texts.mc;
+      line.dw = texts.dw;
+      percentage = texts.percentage;
       line.dj = dj_[i];
       line.xxj = price_[i];
       line.sl = sl_[i];
@@ -322,13 +352,12 @@ class ProjectPricing {
     const std::vector<Id>& ysid_;
     const std::vector<TextId>& keys_;
     const std::vector<Figure>&dj_, &price_, &sl_;
-    const TextPool& texts_;
-    HandedLines& handed_;
+    KeyTexts& texts_;
   };
 
-  bool TakeLabour(HandedLines& handed) {
+  bool TakeLabour(HandedLines& handed, KeyTexts& texts) {
     const LineTable& labour = Lines(kGjrg);
-    const Selected selected(labour, "xxj", held_->pool, handed);
+    const Selected selected(labour, "xxj", texts);
     for (size_t i = 0; i < labour.size(); ++i) {
       ResourceLine line;
       bool percentage = false;
@@ -339,9 +368,9 @@ class ProjectPricing {
     return true;
   }
 
-  bool TakeMachines(HandedLines& handed) {
+  bool TakeMachines(HandedLines& handed, KeyTexts& texts) {
     const LineTable& machines = Lines(kGjjx);
-    const Selected selected(machines, "xxj", held_->pool, handed);
+    const Selected selected(machines, "xxj", texts);
     const std::vector<Figure>& xxj2 = machines.column("xxj2");
     const std::vector<Id>& jxid = machines.ids("jxid");
     handed.machines.reserve(machines.size());
@@ -358,9 +387,9 @@ class ProjectPricing {
     return true;
   }
 
-  bool TakeConsumption(HandedLines& handed) {
+  bool TakeConsumption(HandedLines& handed, KeyTexts& texts) {
     const LineTable& items = Lines(kGjjxfb);
-    const Selected selected(items, "xxj", held_->pool, handed);
+    const Selected selected(items, "xxj", texts);
     const std::vector<Id>& jxid = items.ids("jxid");
     handed.consumption.reserve(items.size());
     for (size_t i = 0; i < items.size(); ++i) {
@@ -375,11 +404,11 @@ class ProjectPricing {
   }
 
   // The material lines, and the classes the aggregation resets.
-  bool TakeMaterials(HandedLines& handed) {
+  bool TakeMaterials(HandedLines& handed, KeyTexts& texts) {
     const LineTable& materials = Lines(kGjcl);
     const std::vector<Truth>& split = materials.flags("chaifen");
     const std::vector<TextId>& cllb = materials.texts("cllb");
-    const Selected selected(materials, "xxj", held_->pool, handed);
+    const Selected selected(materials, "xxj", texts);
     const TextId main_material = materials.TextKey("主材"), none = materials.TextKey("");
     handed.materials.reserve(std::count(split.begin(), split.end(), Truth::kFalse));
     for (size_t i = 0; i < materials.size(); ++i) {
