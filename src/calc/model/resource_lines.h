@@ -81,6 +81,27 @@ struct ResourceLine {
   Figure dj, xxj, sl;
 };
 
+// The texts of one pool as ids of another, each interned there once: for
+// lines handed from a stage that pooled their texts to one that pools its own.
+class TextsInPool {
+ public:
+  TextsInPool(const TextPool& from, TextPool& to) : from_(from), to_(to), interned_(from.size(), 0) {}
+  TextId operator()(TextId id) {
+    if (id != 0 && interned_[id] == 0) interned_[id] = to_.Intern(from_.Text(id));
+    return interned_[id];
+  }
+  // A line with its code, name, unit and class so translated.
+  ResourceLine operator()(ResourceLine line) {
+    for (TextId* text : {&line.bh, &line.mc, &line.dw, &line.cllb}) *text = (*this)(*text);
+    return line;
+  }
+
+ private:
+  const TextPool& from_;
+  TextPool& to_;
+  std::vector<TextId> interned_;
+};
+
 // Whether two lines name the same resource (`with_row`: of the same row too).
 // -1, 0 or 1 in SQLite's order of the key columns.
 int CompareResources(const ResourceLine& a, const ResourceLine& b, const TextPool& pool, bool with_row);

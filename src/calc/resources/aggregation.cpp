@@ -204,29 +204,11 @@ RowQuantities ReadRowQuantities(Connection& connection) {
   return rows;
 }
 
-// The texts of lines handed over, interned in the stage's pool.
-class HandedTexts {
- public:
-  HandedTexts(const TextPool& from, TextPool& to) : from_(from), to_(to), interned_(from.size(), 0) {}
-  ResourceLine operator()(ResourceLine line) {
-    for (TextId* text : {&line.bh, &line.mc, &line.dw, &line.cllb}) {
-      if (*text != 0 && interned_[*text] == 0) interned_[*text] = to_.Intern(from_.Text(*text));
-      *text = interned_[*text];
-    }
-    return line;
-  }
-
- private:
-  const TextPool& from_;
-  TextPool& to_;
-  std::vector<TextId> interned_;
-};
-
 // The sub-items' own machines joined to their estimate rows of the two bills
 // (the first select below): by machine line, then by estimate row.
 void AddHandedProjectMachines(const HandedLines& handed, const RowQuantities& rows, TextPool& pool,
                               std::vector<ResourceLine>& lines) {
-  HandedTexts texts(handed.pool, pool);
+  TextsInPool texts(handed.pool, pool);
   for (size_t m = 0; m < handed.machines.size(); ++m) {
     const ResourceLine& machine = handed.machines[m];
     if (handed.percentage_machines[m] || machine.ysid_null) continue;
@@ -277,7 +259,7 @@ LineColumns AnalysisColumns(const AnalysisTable& t) {
 // by machine line).
 void AddHandedLines(const AnalysisTable& t, const HandedLines& handed, TextPool& pool,
                     std::vector<ResourceLine>& lines) {
-  HandedTexts texts(handed.pool, pool);
+  TextsInPool texts(handed.pool, pool);
   const std::string_view table = t.analysis;
   if (table == "fxrgb") {
     for (const ResourceLine& line : handed.labour) lines.push_back(texts(line));

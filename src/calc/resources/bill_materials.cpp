@@ -264,13 +264,7 @@ class ListedMaterials {
     if (table == kept.rows.end()) return false;
     std::unordered_set<TextId> codes;
     for (const ListEntry& entry : entries_) codes.insert(entry.bh);
-    std::unordered_map<TextId, TextId> interned;
-    const auto text = [&](TextId id) {
-      if (id == 0) return TextId{0};
-      const auto [found, added] = interned.try_emplace(id, 0);
-      if (added) found->second = pool_.Intern(kept.pool.Text(id));
-      return found->second;
-    };
+    TextsInPool text(kept.pool, pool_);
     for (const AnalysisRow& m : table->second) {
       const TextId bh = text(m.bh);
       if (bh == 0 || !codes.contains(bh)) continue;
@@ -411,13 +405,7 @@ bool BillItemLinesFromMemory(Connection& connection, const AnalysisTables& kept,
     if (m.ysid_null || m.sl.null() || m.sl.value == 0 || m.dw == 0 || kept.pool.Text(m.dw) == "%") continue;
     of_row[m.ysid].push_back(i);
   }
-  std::unordered_map<TextId, TextId> interned;
-  const auto text = [&](TextId id) {
-    if (id == 0) return TextId{0};
-    const auto [found, added] = interned.try_emplace(id, 0);
-    if (added) found->second = pool.Intern(kept.pool.Text(id));
-    return found->second;
-  };
+  TextsInPool text(kept.pool, pool);
   for (const MappedSubItem& sub_item : mapping) {
     const auto found = of_row.find(sub_item.ysid);
     if (found == of_row.end()) continue;
