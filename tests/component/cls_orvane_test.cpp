@@ -134,6 +134,10 @@ TEST(KeptLines, WhatTheHostDoesBetweenMembersGivesTheTablesOfAColdStart) {
        {sql("create trigger host_tap after update of hj on gjcl begin update gjcl set xxj=xxj+1 where "
             "rowid=new.rowid; end"),
         base, current}},
+      {"a trigger of the host's on the machines",
+       {sql("create trigger host_machines after update of xxj on gjjx begin update gjjx set sl=sl+1 where "
+            "rowid=new.rowid; end"),
+        sql("update jxzxj set xxdj=xxdj+1"), base, current, aggregate}},
       {"the current prices, with a changed list, after the aggregation",
        {sql("update clzxj set xxdj=xxdj+1"), aggregate, current, amounts, summary}},
   };

@@ -528,6 +528,17 @@ LineTable::Columns CurrentPriceColumns(std::string_view table) {
   return {};
 }
 
+// Whether the tables whose lines the current prices hand over read back as
+// they wrote them.
+bool HandedTablesKeepAsWritten(Connection& connection) {
+  for (const PricedTable& table : {kGjrg, kGjcl, kGjjx, kGjjxfb}) {
+    std::vector<std::pair<std::string, char>> written;
+    for (const auto& [column, value] : ResetValues(table.kind)) written.emplace_back(column, 'R');
+    if (!KeepsAsWritten(connection, table.name, written)) return false;
+  }
+  return true;
+}
+
 void FillCurrentPrices(Connection& connection, const Scope& scope, bool clear_results, ProjectMemory* memory) {
   // The lines the base prices kept are taken; once priced here they no
   // longer hold what the base prices left. (The analysis lines stay: this
@@ -554,9 +565,7 @@ void FillCurrentPrices(Connection& connection, const Scope& scope, bool clear_re
     for (FigureSet& set : computed) set.held = &project->Held(set.table);
   }
   CheckFigures(connection, computed, FigureUse::kComputed, scope.params());
-  if (memory && project && KeepsAsWritten(connection, "gjcl", {{"xxj", 'R'}, {"xhj", 'R'}})) {
-    memory->handed_lines = project->HandOverLines();
-  }
+  if (memory && project && HandedTablesKeepAsWritten(connection)) memory->handed_lines = project->HandOverLines();
 }
 
 }  // namespace quillmere
