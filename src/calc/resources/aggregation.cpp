@@ -130,6 +130,58 @@ LineSelects ConsumptionLines(const Scope& scope) {
                    " where gjcl.chaifen=TRUE" + scope.And("gjcl.ysid")};
 }
 
+// The lines the current prices handed over in place of the first select of
+// each table's lines, their texts interned in the stage's pool.
+using HandedSelect = void (*)(const HandedLines&, TextPool&, std::vector<ResourceLine>&);
+
+void HandedLabour(const HandedLines& handed, TextPool& pool, std::vector<ResourceLine>& lines) {
+  TextsInPool texts(handed.pool, pool);
+  for (const ResourceLine& line : handed.labour) lines.push_back(texts(line));
+}
+
+// The materials' classes reset as the stage reset the table's.
+void HandedMaterials(const HandedLines& handed, TextPool& pool, std::vector<ResourceLine>& lines) {
+  TextsInPool texts(handed.pool, pool);
+  const TextId main_material = pool.Intern("主材"), none = pool.Intern("");
+  for (const ResourceLine& material : handed.materials) {
+    ResourceLine line = texts(material);
+    if (line.cllb != 0 && line.cllb != main_material) line.cllb = none;
+    lines.push_back(line);
+  }
+}
+
+// The machines entered on the rows, at their price with consumption.
+void HandedMachines(const HandedLines& handed, TextPool& pool, std::vector<ResourceLine>& lines) {
+  TextsInPool texts(handed.pool, pool);
+  for (size_t m = 0; m < handed.machines.size(); ++m) {
+    if (handed.percentage_machines[m]) continue;
+    ResourceLine line = texts(handed.machines[m]);
+    line.xxj = handed.machine_prices[m];
+    lines.push_back(line);
+  }
+}
+
+// The consumption items joined to their machines: by item, then by machine.
+void HandedConsumption(const HandedLines& handed, TextPool& pool, std::vector<ResourceLine>& lines) {
+  TextsInPool texts(handed.pool, pool);
+  std::unordered_map<IdKey, std::vector<size_t>, IdKeyHash> machines;
+  for (size_t m = 0; m < handed.machines.size(); ++m) {
+    if (handed.machines[m].ysid_null || handed.machine_ids[m].kind == Id::kNull) continue;
+    machines[{Id{Id::kInteger, handed.machines[m].ysid}, handed.machine_ids[m], Id{}}].push_back(m);
+  }
+  for (size_t c = 0; c < handed.consumption.size(); ++c) {
+    const ResourceLine& item = handed.consumption[c];
+    if (item.ysid_null || handed.consumption_machine_ids[c].kind == Id::kNull) continue;
+    const auto found = machines.find({Id{Id::kInteger, item.ysid}, handed.consumption_machine_ids[c], Id{}});
+    if (found == machines.end()) continue;
+    for (size_t m : found->second) {
+      ResourceLine line = texts(item);
+      line.sl = Rounded(Times(item.sl, handed.machines[m].sl), 4);
+      lines.push_back(line);
+    }
+  }
+}
+
 // An analysis table with its project table and the lines it groups.
 // Materials carry their class through every level, and their project lines
 // the selection, provisional-price and owner-supplied flags.
@@ -142,14 +194,15 @@ struct AnalysisTable {
   // row instead of a current amount (xhj).
   bool price_difference;
   LineSelects (*lines)(const Scope&);
-  bool kept;  // in memory for the current amounts and the bill materials
+  HandedSelect handed;  // in place of the first of `lines` for the whole project
+  bool kept;            // in memory for the current amounts and the bill materials
 };
 
 const AnalysisTable kAnalysisTables[] = {
-    {"fxrgb", "fxrgb1", "gcrgb", false, false, LabourLines, true},
-    {"fxclb", "fxclb1", "gcclb", true, false, MaterialLines, true},
-    {"fxjxb", "fxjxb1", "gcjxb", false, false, MachineLines, true},
-    {"fxjxfb", "fxjxfb1", "gcjxfb", false, true, ConsumptionLines, false},
+    {"fxrgb", "fxrgb1", "gcrgb", false, false, LabourLines, HandedLabour, true},
+    {"fxclb", "fxclb1", "gcclb", true, false, MaterialLines, HandedMaterials, true},
+    {"fxjxb", "fxjxb1", "gcjxb", false, false, MachineLines, HandedMachines, true},
+    {"fxjxfb", "fxjxfb1", "gcjxfb", false, true, ConsumptionLines, HandedConsumption, false},
 };
 
 // The analysis lines as their table now holds them.
@@ -252,51 +305,6 @@ LineColumns AnalysisColumns(const AnalysisTable& t) {
   return {true, t.price_difference, t.materials ? ClassColumn::kText : ClassColumn::kNone};
 }
 
-// The lines the current prices handed over, in place of the first select of
-// the table's lines: the labour, material and machine lines entered on the
-// rows themselves (the materials' classes reset as the stage reset the
-// table's), or the consumption items joined to their machines (by item, then
-// by machine line).
-void AddHandedLines(const AnalysisTable& t, const HandedLines& handed, TextPool& pool,
-                    std::vector<ResourceLine>& lines) {
-  TextsInPool texts(handed.pool, pool);
-  const std::string_view table = t.analysis;
-  if (table == "fxrgb") {
-    for (const ResourceLine& line : handed.labour) lines.push_back(texts(line));
-  } else if (table == "fxclb") {
-    const TextId main_material = pool.Intern("主材"), none = pool.Intern("");
-    for (const ResourceLine& material : handed.materials) {
-      ResourceLine line = texts(material);
-      if (line.cllb != 0 && line.cllb != main_material) line.cllb = none;
-      lines.push_back(line);
-    }
-  } else if (table == "fxjxb") {
-    for (size_t m = 0; m < handed.machines.size(); ++m) {
-      if (handed.percentage_machines[m]) continue;
-      ResourceLine line = texts(handed.machines[m]);
-      line.xxj = handed.machine_prices[m];
-      lines.push_back(line);
-    }
-  } else {
-    std::unordered_map<IdKey, std::vector<size_t>, IdKeyHash> machines;
-    for (size_t m = 0; m < handed.machines.size(); ++m) {
-      if (handed.machines[m].ysid_null || handed.machine_ids[m].kind == Id::kNull) continue;
-      machines[{Id{Id::kInteger, handed.machines[m].ysid}, handed.machine_ids[m], Id{}}].push_back(m);
-    }
-    for (size_t c = 0; c < handed.consumption.size(); ++c) {
-      const ResourceLine& item = handed.consumption[c];
-      if (item.ysid_null || handed.consumption_machine_ids[c].kind == Id::kNull) continue;
-      const auto found = machines.find({Id{Id::kInteger, item.ysid}, handed.consumption_machine_ids[c], Id{}});
-      if (found == machines.end()) continue;
-      for (size_t m : found->second) {
-        ResourceLine line = texts(item);
-        line.sl = Rounded(Times(item.sl, handed.machines[m].sl), 4);
-        lines.push_back(line);
-      }
-    }
-  }
-}
-
 // Each resource once per row, base price, current price (and class). The
 // lines of a table keep the order they are written in, which is the order
 // the project totals add them in.
@@ -306,7 +314,7 @@ std::vector<ResourceLine> GroupPerRow(Connection& connection, const AnalysisTabl
   const LineSelects selects = t.lines(scope);
   size_t first = 0;
   if (handed) {
-    AddHandedLines(t, *handed, pool, lines);
+    t.handed(*handed, pool, lines);
     first = 1;
   }
   for (size_t s = first; s < selects.size(); ++s) {
@@ -412,8 +420,8 @@ void MarkListedMaterials(Connection& connection, StageRunner& run) {
 
 void AggregateResources(Connection& connection, const Scope& scope, ProjectMemory* memory) {
   StageRunner run(connection, scope);
-  // The lines kept from an earlier run are rebuilt here; the material lines
-  // the current prices handed over are taken.
+  // The lines kept from an earlier run are rebuilt here; the lines the
+  // current prices handed over are taken.
   if (memory) memory->analysis.reset();
   const std::shared_ptr<HandedLines> handed =
       memory && scope.whole() ? std::move(memory->handed_lines) : std::shared_ptr<HandedLines>();
